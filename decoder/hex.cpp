@@ -1,0 +1,33 @@
+#include "decoder/hex.h"
+
+#include <QChar>
+
+namespace orvalin {
+
+namespace {
+
+std::int32_t hexValue(QStringView text) {
+    std::uint32_t value = 0;
+    for (QChar c : text) {
+        const int digit = hexDigitValue(c.unicode());
+        if (digit < 0) break;
+        value = value * 16u + static_cast<std::uint32_t>(digit);
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+bool isPrefix(QStringView head, char16_t first, char16_t upperSecond) {
+    return head.size() == 2 && head[0].toUpper() == QChar(first) &&
+           head[1].toUpper() == QChar(upperSecond);
+}
+
+}  // namespace
+
+std::int32_t HexToDec(QStringView text) {
+    const QStringView head = text.left(2);
+    if (isPrefix(head, u'0', u'X')) return hexValue(text.mid(2));
+    if (!isPrefix(head, u'&', u'H')) return hexValue(text);
+    return hexValue(text.mid(2));
+}
+
+}  // namespace orvalin

@@ -1,0 +1,48 @@
+// Log line intake: the whole text of the input box becomes the record table.
+//
+//   text --split at CR LF--> lines --lower-case, 4 tests--> accepted lines
+//        --date, time, 29 channels--> RecordTable slots 1..count()
+//
+// A log line is exactly 81 UTF-16 code units: "!" DDMMYYYY "@" HHMMSS ";" and 64 hex digits
+// (the 32-byte frame). Only the length and the three marks are tested.
+#pragma once
+
+#include <QStringView>
+
+#include "decoder/record_table.h"
+
+namespace orvalin {
+
+inline constexpr int LogLineLength = 81;
+
+// What one scan found.
+struct ScanResult {
+    int stored = 0;   // accepted lines decoded into the table (= RecordTable::count())
+    int leftOut = 0;  // further accepted lines that did not fit into the table's 1000 slots
+};
+
+// Lower-cases one UTF-16 code unit on its own; the length of a line never changes.
+inline char16_t lowerUnit(char16_t unit) {
+    if (unit < 0x80) return (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit;
+    return QChar(unit).toLower().unicode();
+}
+
+// Why a line is not a log line; the first failing test in the order length, "!", "@", ";".
+enum class LineVerdict { Accepted, WrongLength, NoExclamationAt1, NoAtSignAt10, NoSemicolonAt17 };
+
+// Tests a line that is already lower-cased.
+LineVerdict checkLogLine(QStringView lowered);
+
+// Fills date, time and the 29 values of a record from an accepted, lower-cased line.
+void decodeLogLine(QStringView lowered, TelemetryRecord& record);
+
+// Lower-cases, tests and decodes one line in one go; returns whether it was accepted.
+// `record` is written only for an accepted line.
+bool decodeIfLogLine(QStringView line, TelemetryRecord& record);
+
+// Rebuilds the table from a whole text: splits it at every "\r\n" (a lone CR or LF is an
+// ordinary character), resets the count and appends one record per accepted line, the first
+// 1000 of them; later accepted lines are counted in leftOut and not stored.
+ScanResult scanLogText(QStringView text, RecordTable& table);
+
+}  // namespace orvalin
