@@ -16,9 +16,11 @@ std::int32_t hexValue(QStringView text) {
     return static_cast<std::int32_t>(value);
 }
 
+// Whether the text starts with `first` and a character whose upper case is `upperSecond`.
+// `first` is '0' or '&', which have no other case, so only the second character is converted
+// (and only when the first matches: this runs for every channel of every line).
 bool isPrefix(QStringView head, char16_t first, char16_t upperSecond) {
-    return head.size() == 2 && head[0].toUpper() == QChar(first) &&
-           head[1].toUpper() == QChar(upperSecond);
+    return head.size() == 2 && head[0] == QChar(first) && head[1].toUpper() == QChar(upperSecond);
 }
 
 }  // namespace

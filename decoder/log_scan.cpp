@@ -2,6 +2,8 @@
 
 #include "decoder/hex.h"
 
+#include <utility>
+
 namespace orvalin {
 
 namespace {
@@ -10,6 +12,9 @@ namespace {
 constexpr int ExclamationPos = 0;
 constexpr int AtSignPos = 9;
 constexpr int SemicolonPos = 16;
+// (position from 0, length) of day, month, year and of hour, minute, second.
+constexpr std::array<std::pair<int, int>, 3> DatePieces = {{{1, 2}, {3, 2}, {5, 4}}};
+constexpr std::array<std::pair<int, int>, 3> TimePieces = {{{10, 2}, {12, 2}, {14, 2}}};
 
 }  // namespace
 
@@ -21,38 +26,59 @@ LineVerdict checkLogLine(QStringView lowered) {
     return LineVerdict::Accepted;
 }
 
-void decodeLogLine(QStringView lowered, TelemetryRecord& record) {
-    // "DD.MM.YYYY" from positions 2-9 and "HH:MM:SS" from positions 11-16 (counted from 1).
-    const char16_t date[10] = {lowered[1].unicode(), lowered[2].unicode(), u'.',
-                               lowered[3].unicode(), lowered[4].unicode(), u'.',
-                               lowered[5].unicode(), lowered[6].unicode(), lowered[7].unicode(),
-                               lowered[8].unicode()};
-    const char16_t time[8] = {lowered[10].unicode(), lowered[11].unicode(), u':',
-                              lowered[12].unicode(), lowered[13].unicode(), u':',
-                              lowered[14].unicode(), lowered[15].unicode()};
-    record.DateText.assign(QStringView(date, 10));
-    record.TimeText.assign(QStringView(time, 8));
-    for (ChannelIndex c = 0; c < ChannelCount; ++c) {
-        const std::int32_t raw = HexToDec(lowered.mid(linePieceOffset(c), 2));
-        record.Values[static_cast<std::size_t>(c)] = channelValue(c, raw);
-    }
-}
-
 namespace {
 
-// Lower-cases a line of log-line length into `out`; returns whether it passes the tests.
-bool lowerAndCheck(QStringView line, char16_t (&out)[LogLineLength]) {
-    for (int i = 0; i < LogLineLength; ++i) out[i] = lowerUnit(line[i].unicode());
-    return checkLogLine(QStringView(out, LogLineLength)) == LineVerdict::Accepted;
+constexpr char16_t asciiLower(char16_t c) {
+    return c | static_cast<char16_t>((static_cast<unsigned>(c - u'A') < 26u) << 5);
+}
+
+// All 29 channels, unrolled, each with its own formula.
+template <ChannelIndex... C>
+void decodeChannels(const char16_t* line, ChannelValues& values,
+                    std::integer_sequence<ChannelIndex, C...>) {
+    ((values[C] = channelValueOf<C>(
+          hexPieceValue(line[linePieceOffset(C)], line[linePieceOffset(C) + 1]))),
+     ...);
+}
+
+// Fills a record from a line that passed the tests: either a lower-cased line or a pure-ASCII
+// line as typed. Both read alike: hex digits are read case-insensitively, and the date and
+// time pieces are ASCII-lower-cased on the way (which changes nothing in a lowered line).
+void fillRecord(const char16_t* line, TelemetryRecord& record) {
+    record.DateText.assignJoined(line, DatePieces, u'.');
+    record.TimeText.assignJoined(line, TimePieces, u':');
+    record.DateText.transform(asciiLower);
+    record.TimeText.transform(asciiLower);
+    decodeChannels(line, record.Values, std::make_integer_sequence<ChannelIndex, ChannelCount>{});
+}
+
+// Tests a line of log-line length as the lower-cased line would be tested, and returns the
+// units to decode: the line itself when it is pure ASCII (the normal case: lower-casing ASCII
+// changes no mark and no hex digit's value, and the date and time are lowered in fillRecord),
+// or its per-unit lower-cased copy in `buffer`. nullptr when the line is rejected.
+const char16_t* acceptLine(QStringView line, char16_t (&buffer)[LogLineLength]) {
+    const char16_t* units = reinterpret_cast<const char16_t*>(line.utf16());
+    char16_t nonAscii = 0;
+    for (int i = 0; i < LogLineLength; ++i) nonAscii |= units[i] & 0xff80;
+    if (nonAscii != 0) {
+        for (int i = 0; i < LogLineLength; ++i) buffer[i] = lowerUnit(units[i]);
+        units = buffer;
+    }
+    return checkLogLine(QStringView(units, LogLineLength)) == LineVerdict::Accepted ? units : nullptr;
 }
 
 }  // namespace
 
+void decodeLogLine(QStringView lowered, TelemetryRecord& record) {
+    fillRecord(reinterpret_cast<const char16_t*>(lowered.utf16()), record);
+}
+
 bool decodeIfLogLine(QStringView line, TelemetryRecord& record) {
     if (line.size() != LogLineLength) return false;
-    char16_t lowered[LogLineLength];
-    if (!lowerAndCheck(line, lowered)) return false;
-    decodeLogLine(QStringView(lowered, LogLineLength), record);
+    char16_t buffer[LogLineLength];
+    const char16_t* units = acceptLine(line, buffer);
+    if (units == nullptr) return false;
+    fillRecord(units, record);
     return true;
 }
 
@@ -71,11 +97,12 @@ ScanResult scanLogText(QStringView text, RecordTable& table) {
         }
         const qsizetype lineEnd = end < 0 ? size : end;
         const QStringView line = text.mid(start, lineEnd - start);
-        char16_t lowered[LogLineLength];
-        // Every line of another length fails the length test; only 81-unit lines are lowered.
-        if (line.size() == LogLineLength && lowerAndCheck(line, lowered)) {
+        char16_t buffer[LogLineLength];
+        // Every line of another length fails the length test; only 81-unit lines are looked at.
+        const char16_t* units = line.size() == LogLineLength ? acceptLine(line, buffer) : nullptr;
+        if (units != nullptr) {
             if (TelemetryRecord* slot = table.append()) {
-                decodeLogLine(QStringView(lowered, LogLineLength), *slot);
+                fillRecord(units, *slot);
             } else {
                 ++result.leftOut;  // the table is full: never written past slot 1000
             }

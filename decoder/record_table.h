@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 #include <array>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "decoder/channels.h"
@@ -16,6 +18,24 @@ public:
     void assign(QStringView text) {
         length_ = static_cast<int>(text.size() < Capacity ? text.size() : Capacity);
         for (int i = 0; i < length_; ++i) units_[static_cast<std::size_t>(i)] = text[i].unicode();
+    }
+    // Fills the text from pieces of a line: each piece is (position, length) in `line`, and
+    // `separator` stands between two pieces. Writes straight into the record's own storage.
+    template <std::size_t Pieces>
+    void assignJoined(const char16_t* line, const std::array<std::pair<int, int>, Pieces>& pieces,
+                      char16_t separator) {
+        int at = 0;
+        for (std::size_t p = 0; p < Pieces; ++p) {
+            if (p > 0) units_[static_cast<std::size_t>(at++)] = separator;
+            std::memcpy(units_.data() + at, line + pieces[p].first,
+                        static_cast<std::size_t>(pieces[p].second) * sizeof(char16_t));
+            at += pieces[p].second;
+        }
+        length_ = at;
+    }
+    template <typename Function>
+    void transform(Function f) {
+        for (int i = 0; i < length_; ++i) units_[static_cast<std::size_t>(i)] = f(units_[static_cast<std::size_t>(i)]);
     }
     QStringView view() const { return QStringView(units_.data(), length_); }
     QString toString() const { return view().toString(); }
