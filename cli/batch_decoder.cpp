@@ -1,0 +1,143 @@
+#include "cli/batch_decoder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <string_view>
+
+#include "cli/byte_output.h"
+#include "cli/command_line.h"
+#include "cli/log_stream.h"
+#include "cli/output_file.h"
+
+namespace orvalin::cli {
+
+namespace {
+
+constexpr std::size_t ReadBufferSize = std::size_t{1} << 20;
+constexpr std::string_view StandardInputName = "standard input";
+constexpr std::string_view StandardOutputName = "standard output";
+
+// "orvalin-decode: NAME: reason", at once, after any report lines already buffered.
+void errorMessage(BufferedWriter& err, std::string_view name, int errnoValue) {
+    err.append(ProgramName);
+    err.append(": ");
+    err.append(name);
+    err.append(": ");
+    err.append(errorText(errnoValue));
+    err.append('\n');
+    err.flush();
+}
+
+// Decodes one named input ("-": standard input) into the decoder; returns 0 or the errno
+// of the failure to open or read it. Stops early when the output has failed.
+int decodeInput(const std::string& name, int standardInput, LogStreamDecoder& decoder,
+                const BufferedWriter& csv, char* buffer) {
+    const bool isStandardInput = name == "-";
+    const int fd = isStandardInput ? standardInput : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat info {};
+    int error = 0;
+    if (::fstat(fd, &info) != 0) {
+        error = errno;
+    } else if (S_ISDIR(info.st_mode)) {
+        error = EISDIR;
+    } else {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        decoder.beginSource(isStandardInput ? StandardInputName : std::string_view(name));
+        while (!csv.failed()) {
+            const ssize_t got = ::read(fd, buffer, ReadBufferSize);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) error = errno;
+            if (got <= 0) break;
+            decoder.feed(buffer, static_cast<std::size_t>(got));
+        }
+        if (error != 0) {
+            decoder.abandonSource();
+        } else {
+            decoder.endSource();
+        }
+    }
+    if (!isStandardInput) ::close(fd);
+    return error;
+}
+
+void writeSummary(BufferedWriter& err, const LineCounts& counts) {
+    err.append(ProgramName);
+    err.append(": ");
+    err.appendNumber(counts.accepted);
+    err.append(counts.accepted == 1 ? " line accepted, " : " lines accepted, ");
+    err.appendNumber(counts.rejected);
+    err.append(" rejected, ");
+    err.appendNumber(counts.empty);
+    err.append(" empty\n");
+}
+
+// --help and --version go to standard output.
+int writeText(const std::string& text, int fd, BufferedWriter& err) {
+    FdSink out(fd);
+    if (out.write(text.data(), text.size())) return ExitSuccess;
+    errorMessage(err, StandardOutputName, out.error());
+    return ExitFailure;
+}
+
+}  // namespace
+
+int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams& streams) {
+    FdSink errorSink(streams.error);
+    BufferedWriter err(errorSink, 64 * 1024);
+
+    const ParsedCommandLine parsed = parseCommandLine(args);
+    if (!parsed.error.empty()) {
+        err.append(std::string(ProgramName) + ": " + parsed.error + "\n" + usageText());
+        err.flush();
+        return ExitUsage;
+    }
+    const CommandLine& options = parsed.options;
+    if (options.help) return writeText(helpText(), streams.output, err);
+    if (options.version) return writeText(versionText(), streams.output, err);
+
+    // The output is opened first: when it cannot be created, no input is read in vain.
+    const bool toFile = !options.outputPath.empty();
+    const std::string_view outputName = toFile ? options.outputPath : StandardOutputName;
+    OutputFile file;  // removes an uncommitted temporary file on every way out
+    if (toFile && !file.open(options.outputPath)) {
+        errorMessage(err, outputName, file.error());
+        return ExitFailure;
+    }
+    FdSink csvSink(toFile ? file.fd() : streams.output);
+    BufferedWriter csv(csvSink);
+
+    const DecodeSettings settings{options.withTime, options.decimalComma ? u',' : u'.'};
+    LogStreamDecoder decoder(settings, csv, options.report ? &err : nullptr);
+    decoder.writeHeader();
+
+    int status = ExitSuccess;
+    const std::vector<std::string> inputs =
+        options.inputs.empty() ? std::vector<std::string>{"-"} : options.inputs;
+    const auto buffer = std::make_unique<char[]>(ReadBufferSize);
+    for (const std::string& input : inputs) {
+        if (csv.failed()) break;
+        if (const int error = decodeInput(input, streams.input, decoder, csv, buffer.get())) {
+            errorMessage(err, input == "-" ? StandardInputName : std::string_view(input), error);
+            status = ExitFailure;  // the other inputs are still decoded
+        }
+    }
+
+    if (!csv.flush()) {
+        errorMessage(err, outputName, csv.error());
+        return ExitFailure;
+    }
+    if (toFile && !file.commit()) {
+        errorMessage(err, outputName, file.error());
+        return ExitFailure;
+    }
+    if (options.report) writeSummary(err, decoder.counts());
+    err.flush();
+    return status;
+}
+
+}  // namespace orvalin::cli

@@ -1,0 +1,35 @@
+// Options of orvalin-decode and their help text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orvalin::cli {
+
+inline constexpr const char* ProgramName = "orvalin-decode";
+
+struct CommandLine {
+    bool withTime = false;            // --time
+    bool decimalComma = false;        // --decimal-comma
+    bool report = false;              // --report
+    bool help = false;                // --help
+    bool version = false;             // --version
+    std::string outputPath;           // -o FILE; empty: standard output
+    std::vector<std::string> inputs;  // "-" is standard input; none: standard input
+};
+
+struct ParsedCommandLine {
+    CommandLine options;
+    std::string error;  // a usage error, empty when the arguments are fine
+};
+
+// Parses the arguments after the program name. Short options may be bundled ("-tr"), "-o"
+// takes the next argument or the rest of its own ("-oout.csv"), "--output=FILE" works too,
+// and "--" ends the options.
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);
+
+std::string usageText();
+std::string helpText();
+std::string versionText();
+
+}  // namespace orvalin::cli

@@ -1,0 +1,237 @@
+#include "cli/log_stream.h"
+
+#include <QString>
+#include <cstring>
+
+#include "decoder/csv_text.h"
+#include "decoder/hex.h"
+
+namespace orvalin::cli {
+
+namespace {
+
+// Positions counted from 0 of the marks in a log line.
+constexpr std::size_t ExclamationPos = 0;
+constexpr std::size_t AtSignPos = 9;
+constexpr std::size_t SemicolonPos = 16;
+
+// The raw value HexToDec gives for a two-character piece of ASCII bytes, indexed by
+// first * 256 + second. For two characters the "0x" and "&h" prefixes change nothing: both
+// read as 0 either way. Case does not matter to hex digits, so the bytes need no lowering.
+const std::array<std::uint8_t, 65536>& pieceValues() {
+    static const std::array<std::uint8_t, 65536> table = [] {
+        std::array<std::uint8_t, 65536> values{};
+        for (int first = 0; first < 256; ++first) {
+            for (int second = 0; second < 256; ++second) {
+                const int high = hexDigitValue(static_cast<char16_t>(first));
+                const int low = hexDigitValue(static_cast<char16_t>(second));
+                const int value = high < 0 ? 0 : low < 0 ? high : high * 16 + low;
+                values[static_cast<std::size_t>(first * 256 + second)] =
+                    static_cast<std::uint8_t>(value);
+            }
+        }
+        return values;
+    }();
+    return table;
+}
+
+char lowerAscii(unsigned char c) {
+    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+}
+
+bool isAscii(const char* data, std::size_t size) {
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < size; ++i) any |= static_cast<unsigned char>(data[i]);
+    return any < 0x80;
+}
+
+}  // namespace
+
+LogStreamDecoder::LogStreamDecoder(const DecodeSettings& settings, BufferedWriter& csv,
+                                   BufferedWriter* report)
+    : settings_(settings), csv_(csv), report_(report), fields_(settings.decimalSeparator) {
+    pieceValues();  // built before the first line rather than inside it
+}
+
+void LogStreamDecoder::writeHeader() {
+    if (settings_.withTime) csv_.append("Date;Time;");
+    const QByteArray header = csvHeaderLine();
+    csv_.append(std::string_view(header.constData(), static_cast<std::size_t>(header.size())));
+}
+
+void LogStreamDecoder::beginSource(std::string_view name) {
+    sourceName_.assign(name);
+    lineNumber_ = 0;
+    carriedBytes_ = 0;
+}
+
+void LogStreamDecoder::feed(const char* data, std::size_t size) {
+    const char* p = data;
+    const char* const end = data + size;
+    if (carriedBytes_ > 0) {
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size));
+        carry(p, static_cast<std::size_t>((lf ? lf : end) - p));
+        if (!lf) return;
+        finishCarried(true);
+        p = lf + 1;
+    }
+    while (p < end) {
+        const auto* lf =
+            static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (!lf) {
+            carry(p, static_cast<std::size_t>(end - p));
+            return;
+        }
+        handleLine(p, static_cast<std::size_t>(lf - p), true);
+        p = lf + 1;
+    }
+}
+
+void LogStreamDecoder::endSource() {
+    if (carriedBytes_ > 0) finishCarried(false);
+}
+
+void LogStreamDecoder::abandonSource() {
+    carriedBytes_ = 0;
+}
+
+void LogStreamDecoder::carry(const char* data, std::size_t size) {
+    if (size == 0) return;
+    if (carriedBytes_ == 0) {
+        carriedAscii_ = true;
+    }
+    if (carriedBytes_ < CarryCapacity) {
+        const std::size_t room = CarryCapacity - static_cast<std::size_t>(carriedBytes_);
+        const std::size_t kept = size < room ? size : room;
+        std::memcpy(carried_.data() + carriedBytes_, data, kept);
+    }
+    // Past CarryCapacity only the length, the ASCII-ness and the last byte are kept.
+    carriedAscii_ = carriedAscii_ && isAscii(data, size);
+    carriedLast_ = data[size - 1];
+    carriedBytes_ += size;
+}
+
+void LogStreamDecoder::finishCarried(bool endedByLf) {
+    const std::uint64_t bytes = carriedBytes_;
+    carriedBytes_ = 0;
+    if (bytes <= CarryCapacity) {
+        handleLine(carried_.data(), static_cast<std::size_t>(bytes), endedByLf);
+        return;
+    }
+    ++lineNumber_;
+    const bool crRemoved = endedByLf && carriedLast_ == '\r';
+    rejectLength(bytes - (crRemoved ? 1 : 0), !carriedAscii_);
+}
+
+void LogStreamDecoder::handleLine(const char* line, std::size_t size, bool endedByLf) {
+    ++lineNumber_;
+    if (endedByLf && size > 0 && line[size - 1] == '\r') --size;
+    if (size == 0) {
+        ++counts_.empty;
+        return;
+    }
+    if (size == LogLineLength && isAscii(line, size)) {
+        decodeAsciiLine(reinterpret_cast<const unsigned char*>(line));
+    } else if (size >= LogLineLength && size <= MaxLineBytes && !isAscii(line, size)) {
+        // Fewer bytes than 81 can never make 81 characters; more may, with multi-byte ones.
+        decodeTextLine(line, size);
+    } else {
+        rejectLength(line, size);
+    }
+}
+
+void LogStreamDecoder::decodeAsciiLine(const unsigned char* line) {
+    if (line[ExclamationPos] != '!') return reject(LineVerdict::NoExclamationAt1);
+    if (line[AtSignPos] != '@') return reject(LineVerdict::NoAtSignAt10);
+    if (line[SemicolonPos] != ';') return reject(LineVerdict::NoSemicolonAt17);
+    ++counts_.accepted;
+
+    char* out = csv_.reserve(MaxOutputLineBytes);
+    if (settings_.withTime) {
+        // "DD.MM.YYYY;HH:MM:SS;" from positions 2-9 and 11-16 (counted from 1), lower-cased.
+        static constexpr std::array<int, 20> Layout = {1,  2,  '.', 3,  4,  '.', 5,  6,  7,  8, ';',
+                                                       10, 11, ':', 12, 13, ':', 14, 15, ';'};
+        for (std::size_t i = 0; i < Layout.size(); ++i) {
+            const int from = Layout[i];
+            out[i] = from < 32 ? lowerAscii(line[from]) : static_cast<char>(from);
+        }
+        out += Layout.size();
+    }
+    const auto& pieces = pieceValues();
+    std::uint8_t raws[ChannelCount];
+    for (ChannelIndex c = 0; c < ChannelCount; ++c) {
+        const unsigned char* piece = line + linePieceOffset(c);
+        raws[c] = pieces[static_cast<std::size_t>(piece[0]) * 256 + piece[1]];
+    }
+    csv_.commit(fields_.writeRecord(out, raws));
+}
+
+void LogStreamDecoder::decodeTextLine(const char* line, std::size_t size) {
+    const QString text = QString::fromUtf8(line, static_cast<qsizetype>(size));
+    if (text.size() != LogLineLength)
+        return rejectLength(static_cast<std::uint64_t>(text.size()), false);
+    char16_t lowered[LogLineLength];
+    for (int i = 0; i < LogLineLength; ++i) lowered[i] = lowerUnit(text[i].unicode());
+    const QStringView view(lowered, LogLineLength);
+    const LineVerdict verdict = checkLogLine(view);
+    if (verdict != LineVerdict::Accepted) return reject(verdict);
+    ++counts_.accepted;
+
+    decodeLogLine(view, record_);
+    textLine_.clear();
+    if (settings_.withTime) {
+        textLine_ += record_.DateText.toString().toUtf8();
+        textLine_ += ';';
+        textLine_ += record_.TimeText.toString().toUtf8();
+        textLine_ += ';';
+    }
+    appendCsvRecordLine(textLine_, record_.Values, settings_.decimalSeparator);
+    csv_.append(
+        std::string_view(textLine_.constData(), static_cast<std::size_t>(textLine_.size())));
+}
+
+bool LogStreamDecoder::startRejection() {
+    ++counts_.rejected;
+    if (!report_) return false;
+    report_->append(sourceName_);
+    report_->append(':');
+    report_->appendNumber(lineNumber_);
+    report_->append(": ");
+    return true;
+}
+
+void LogStreamDecoder::reject(LineVerdict verdict) {
+    if (!startRejection()) return;
+    switch (verdict) {
+        case LineVerdict::NoExclamationAt1:
+            report_->append("no \"!\" at position 1\n");
+            break;
+        case LineVerdict::NoAtSignAt10:
+            report_->append("no \"@\" at position 10\n");
+            break;
+        case LineVerdict::NoSemicolonAt17:
+            report_->append("no \";\" at position 17\n");
+            break;
+        case LineVerdict::WrongLength:  // lengths go through rejectLength
+        case LineVerdict::Accepted:
+            report_->append("rejected\n");
+            break;
+    }
+}
+
+void LogStreamDecoder::rejectLength(std::uint64_t length, bool inBytes) {
+    if (!startRejection()) return;
+    report_->append("wrong length: ");
+    report_->appendNumber(length);
+    report_->append(inBytes ? " bytes, not 81 characters\n" : " characters, not 81\n");
+}
+
+void LogStreamDecoder::rejectLength(const char* line, std::size_t size) {
+    if (!report_ || isAscii(line, size)) return rejectLength(size, false);
+    if (size > MaxLineBytes) return rejectLength(size, true);
+    return rejectLength(
+        static_cast<std::uint64_t>(QString::fromUtf8(line, static_cast<qsizetype>(size)).size()),
+        false);
+}
+
+}  // namespace orvalin::cli

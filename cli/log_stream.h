@@ -1,0 +1,102 @@
+// Streaming intake of log files for the batch decoder: bytes in, CSV record lines out.
+//
+//   bytes --split at LF, a CR before the LF removed--> lines
+//         --81 characters, "!" at 1, "@" at 10, ";" at 17 after lower-casing--> accepted
+//         --date, time, 29 raw frame bytes--> CSV record line
+//
+// A line is accepted and decoded exactly as the window does it for the same text. Log files
+// are UTF-8. A pure-ASCII line has one character per byte and is tested on its bytes;
+// lower-casing cannot change a mark or a hex digit's value there. A line with other bytes is
+// converted to UTF-16, every byte of invalid UTF-8 becoming one U+FFFD (as QString::fromUtf8
+// does it), and goes through the window's own checkLogLine and decodeLogLine. As one
+// character takes at most 3 bytes, a line longer than 243 bytes can never have 81 characters:
+// such a line is counted and rejected without being kept, so memory stays constant.
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cli/byte_output.h"
+#include "cli/csv_fields.h"
+#include "decoder/log_scan.h"
+#include "decoder/record_table.h"
+
+namespace orvalin::cli {
+
+struct DecodeSettings {
+    bool withTime = false;  // "Date" and "Time" columns first, as the window shows them
+    QChar decimalSeparator = u'.';
+};
+
+struct LineCounts {
+    std::uint64_t accepted = 0;
+    std::uint64_t rejected = 0;  // non-empty lines that are not log lines
+    std::uint64_t empty = 0;
+};
+
+class LogStreamDecoder {
+public:
+    // The longest line, in bytes, that can still have 81 characters.
+    static constexpr std::size_t MaxLineBytes = 3 * LogLineLength;
+
+    // `report`, when given, receives one line per rejected non-empty line:
+    // "NAME:LINE: reason".
+    LogStreamDecoder(const DecodeSettings& settings, BufferedWriter& csv,
+                     BufferedWriter* report = nullptr);
+
+    // The header line: "Date;Time;" when asked for, then the 29 captions.
+    void writeHeader();
+
+    // Sources are decoded one after another. Line numbers start at 1 in each, and a line
+    // never runs on from one source into the next.
+    void beginSource(std::string_view name);
+    void feed(const char* data, std::size_t size);
+    // The source is complete: a last line without a line end is a line too.
+    void endSource();
+    // Reading the source failed: an unfinished last line is dropped, not decoded.
+    void abandonSource();
+
+    const LineCounts& counts() const { return counts_; }
+
+private:
+    // Room one record line may take in the CSV buffer: "DD.MM.YYYY;HH:MM:SS;" and the fields.
+    static constexpr std::size_t MaxOutputLineBytes = 20 + CsvFieldCache::MaxRecordBytes;
+    // A kept unfinished line may also hold the CR before its LF.
+    static constexpr std::size_t CarryCapacity = MaxLineBytes + 1;
+
+    void handleLine(const char* line, std::size_t size, bool endedByLf);
+    void decodeAsciiLine(const unsigned char* line);
+    void decodeTextLine(const char* line, std::size_t size);
+    void carry(const char* data, std::size_t size);
+    void finishCarried(bool endedByLf);
+    bool startRejection();
+    void reject(LineVerdict verdict);
+    void rejectLength(std::uint64_t length, bool inBytes);
+    void rejectLength(const char* line, std::size_t size);
+
+    DecodeSettings settings_;
+    BufferedWriter& csv_;
+    BufferedWriter* report_;
+    CsvFieldCache fields_;
+    LineCounts counts_;
+
+    std::string sourceName_;
+    std::uint64_t lineNumber_ = 0;
+
+    // The unfinished line at the end of the last chunk: its first bytes, its full length,
+    // whether all of it is ASCII and its last byte.
+    std::array<char, CarryCapacity> carried_{};
+    std::uint64_t carriedBytes_ = 0;
+    bool carriedAscii_ = true;
+    char carriedLast_ = 0;
+
+    TelemetryRecord record_;  // lines that go the UTF-16 way
+    QByteArray textLine_;
+};
+
+}  // namespace orvalin::cli

@@ -1,0 +1,82 @@
+// Helpers of the batch decoder tests: the window's own CSV bytes for a text, and the
+// stream decoder run over bytes in chunks of any size.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <algorithm>
+#include <string>
+
+#include "cli/byte_output.h"
+#include "cli/log_stream.h"
+#include "decoder/csv_text.h"
+#include "decoder/log_scan.h"
+#include "decoder/record_table.h"
+
+namespace orvalin::cli::test {
+
+// Frame byte k holds the value k.
+inline const QByteArray WorkedLine =
+    "!06122026@123456;000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
+
+// What the window writes for a text pasted into it: the text is split at CR LF and scanned
+// by scanLogText (in groups of lines, so that any number of records fits the table), and
+// every record goes through appendCsvRecordLine; --time puts the texts of Label4 first.
+inline QByteArray windowCsv(const QByteArray& crlfText, QChar separator = u'.',
+                            bool withTime = false) {
+    QByteArray csv = withTime ? QByteArray("Date;Time;") : QByteArray();
+    csv += csvHeaderLine();
+    const QStringList lines = QString::fromUtf8(crlfText).split(QStringLiteral("\r\n"));
+    RecordTable table;
+    for (qsizetype first = 0; first < lines.size(); first += 500) {
+        scanLogText(lines.mid(first, 500).join(QStringLiteral("\r\n")), table);
+        for (int slot = 1; slot <= table.count(); ++slot) {
+            const TelemetryRecord& record = table.record(slot);
+            if (withTime) {
+                csv += record.DateText.toString().toUtf8() + ';';
+                csv += record.TimeText.toString().toUtf8() + ';';
+            }
+            appendCsvRecordLine(csv, record.Values, separator);
+        }
+    }
+    return csv;
+}
+
+struct StreamOutput {
+    std::string csv;
+    std::string report;
+    LineCounts counts;
+};
+
+// Runs the stream decoder over `bytes` as one source named "log", fed `chunk` bytes at a time.
+inline StreamOutput decodeStream(const QByteArray& bytes, const DecodeSettings& settings = {},
+                                 std::size_t chunk = 1 << 20) {
+    StringSink csvSink;
+    StringSink reportSink;
+    StreamOutput result;
+    {
+        BufferedWriter csv(csvSink, 4096);
+        BufferedWriter report(reportSink, 4096);
+        LogStreamDecoder decoder(settings, csv, &report);
+        decoder.writeHeader();
+        decoder.beginSource("log");
+        for (qsizetype at = 0; at < bytes.size(); at += static_cast<qsizetype>(chunk)) {
+            const auto size = std::min<qsizetype>(static_cast<qsizetype>(chunk), bytes.size() - at);
+            decoder.feed(bytes.constData() + at, static_cast<std::size_t>(size));
+        }
+        decoder.endSource();
+        csv.flush();
+        report.flush();
+        result.counts = decoder.counts();
+    }
+    result.csv = std::move(csvSink.bytes);
+    result.report = std::move(reportSink.bytes);
+    return result;
+}
+
+inline std::string toStd(const QByteArray& bytes) {
+    return bytes.toStdString();
+}
+
+}  // namespace orvalin::cli::test
