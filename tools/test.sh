@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors and runs every test; then builds and
+# runs the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+jobs="$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+
+cmake --preset ci
+cmake --build --preset ci -j"$jobs"
+ctest --preset ci -j"$jobs"
+
+cmake --preset asan
+cmake --build --preset asan -j"$jobs"
+ctest --preset asan -j"$jobs"
