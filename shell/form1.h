@@ -1,0 +1,88 @@
+// The main window. Data flows one way:
+//
+//   Text2 (pasted log text) --Text2_Change: scanLogText--> RecordTable
+//        --> record view (Text1 boxes, Label4; chosen with HScroll1, Label2)
+//        --> channel selection and chart (Option1 buttons, Frame8, MSChart1)
+//        --> CSV file and window picture (menu and "S" button)
+//
+// Every user action reaches exactly one handler below; the handlers hand the work to the
+// record view and the channel selection and never change the table except through intake.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+#include "decoder/record_table.h"
+#include "shell/main_window_layout.h"
+
+class QLabel;
+
+namespace orvalin {
+
+class BarChart;
+class ChannelSelection;
+class RecordView;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The 615 x 696 pixel client area below the menu bar that holds every control.
+    QWidget* clientArea() const { return clientArea_; }
+    const RecordTable& records() const { return records_; }
+    // Label3, the status line.
+    QLabel* statusLabel() const { return controls_.label3; }
+    const MainWindowControls& controls() const { return controls_; }
+    BarChart& chart() const { return *chart_; }
+
+public slots:
+    // After every change of the text of Text2: rebuilds the table from the whole text and
+    // refreshes navigator, selection, record view and chart.
+    void Text2_Change();
+    // After every change of the navigator's value (not while its thumb is dragged).
+    void HScroll1_Change();
+    // When Option1(channel) becomes selected, by the user or by the program.
+    void Option1_Click(int channel);
+    // Shows the record in slot `recordNumber` in the value boxes and Label4.
+    void Show_Data(int recordNumber);
+    // Plots one channel over all records.
+    void Draw_Chart(int channel);
+
+    // Once, at the end of construction, before the window is first shown.
+    void Form_Load();
+    // When the window is first shown and whenever its client area changes size.
+    void Form_Resize();
+    // "File", "Exit": closes the window.
+    void MnuExit_Click();
+    // "TLM File", "Write CSV File".
+    void WriteCSVFile_Click();
+    // The "S" button: a picture of the window.
+    void Command1_Click();
+    // "Info" on the menu bar.
+    void MnuInfo_Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void wireEvents(const MainWindowMenu& menu);
+    // The line breaks of Text2 as CR LF, the separator of log lines.
+    void readLogText();
+    void showLeftOutLines(int leftOut);
+
+    RecordTable records_;
+    QWidget* clientArea_ = nullptr;
+    MainWindowControls controls_;
+    BarChart* chart_ = nullptr;  // owned by its plot, MSChart1
+    std::unique_ptr<RecordView> recordView_;
+    std::unique_ptr<ChannelSelection> channelSelection_;
+    QString logText_;           // reused from intake to intake
+    QString leftOutNotice_;     // the status line text about lines beyond the table, if shown
+};
+
+}  // namespace orvalin

@@ -1,0 +1,13 @@
+// The Orvalin Telemetry Decoder window.
+#include <QApplication>
+
+#include "shell/form1.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvalin Telemetry Decoder"));
+    orvalin::Form1 window;
+    window.show();
+    // The program ends when its last window closes (an open Info dialog keeps it running).
+    return QApplication::exec();
+}

@@ -1,0 +1,117 @@
+// The main window as data: every control with its kind, container, position and size, start
+// text, colours, font and tab order, in one table that one loop turns into widgets, and the
+// menu bar in a second small table.
+//
+// Units: positions and sizes in twips, 15 to the pixel (the window is laid out for 96 dpi);
+// colours in the 0x00BBGGRR form, where 0x800000nn names the desktop's colour nn (5 window
+// background, 8 window text, 15 button face), which follows the desktop's colour scheme.
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <Qt>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "decoder/channels.h"
+
+class QAction;
+class QCustomPlot;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QWidget;
+
+namespace orvalin {
+
+inline constexpr int TwipsPerPixel = 15;
+constexpr int twipsToPixels(int twips) { return twips / TwipsPerPixel; }
+
+inline constexpr char FormCaption[] = "Orvalin Telemetry Decoder [Teskar]";
+inline constexpr int ClientWidthTwips = 9225;    // 615 px
+inline constexpr int ClientHeightTwips = 10440;  // 696 px
+inline constexpr std::uint32_t FormBackground = 0x00F0F0F0;
+// The program's icon, 128 x 128 pixels; the Info dialog shows it too.
+inline constexpr char IconResource[] = ":/icons/orvalin.png";
+
+// No colour of its own: the toolkit's default for that kind of control.
+inline constexpr std::uint32_t DefaultColour = 0xFFFFFFFF;
+inline constexpr std::uint32_t SystemColourFlag = 0x80000000;
+
+enum class ControlKind {
+    InputBox,      // multi-line text box (Text2)
+    ValueBox,      // one-line text box
+    Label,
+    Frame,
+    OptionButton,
+    PushButton,
+    Navigator,     // horizontal scroll bar
+    Chart,
+    PictureBox,
+};
+
+enum class FontRole {
+    Sans,      // MS Sans Serif 8.25 pt, the toolkit's default
+    SansBold,  // MS Sans Serif 8.25 pt bold
+    Mono,      // Courier New 8.25 pt
+};
+
+struct ControlLayout {
+    QString name;       // object name; element i of a control array is "Name(i)"
+    ControlKind kind;
+    QString container;  // object name of the frame it sits in; empty: the client area
+    int left, top, width, height;  // twips, from the container's top-left corner
+    int tabIndex;
+    QString text;  // caption or start text
+    std::uint32_t background = DefaultColour;
+    std::uint32_t foreground = DefaultColour;
+    FontRole font = FontRole::Sans;
+    Qt::Alignment alignment = Qt::AlignLeft;
+    bool visible = true;
+    QString toolTip;
+};
+
+// All controls, ordered by tab index (so a container comes before what it holds).
+const std::vector<ControlLayout>& mainWindowLayout();
+
+// The font of a role; the Windows families first, then their metric-compatible Liberation
+// counterparts. Sizes in pixels: 8.25 pt at 96 dpi is 11 px, and the window is laid out in
+// pixels, so the text keeps its room whatever dpi the desktop reports.
+QFont layoutFont(FontRole role);
+
+struct MainWindowControls {
+    QPlainTextEdit* text2 = nullptr;
+    std::array<QRadioButton*, ChannelCount> option1{};
+    std::array<QLineEdit*, ChannelCount> text1{};
+    std::array<QLabel*, ChannelCount> label1{};
+    QGroupBox* frame1 = nullptr;
+    QGroupBox* frame3 = nullptr;
+    QGroupBox* frame8 = nullptr;
+    QLabel* label2 = nullptr;
+    QLabel* label3 = nullptr;
+    QLabel* label4 = nullptr;
+    QScrollBar* hScroll1 = nullptr;
+    QPushButton* command1 = nullptr;
+    QLabel* picture2 = nullptr;
+    QCustomPlot* msChart1 = nullptr;
+};
+
+// Creates every control of mainWindowLayout() on `clientArea` (which owns them), in tab order.
+MainWindowControls buildMainWindow(QWidget* clientArea);
+
+// The menu bar: "File" (MnuFile) with "Exit" (MnuExit), "TLM File" (MnuTLMFile) with
+// "Write CSV File" (WriteCSVFile), and "Info" (MnuInfo), a command on the bar itself.
+struct MainWindowMenu {
+    QAction* exit = nullptr;
+    QAction* writeCsvFile = nullptr;
+    QAction* info = nullptr;
+};
+MainWindowMenu buildMainMenu(QMenuBar* menuBar);
+
+}  // namespace orvalin

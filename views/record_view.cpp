@@ -1,0 +1,56 @@
+#include "views/record_view.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QScrollBar>
+
+#include "decoder/number_text.h"
+
+namespace orvalin {
+
+RecordView::RecordView(const RecordTable& table, const RecordViewControls& controls)
+    : table_(table), controls_(controls) {}
+
+void RecordView::showRecord(int slot) const {
+    // RecordTable::record() answers any slot outside 0..1000 with the blank slot 0.
+    const TelemetryRecord& record = table_.record(slot);
+    // Read on every call, so the view follows the locale the user runs with.
+    const QChar separator = QLocale().decimalPoint().front();
+    for (ChannelIndex c = 0; c < ChannelCount; ++c) {
+        controls_.valueBoxes[static_cast<std::size_t>(c)]->setText(
+            formatOneDecimal(record.Values[static_cast<std::size_t>(c)], separator));
+    }
+    QString dateTime;
+    dateTime.reserve(record.DateText.size() + 1 + record.TimeText.size());
+    dateTime.append(record.DateText.view()).append(u' ').append(record.TimeText.view());
+    controls_.dateTime->setText(dateTime);
+}
+
+void RecordView::navigatorChanged() const {
+    const QScrollBar& navigator = *controls_.navigator;
+    controls_.position->setText(positionText(navigator.value(), navigator.maximum()));
+    showRecord(navigator.value());
+}
+
+void RecordView::afterIntake(int recordCount) const {
+    QScrollBar& navigator = *controls_.navigator;
+    navigator.setEnabled(true);
+    controls_.position->setText(intakePositionText(navigator.value(), recordCount));
+    // QScrollBar::setMaximum below the minimum would drag the minimum down with it; set both.
+    if (recordCount > 0) {
+        navigator.setRange(1, recordCount);
+    } else {
+        navigator.setRange(0, 0);
+    }
+}
+
+QString RecordView::positionText(int position, int maximum) {
+    return QString::number(position) + u'/' + QString::number(maximum);
+}
+
+QString RecordView::intakePositionText(int position, int recordCount) {
+    return u'#' + QString::number(position) + QStringLiteral(" / ") + QString::number(recordCount);
+}
+
+}  // namespace orvalin

@@ -1,0 +1,52 @@
+// The record view: one record of the table in the 29 value boxes and the date/time label,
+// chosen with the navigator scroll bar, whose position is a record number.
+#pragma once
+
+#include <QString>
+#include <array>
+
+#include "decoder/channels.h"
+#include "decoder/record_table.h"
+
+class QLabel;
+class QLineEdit;
+class QScrollBar;
+
+namespace orvalin {
+
+struct RecordViewControls {
+    std::array<QLineEdit*, ChannelCount> valueBoxes{};  // Text1(0) .. Text1(28)
+    QLabel* dateTime = nullptr;                         // Label4
+    QLabel* position = nullptr;                         // Label2
+    QScrollBar* navigator = nullptr;                    // HScroll1
+};
+
+class RecordView {
+public:
+    // Reads `table` and writes `controls`; owns neither.
+    RecordView(const RecordTable& table, const RecordViewControls& controls);
+
+    // Fills the value boxes with the values of `slot` ("0.0" with the user's decimal separator)
+    // and the date/time label with "DateText TimeText". A slot outside 0..1000 shows the blank
+    // slot 0: before the first intake the navigator reaches 32767, past the table's end.
+    void showRecord(int slot) const;
+
+    // The navigator moved: "position/maximum" in the position label, then that record.
+    void navigatorChanged() const;
+
+    // The navigator's part of the refresh after an intake: enabled, "#position / count" in the
+    // position label, then the range. With records the range is 1..count; without any it is
+    // 0..0, so the view falls back to the blank slot 0 and no record of a deleted text stays
+    // reachable. Narrowing the range can move the position, which raises the navigator's
+    // value change (and so navigatorChanged) before this returns.
+    void afterIntake(int recordCount) const;
+
+    static QString positionText(int position, int maximum);
+    static QString intakePositionText(int position, int recordCount);
+
+private:
+    const RecordTable& table_;
+    RecordViewControls controls_;
+};
+
+}  // namespace orvalin
