@@ -1,0 +1,396 @@
+// End-to-end: the built orvalin-decode, run as a user runs it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <ostream>
+#include <random>
+
+#include "cli_test_support.h"
+
+namespace orvalin::cli {
+namespace {
+
+using test::toStd;
+using test::windowCsv;
+using test::WorkedLine;
+
+struct ProgramRun {
+    int status = -1;  // exit status, or -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+enum class Stdout { Captured, DevFull, ClosedPipe };
+
+std::string readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? toStd(file.readAll()) : std::string("<missing>");
+}
+
+// A directory of log files in which the program runs (file names in messages stay short).
+class ProgramTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    std::string entries() const {
+        return QDir(dir_.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)
+            .join(u' ')
+            .toStdString();
+    }
+
+    ProgramRun run(const std::vector<std::string>& args, const QByteArray& input = {},
+                   Stdout output = Stdout::Captured, rlim_t fileSizeLimit = RLIM_INFINITY) const {
+        QTemporaryDir io;  // standard streams live outside the working directory
+        const std::string in = io.filePath("in").toStdString();
+        const std::string out = io.filePath("out").toStdString();
+        const std::string err = io.filePath("err").toStdString();
+        {
+            QFile file(QString::fromStdString(in));
+            if (!file.open(QIODevice::WriteOnly)) return {};
+            file.write(input);
+        }
+        int pipeFds[2] = {-1, -1};
+        if (output == Stdout::ClosedPipe && ::pipe(pipeFds) != 0) return {};
+        const std::string workDir = dir_.path().toStdString();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(::open(in.c_str(), O_RDONLY), 0);
+            if (output == Stdout::ClosedPipe) {
+                ::dup2(pipeFds[1], 1);
+                ::close(pipeFds[0]);
+            } else {
+                const char* target = output == Stdout::DevFull ? "/dev/full" : out.c_str();
+                ::dup2(::open(target, O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+            }
+            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            if (::chdir(workDir.c_str()) != 0 || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                ::_exit(126);
+            std::vector<char*> argv{const_cast<char*>(ORVALIN_DECODE_PROGRAM)};
+            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        if (output == Stdout::ClosedPipe) {
+            ::close(pipeFds[0]);  // nobody reads: the program's first write meets EPIPE
+            ::close(pipeFds[1]);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(QString::fromStdString(out)),
+                readAll(QString::fromStdString(err))};
+    }
+
+    QTemporaryDir dir_;
+};
+
+// A log with accepted lines among rejected ones, CR LF line ends.
+QByteArray sampleLog(int lines, int seed = 1) {
+    std::mt19937 random(static_cast<unsigned>(seed));
+    QByteArray log;
+    for (int i = 0; i < lines; ++i) {
+        QByteArray line = WorkedLine;
+        for (int k = 17; k < 81; ++k) line[k] = "0123456789abcdefABCDEF"[random() % 22];
+        line.replace(10, 6, QByteArray::number(100000 + i).right(6));
+        if (i % 7 == 3) line += ' ';
+        if (i % 11 == 5) line[9] = ':';
+        log += line + "\r\n";
+        if (i % 13 == 0) log += "# comment\r\n\r\n";
+    }
+    return log;
+}
+
+QByteArray withLf(QByteArray crlf) {
+    return crlf.replace("\r\n", "\n");
+}
+
+std::string header() {
+    return toStd(csvHeaderLine());
+}
+
+// --- Output bytes ---------------------------------------------------------------------
+
+struct FormatCase {
+    const char* name;
+    std::vector<std::string> options;
+    QChar separator;
+    bool withTime;
+};
+
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ProgramOutput : public ProgramTest, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(ProgramOutput, IsTheWindowsCsvForCrlfAndLfLogs) {
+    const QByteArray log = sampleLog(400);
+    write("crlf.log", log);
+    write("lf.log", withLf(log));
+    const std::string expected = toStd(windowCsv(log, GetParam().separator, GetParam().withTime));
+    for (const char* name : {"crlf.log", "lf.log"}) {
+        std::vector<std::string> args = GetParam().options;
+        args.push_back(name);
+        const ProgramRun result = run(args);
+        EXPECT_EQ(result.status, 0) << name;
+        EXPECT_EQ(result.out, expected) << name;
+        EXPECT_EQ(result.err, "") << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, ProgramOutput,
+                         ::testing::Values(FormatCase{"Default", {}, u'.', false},
+                                           FormatCase{"Time", {"--time"}, u'.', true},
+                                           FormatCase{
+                                               "DecimalComma", {"--decimal-comma"}, u',', false},
+                                           FormatCase{"TimeAndComma", {"-tc"}, u',', true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProgramTest, TimeColumnsCarryTheTextsOfTheLine) {
+    const ProgramRun result =
+        run({"--time"}, "!06122026@123456;" + WorkedLine.mid(17).toUpper() + "\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out.substr(0, 10), "Date;Time;");
+    EXPECT_EQ(result.out.substr(10 + header().size(), 20), "06.12.2026;12:34:56;");
+}
+
+TEST_F(ProgramTest, ReportListsRejectedLinesAndCounts) {
+    write("a.log", WorkedLine + "\nhello\n\n" + WorkedLine.left(9) + "x" + WorkedLine.mid(10) +
+                       "\r\n" + WorkedLine + " \r\n" + WorkedLine);
+    const ProgramRun result = run({"--report", "a.log"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err,
+              "a.log:2: wrong length: 5 characters, not 81\n"
+              "a.log:4: no \"@\" at position 10\n"
+              "a.log:5: wrong length: 82 characters, not 81\n"
+              "orvalin-decode: 2 lines accepted, 3 rejected, 1 empty\n");
+    EXPECT_EQ(result.out, toStd(windowCsv(WorkedLine + "\r\n" + WorkedLine)));
+}
+
+TEST_F(ProgramTest, FilesAndStandardInputInTheOrderNamed) {
+    const QByteArray one = sampleLog(30, 1);
+    const QByteArray two = sampleLog(20, 2);
+    const QByteArray piped = sampleLog(10, 3);
+    write("one.log", one);
+    write("two.log", withLf(two));
+    const ProgramRun result = run({"-r", "one.log", "-", "two.log"}, "x\n" + piped);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, toStd(windowCsv(one + piped + two)));
+    EXPECT_NE(result.err.find("one.log:"), std::string::npos);
+    EXPECT_EQ(result.err.find("standard input:1: wrong length: 1 characters, not 81\n"),
+              result.err.find("standard input:"));
+    EXPECT_NE(result.err.find("two.log:"), std::string::npos);
+}
+
+TEST_F(ProgramTest, NoFileMeansStandardInput) {
+    const QByteArray log = sampleLog(50);
+    const ProgramRun result = run({}, log);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, toStd(windowCsv(log)));
+}
+
+TEST_F(ProgramTest, LineLongerThanTheReadBufferIsRejectedAndTheNextOneRead) {
+    write("long.log", WorkedLine + "\n" + QByteArray(3 << 20, 'a') + "\r\n" + WorkedLine + "\n" +
+                          QByteArray(3 << 20, 'b'));
+    const ProgramRun result = run({"--report", "long.log"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, toStd(windowCsv(WorkedLine + "\r\n" + WorkedLine)));
+    EXPECT_EQ(result.err,
+              "long.log:2: wrong length: 3145728 characters, not 81\n"
+              "long.log:4: wrong length: 3145728 characters, not 81\n"
+              "orvalin-decode: 2 lines accepted, 2 rejected, 0 empty\n");
+}
+
+// --- Inputs that cannot be decoded -----------------------------------------------------
+
+struct InputCase {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+};
+
+void PrintTo(const InputCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ProgramInputs : public ProgramTest, public ::testing::WithParamInterface<InputCase> {};
+
+// The bad input is reported, the good ones around it are still decoded.
+TEST_P(ProgramInputs, AreReportedAndTheOthersDecoded) {
+    write("good.log", WorkedLine + "\n");
+    QByteArray binary;
+    std::mt19937 random(7);
+    for (int i = 0; i < 100000; ++i) binary += static_cast<char>(random() & 0xff);
+    write("binary.dat", binary);
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("logs"));
+    const ProgramRun result = run(GetParam().args);
+    EXPECT_EQ(result.status, GetParam().status);
+    EXPECT_EQ(result.err, GetParam().err);
+    EXPECT_EQ(result.out, toStd(windowCsv(WorkedLine + "\r\n" + WorkedLine)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ProgramInputs,
+    ::testing::Values(
+        InputCase{"MissingFile",
+                  {"good.log", "missing.log", "good.log"},
+                  1,
+                  "orvalin-decode: missing.log: No such file or directory\n"},
+        InputCase{"Directory",
+                  {"good.log", "logs", "good.log"},
+                  1,
+                  "orvalin-decode: logs: Is a directory\n"},
+        InputCase{"BinaryFileHasNoLogLines", {"good.log", "binary.dat", "good.log"}, 0, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Outputs that cannot be written -----------------------------------------------------
+
+TEST_F(ProgramTest, OutputFileIsWrittenWhole) {
+    const QByteArray log = sampleLog(300);
+    write("a.log", log);
+    write("out.csv", QByteArray(1 << 20, 'o'));
+    const ProgramRun result = run({"-o", "out.csv", "a.log"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(readAll(path("out.csv")), toStd(windowCsv(log)));
+    EXPECT_EQ(entries(), "a.log out.csv");
+}
+
+TEST_F(ProgramTest, OutputFailingMidwayLeavesTheOldFileAndNothingElse) {
+    write("a.log", sampleLog(5000));  // more than 1 MiB of CSV
+    write("out.csv", "old");
+    const ProgramRun result = run({"-o", "out.csv", "a.log"}, {}, Stdout::Captured, 64 * 1024);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "orvalin-decode: out.csv: File too large\n");
+    EXPECT_EQ(readAll(path("out.csv")), "old");
+    EXPECT_EQ(entries(), "a.log out.csv");
+}
+
+TEST_F(ProgramTest, OutputIntoReadOnlyDirectoryLeavesNothing) {
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("ro"));
+    ::chmod(path("ro").toLocal8Bit().constData(), 0555);
+    if (::access(path("ro").toLocal8Bit().constData(), W_OK) == 0)
+        GTEST_SKIP() << "running as root, whom a read-only directory does not stop; the "
+                        "output failures that stop root are tested beside this one";
+    write("a.log", sampleLog(10));
+    const ProgramRun result = run({"-o", "ro/out.csv", "a.log"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "orvalin-decode: ro/out.csv: Permission denied\n");
+    EXPECT_TRUE(QDir(path("ro")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+struct OutputCase {
+    const char* name;
+    std::vector<std::string> args;
+    Stdout output;
+    std::string err;
+};
+
+void PrintTo(const OutputCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ProgramOutputFailure : public ProgramTest,
+                             public ::testing::WithParamInterface<OutputCase> {};
+
+TEST_P(ProgramOutputFailure, IsNamedWithItsReasonAndLeavesNothing) {
+    write("a.log", sampleLog(50));
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("sub"));
+    const ProgramRun result = run(GetParam().args, {}, GetParam().output);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, GetParam().err);
+    EXPECT_EQ(entries(), "a.log sub");
+    EXPECT_TRUE(QDir(path("sub")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, ProgramOutputFailure,
+    ::testing::Values(OutputCase{"FullDevice",
+                                 {"-o", "/dev/full", "a.log"},
+                                 Stdout::Captured,
+                                 "orvalin-decode: /dev/full: No space left on device\n"},
+                      OutputCase{"FullStandardOutput",
+                                 {"a.log"},
+                                 Stdout::DevFull,
+                                 "orvalin-decode: standard output: No space left on device\n"},
+                      OutputCase{"ClosedPipe",
+                                 {"a.log"},
+                                 Stdout::ClosedPipe,
+                                 "orvalin-decode: standard output: Broken pipe\n"},
+                      OutputCase{"PathUnderARegularFile",
+                                 {"-o", "a.log/out.csv", "a.log"},
+                                 Stdout::Captured,
+                                 "orvalin-decode: a.log/out.csv: Not a directory\n"},
+                      OutputCase{"Directory",
+                                 {"-o", "sub", "a.log"},
+                                 Stdout::Captured,
+                                 "orvalin-decode: sub: Is a directory\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Usage ----------------------------------------------------------------------------
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string outStart;
+    std::string errStart;
+};
+
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ProgramUsage : public ProgramTest, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(ProgramUsage, ExitStatusAndTexts) {
+    const ProgramRun result = run(GetParam().args, WorkedLine);
+    EXPECT_EQ(result.status, GetParam().status);
+    EXPECT_EQ(result.out.substr(0, GetParam().outStart.size()), GetParam().outStart);
+    EXPECT_EQ(result.err.substr(0, GetParam().errStart.size()), GetParam().errStart);
+    if (GetParam().outStart.empty()) {
+        EXPECT_EQ(result.out, "");
+    }
+    if (GetParam().errStart.empty()) {
+        EXPECT_EQ(result.err, "");
+    }
+}
+
+const std::string Usage = "Usage: orvalin-decode [-t] [-c] [-r] [-o FILE] [FILE...]\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ProgramUsage,
+    ::testing::Values(UsageCase{"UnknownOption",
+                                {"--times", "a.log"},
+                                2,
+                                "",
+                                "orvalin-decode: unknown option '--times'\n" + Usage},
+                      UsageCase{"OutputWithoutFile",
+                                {"-o"},
+                                2,
+                                "",
+                                "orvalin-decode: option '-o' needs a file name\n" + Usage},
+                      UsageCase{
+                          "Help", {"--help"}, 0, "Usage: orvalin-decode [OPTIONS] [FILE...]\n", ""},
+                      UsageCase{"Version", {"--version"}, 0, "orvalin-decode 0.2\n", ""},
+                      UsageCase{"DecodesStandardInput", {"-"}, 0, header(), ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace orvalin::cli
