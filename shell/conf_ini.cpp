@@ -1,0 +1,70 @@
+#include "shell/conf_ini.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace orvalin {
+
+namespace {
+
+// Blanks are spaces only; a tab is part of the text, so "IMAGE_PATH\t=" names no known key.
+QStringView trimSpaces(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ') ++begin;
+    while (end > begin && text[end - 1] == u' ') --end;
+    return text.sliced(begin, end - begin);
+}
+
+}  // namespace
+
+QList<QByteArray> splitConfIniLines(const QByteArray& content) {
+    QList<QByteArray> lines = content.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r')) line.chop(1);
+    }
+    return lines;
+}
+
+StartupSettings parseConfIni(const QList<QByteArray>& lines, const QString& defaultImagePath) {
+    StartupSettings settings;
+    settings.imagePath = defaultImagePath;
+    for (const QByteArray& raw : lines) {
+        if (raw.isEmpty() || raw.front() == '#') continue;
+        const QString line = QString::fromUtf8(raw);
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals < 0) continue;
+        const QString key = trimSpaces(QStringView(line).first(equals)).toString().toUpper();
+        const QStringView value = trimSpaces(QStringView(line).sliced(equals + 1));
+        if (key == u"IMAGE_PATH") {
+            // Kept as written: file names are case-sensitive here, so upper-casing the value
+            // would name another directory.
+            settings.imagePath = value.toString();
+        } else if (key == u"SCREENSHOT") {
+            settings.screenshotVisible = value.toString().toUpper() == u"YES";
+        }
+    }
+    return settings;
+}
+
+StartupSettings loadConfIni(const QString& appDir) {
+    const QString defaultImagePath = appDir + u'/';
+    const QString path = appDir + u'/' + QLatin1String(ConfIniFileName);
+    // Opening a pipe would wait for a writer and a device may never end: only a regular file
+    // is read.
+    if (!QFileInfo(path).isFile()) return parseConfIni({}, defaultImagePath);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return parseConfIni({}, defaultImagePath);
+    QByteArray content = file.read(ConfIniReadLimit + 1);
+    if (content.size() > ConfIniReadLimit) {
+        // Keep the complete lines within the bound; the line that runs past it is dropped.
+        content.truncate(ConfIniReadLimit);
+        content.truncate(content.lastIndexOf('\n') + 1);
+    }
+    // A read error gives an empty array: nothing is applied.
+    return parseConfIni(splitConfIniLines(content), defaultImagePath);
+}
+
+}  // namespace orvalin
