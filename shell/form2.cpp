@@ -1,0 +1,120 @@
+#include "shell/form2.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <array>
+
+namespace orvalin {
+
+namespace {
+
+// Positions and sizes are kept in twips, the unit of the layout tables: 15 twips a pixel.
+constexpr int pixels(int twips) {
+    return twips / 15;
+}
+
+constexpr QRgb White = qRgb(255, 255, 255);
+constexpr QRgb Black = qRgb(0, 0, 0);
+constexpr QRgb LinkBlue = qRgb(0, 0, 255);
+
+enum class FontKind { Default, Title, Bold, Link };
+
+QFont dialogFont(FontKind kind) {
+    QFont font;
+    // Liberation Sans stands in where the desktop lacks the classic sans-serif face.
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
+    font.setPointSizeF(kind == FontKind::Title ? 12.0 : 8.25);
+    font.setBold(kind == FontKind::Title || kind == FontKind::Bold);
+    font.setUnderline(kind == FontKind::Link);
+    return font;
+}
+
+void paintBackground(QWidget& widget, QRgb background) {
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, background);
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
+}
+
+struct LabelSpec {
+    const char* name;
+    bool inFrame;  // placed in Frame1 rather than on the dialog
+    int left, top, width, height;
+    const char* text;  // nullptr: empty until the load step writes it
+    FontKind font;
+    QRgb textColour;  // 0: the default text colour
+    Qt::Alignment alignment;
+};
+
+constexpr Qt::Alignment Left = Qt::AlignLeft | Qt::AlignVCenter;
+
+// clang-format off
+const std::array<LabelSpec, 8> Labels = {{
+    {"Label1", false, 120,  120, 3615, 375, "Orvalin Telemetry Decoder", FontKind::Title, 0, Left},
+    {"Label3", false, 120,  600, 3015, 255, Form2::Notice,               FontKind::Default, 0, Left},
+    {"Label8", false, 120,  960,  735, 255, "Teskar",                    FontKind::Bold, Black, Left},
+    {"Label2", true,  120,  240, 3255, 255, nullptr,                     FontKind::Default, 0, Qt::AlignCenter},
+    {"Label6", false, 360, 2160,  855, 255, "Homepage:",                 FontKind::Default, 0, Left},
+    {"Label4", false, 1320, 2160, 1815, 255, Form2::WebAddress,          FontKind::Link, LinkBlue, Left},
+    {"Label7", false, 360, 2520,  615, 255, "e-mail:",                   FontKind::Default, 0, Left},
+    {"Label5", false, 1320, 2520, 1815, 255, Form2::MailAddress,         FontKind::Link, LinkBlue, Left},
+}};
+// clang-format on
+
+}  // namespace
+
+Form2::Form2() : QWidget(nullptr) {
+    setObjectName(QStringLiteral("Form2"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // Fixed single border: title, system menu and close box, no minimize or maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral(" Info"));
+    setWindowIcon(QApplication::windowIcon());
+    setFixedSize(pixels(4155), pixels(2850));
+    setFont(dialogFont(FontKind::Default));
+    paintBackground(*this, White);
+
+    // A frame without caption: an etched rectangle, white inside (a group box would paint its
+    // own panel colour there).
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame->setGeometry(pixels(120), pixels(1320), pixels(3495), pixels(615));
+    paintBackground(*frame, White);
+
+    for (const LabelSpec& spec : Labels) {
+        QWidget* container = spec.inFrame ? static_cast<QWidget*>(frame) : this;
+        auto* label = new QLabel(container);
+        label->setObjectName(QLatin1String(spec.name));
+        label->setGeometry(pixels(spec.left), pixels(spec.top), pixels(spec.width),
+                           pixels(spec.height));
+        if (spec.text != nullptr) label->setText(QLatin1String(spec.text));
+        if (container == frame) label2_ = label;
+        label->setTextFormat(Qt::PlainText);  // the addresses are not links
+        label->setFont(dialogFont(spec.font));
+        label->setAlignment(spec.alignment);
+        paintBackground(*label, White);
+        if (spec.textColour != 0) {
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::WindowText, spec.textColour);
+            label->setPalette(palette);
+        }
+    }
+    Form_Load();
+}
+
+void Form2::Form_Load() {
+    label2_->setText(QLatin1String(VersionText));
+}
+
+Form2* showInfoDialog(QPointer<Form2>& dialog) {
+    if (dialog.isNull()) dialog = new Form2();  // deletes itself when closed
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    return dialog.data();
+}
+
+}  // namespace orvalin
