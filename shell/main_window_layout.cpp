@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QHash>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -209,6 +210,69 @@ protected:
     }
 };
 
+// A label whose text is never cut off: a text wider than the label (the navigator label of a
+// four-digit record count, a long status line) is drawn narrower to fit, down to 60 % of its
+// width; only beyond that is it clipped.
+class FittingLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const QRect area = contentsRect();
+        const int needed = fontMetrics().horizontalAdvance(text());
+        if (needed <= area.width() || area.width() <= 0) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        const double squeeze = std::max(0.6, static_cast<double>(area.width()) / needed);
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        painter.translate(area.left(), 0);
+        painter.scale(squeeze, 1.0);
+        const QRect drawn(0, area.top(), static_cast<int>(area.width() / squeeze) + 1,
+                          area.height());
+        painter.drawText(drawn, static_cast<int>(alignment()), text());
+    }
+};
+
+// The record navigator. QScrollBar leaves the arrow keys unhandled; here they step through
+// the records like the arrow buttons do, and Home and End go to the first and last record.
+class NavigatorBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        switch (event->key()) {
+            case Qt::Key_Left:
+            case Qt::Key_Up:
+                triggerAction(SliderSingleStepSub);
+                break;
+            case Qt::Key_Right:
+            case Qt::Key_Down:
+                triggerAction(SliderSingleStepAdd);
+                break;
+            case Qt::Key_PageUp:
+                triggerAction(SliderPageStepSub);
+                break;
+            case Qt::Key_PageDown:
+                triggerAction(SliderPageStepAdd);
+                break;
+            case Qt::Key_Home:
+                triggerAction(SliderToMinimum);
+                break;
+            case Qt::Key_End:
+                triggerAction(SliderToMaximum);
+                break;
+            default:
+                QScrollBar::keyPressEvent(event);
+                return;
+        }
+        event->accept();
+    }
+};
+
 QWidget* createControl(const ControlLayout& layout, QWidget* parent) {
     switch (layout.kind) {
         case ControlKind::InputBox: {
@@ -227,7 +291,7 @@ QWidget* createControl(const ControlLayout& layout, QWidget* parent) {
             return box;
         }
         case ControlKind::Label: {
-            auto* label = new QLabel(layout.text, parent);
+            auto* label = new FittingLabel(layout.text, parent);
             label->setAlignment(layout.alignment | Qt::AlignTop);
             return label;
         }
@@ -238,7 +302,7 @@ QWidget* createControl(const ControlLayout& layout, QWidget* parent) {
         case ControlKind::PushButton:
             return new QPushButton(layout.text, parent);
         case ControlKind::Navigator: {
-            auto* bar = new QScrollBar(Qt::Horizontal, parent);
+            auto* bar = new NavigatorBar(Qt::Horizontal, parent);
             bar->setRange(1, 32767);
             bar->setValue(1);
             // An arrow click or a click beside the thumb moves one record.
@@ -246,6 +310,8 @@ QWidget* createControl(const ControlLayout& layout, QWidget* parent) {
             bar->setPageStep(1);
             // A value change only when the dragged thumb is released.
             bar->setTracking(false);
+            // Reached with Tab; the arrow keys then step through the records.
+            bar->setFocusPolicy(Qt::StrongFocus);
             return bar;
         }
         case ControlKind::Chart:

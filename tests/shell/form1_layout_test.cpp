@@ -1,0 +1,210 @@
+// The window as a user first sees it: size, controls in place, start texts, fonts, menu.
+#include <QAction>
+#include <QFontInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include "form1_harness.h"
+#include "shell/main_window_layout.h"
+
+namespace orvalin::test {
+namespace {
+
+using LayoutTest = Form1Test;
+
+TEST_F(LayoutTest, WindowIsAFixedClientAreaBelowTheMenuBar) {
+    EXPECT_EQ(form().windowTitle(), "Orvalin Telemetry Decoder [Teskar]");
+    EXPECT_EQ(form().clientArea()->size(), QSize(615, 696));
+    EXPECT_EQ(form().minimumSize(), form().maximumSize());
+    EXPECT_EQ(form().clientArea()->mapTo(&form(), QPoint(0, 0)).y(),
+              form().menuBar()->height());
+    const Qt::WindowFlags flags = form().windowFlags();
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowSystemMenuHint);
+    const QList<QSize> iconSizes = form().windowIcon().availableSizes();
+    ASSERT_FALSE(iconSizes.isEmpty());
+    EXPECT_EQ(iconSizes.first(), QSize(128, 128));
+}
+
+// Pixel positions (twips / 15) relative to each control's container.
+TEST_F(LayoutTest, ControlsSitWhereTheLayoutPutsThem) {
+    const struct {
+        const char* name;
+        const char* container;
+        QRect geometry;
+    } expected[] = {
+        {"Text2", "ClientArea", {8, 0, 601, 105}},
+        {"Frame3", "ClientArea", {8, 112, 601, 161}},
+        {"Frame1", "ClientArea", {8, 280, 601, 73}},
+        {"Label4", "ClientArea", {432, 352, 177, 17}},
+        {"Frame8", "ClientArea", {8, 368, 601, 289}},
+        {"MSChart1", "Frame8", {8, 16, 585, 265}},
+        {"Command1", "ClientArea", {8, 664, 33, 17}},
+        {"Label3", "ClientArea", {48, 664, 425, 17}},
+        {"Label2", "ClientArea", {488, 664, 41, 17}},
+        {"HScroll1", "ClientArea", {536, 664, 73, 25}},
+        {"Option1(3)", "Frame3", {8, 24, 81, 13}},
+        {"Text1(4)", "Frame3", {464, 24, 49, 19}},
+        {"Label1(6)", "Frame3", {520, 88, 25, 17}},
+        {"Option1(14)", "Frame3", {184, 88, 81, 13}},
+        {"Text1(18)", "Frame3", {96, 136, 49, 19}},
+        {"Option1(16)", "Frame3", {184, 136, 81, 13}},
+        {"Option1(27)", "Frame1", {8, 24, 81, 13}},
+        {"Text1(24)", "Frame1", {272, 40, 49, 19}},
+        {"Label1(28)", "Frame1", {520, 40, 25, 17}},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.name);
+        QWidget* widget = control(QString::fromLatin1(e.name));
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->parentWidget()->objectName(), e.container);
+        EXPECT_EQ(widget->geometry(), e.geometry);
+    }
+}
+
+TEST_F(LayoutTest, StartState) {
+    EXPECT_EQ(text1(0)->text(), "");
+    for (int c = 1; c < ChannelCount; ++c) EXPECT_EQ(text1(c)->text(), "invalid") << c;
+    for (int c = 0; c < ChannelCount; ++c) {
+        const auto& info = ChannelCatalogue[static_cast<std::size_t>(c)];
+        EXPECT_EQ(option1(c)->text().toStdString(), info.caption);
+        EXPECT_EQ(control<QLabel>(indexed("Label1", c))->text().toStdString(), info.unit);
+    }
+    EXPECT_TRUE(selectedChannels().empty());
+    EXPECT_TRUE(highlightedChannels().empty());
+    for (const char* name : {"Label2", "Label3", "Label4"}) EXPECT_EQ(label(name)->text(), "");
+    EXPECT_EQ(frame8()->title(), "");
+    EXPECT_EQ(control<QGroupBox>(QStringLiteral("Frame3"))->title(), "VIDAD Telemetry");
+    EXPECT_EQ(control<QGroupBox>(QStringLiteral("Frame1"))->title(), "ZODIR");
+    EXPECT_TRUE(hScroll1()->isEnabled());
+    EXPECT_EQ(hScroll1()->value(), 1);
+    auto* command1 = control<QPushButton>(QStringLiteral("Command1"));
+    EXPECT_EQ(command1->text(), "S");
+    EXPECT_TRUE(command1->isVisible());
+    EXPECT_EQ(chartPlot()->toolTip(), "graphical value");
+    EXPECT_EQ(text2()->toPlainText(), "");
+}
+
+TEST_F(LayoutTest, CaptureBufferIsHiddenAtTheClientAreaSize) {
+    QWidget* picture2 = control(QStringLiteral("Picture2"));
+    EXPECT_FALSE(picture2->isVisible());
+    EXPECT_EQ(picture2->geometry(), QRect(0, 0, 615, 696));
+}
+
+TEST_F(LayoutTest, OneLogLineFitsOneRowOfTheInputBox) {
+    const QString family = QFontInfo(text2()->font()).family();
+    EXPECT_TRUE(family == "Courier New" || family == "Liberation Mono") << family.toStdString();
+    paste(WorkedExampleLine);
+    const QTextBlock block = text2()->document()->firstBlock();
+    ASSERT_NE(block.layout(), nullptr);
+    EXPECT_EQ(block.layout()->lineCount(), 1);
+}
+
+TEST_F(LayoutTest, EveryCaptionFitsItsControl) {
+    const QString family = QFontInfo(option1(0)->font()).family();
+    EXPECT_TRUE(family == "MS Sans Serif" || family == "Liberation Sans") << family.toStdString();
+    for (int c = 0; c < ChannelCount; ++c) {
+        SCOPED_TRACE(c);
+        EXPECT_LE(option1(c)->sizeHint().width(), option1(c)->width());
+        QLabel* unit = control<QLabel>(indexed("Label1", c));
+        EXPECT_LE(unit->fontMetrics().horizontalAdvance(unit->text()), unit->width());
+        EXPECT_FALSE(option1(c)->font().bold());
+    }
+    paste(logLine(86399, 0xff));
+    EXPECT_LE(label("Label4")->fontMetrics().horizontalAdvance(label("Label4")->text()),
+              label("Label4")->width());
+}
+
+// Columns of a widget's picture that hold text-coloured pixels.
+std::pair<int, int> inkColumns(QWidget* widget) {
+    const QImage image = widget->grab().toImage();
+    int first = -1;
+    int last = -1;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+        }
+    }
+    return {first, last};
+}
+
+// "#1 / 1000" is wider than the navigator label: it is drawn narrower, not cut off.
+TEST_F(LayoutTest, PositionLabelTextWiderThanTheLabelIsDrawnWhole) {
+    paste(logText(1000));
+    QLabel* label2 = label("Label2");
+    ASSERT_EQ(label2->text(), "#1 / 1000");
+    ASSERT_GT(label2->fontMetrics().horizontalAdvance(label2->text()), label2->width());
+    const auto [first, last] = inkColumns(label2);
+    EXPECT_GE(first, 1);
+    EXPECT_LT(last, label2->width());
+    EXPECT_GT(last - first, label2->width() / 2);
+}
+
+TEST_F(LayoutTest, NavigatorStepsWithTheArrowKeys) {
+    paste(logText(5));
+    hScroll1()->setFocus();
+    const struct {
+        Qt::Key key;
+        int position;
+    } steps[] = {{Qt::Key_Right, 2}, {Qt::Key_Right, 3}, {Qt::Key_Left, 2}, {Qt::Key_End, 5},
+                 {Qt::Key_Down, 5}, {Qt::Key_Home, 1}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.key);
+        QTest::keyClick(hScroll1(), step.key);
+        settle();
+        EXPECT_EQ(label("Label2")->text(), QStringLiteral("%1/5").arg(step.position));
+        EXPECT_EQ(label("Label4")->text(),
+                  QStringLiteral("06.12.2026 ") + timeText(step.position - 1));
+    }
+}
+
+TEST_F(LayoutTest, TabOrderFollowsTheLayoutTable) {
+    QStringList expected;
+    for (const ControlLayout& layout : mainWindowLayout()) {
+        QWidget* widget = control(layout.name);
+        if (widget->isVisible() && (widget->focusPolicy() & Qt::TabFocus)) expected << layout.name;
+    }
+    ASSERT_EQ(expected.size(), 2 * ChannelCount + 3);  // boxes, buttons, Text2, navigator, S
+    QStringList chain;
+    QWidget* widget = control(expected.first());
+    do {
+        if (expected.contains(widget->objectName())) chain << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget != control(expected.first()) && chain.size() < expected.size());
+    EXPECT_EQ(chain, expected);
+}
+
+TEST_F(LayoutTest, MenuBarHasItsThreeEntriesAndExitClosesTheWindow) {
+    const QList<QAction*> entries = form().menuBar()->actions();
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[0]->text(), "File");
+    EXPECT_EQ(entries[1]->text(), "TLM File");
+    EXPECT_EQ(entries[2]->text(), "Info");
+    EXPECT_EQ(entries[2]->menu(), nullptr);
+    ASSERT_NE(entries[0]->menu(), nullptr);
+    ASSERT_NE(entries[1]->menu(), nullptr);
+    EXPECT_EQ(entries[0]->menu()->objectName(), "MnuFile");
+    EXPECT_EQ(entries[1]->menu()->objectName(), "MnuTLMFile");
+    EXPECT_EQ(entries[2]->objectName(), "MnuInfo");
+    ASSERT_EQ(entries[0]->menu()->actions().size(), 1);
+    EXPECT_EQ(entries[0]->menu()->actions()[0]->objectName(), "MnuExit");
+    EXPECT_EQ(entries[0]->menu()->actions()[0]->text(), "Exit");
+    ASSERT_EQ(entries[1]->menu()->actions().size(), 1);
+    EXPECT_EQ(entries[1]->menu()->actions()[0]->objectName(), "WriteCSVFile");
+    EXPECT_EQ(entries[1]->menu()->actions()[0]->text(), "Write CSV File");
+
+    entries[0]->menu()->actions()[0]->trigger();
+    EXPECT_FALSE(form().isVisible());
+}
+
+}  // namespace
+}  // namespace orvalin::test
