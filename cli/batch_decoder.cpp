@@ -22,14 +22,18 @@ constexpr std::string_view StandardInputName = "standard input";
 constexpr std::string_view StandardOutputName = "standard output";
 
 // "orvalin-decode: NAME: reason", at once, after any report lines already buffered.
-void errorMessage(BufferedWriter& err, std::string_view name, int errnoValue) {
+void errorMessage(BufferedWriter& err, std::string_view name, std::string_view reason) {
     err.append(ProgramName);
     err.append(": ");
     err.append(name);
     err.append(": ");
-    err.append(errorText(errnoValue));
+    err.append(reason);
     err.append('\n');
     err.flush();
+}
+
+void errorMessage(BufferedWriter& err, std::string_view name, int errnoValue) {
+    errorMessage(err, name, errorText(errnoValue));
 }
 
 // Decodes one named input ("-": standard input) into the decoder; returns 0 or the errno
@@ -101,7 +105,7 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     if (options.version) return writeText(versionText(), streams.output, err);
 
     // The output is opened first: when it cannot be created, no input is read in vain.
-    const bool toFile = !options.outputPath.empty();
+    const bool toFile = !options.outputPath.empty() && options.outputPath != "-";
     const std::string_view outputName = toFile ? options.outputPath : StandardOutputName;
     OutputFile file;  // removes an uncommitted temporary file on every way out
     if (toFile && !file.open(options.outputPath)) {
@@ -131,7 +135,12 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
         errorMessage(err, outputName, csv.error());
         return ExitFailure;
     }
-    if (toFile && !file.commit()) {
+    if (toFile && status != ExitSuccess) {
+        // Without the records of an unreadable input the output is not the one asked for; an
+        // earlier file of that name may be the good one, so it stays.
+        file.discard();
+        errorMessage(err, outputName, "left unchanged, as an input could not be read");
+    } else if (toFile && !file.commit()) {
         errorMessage(err, outputName, file.error());
         return ExitFailure;
     }

@@ -119,8 +119,8 @@ line becomes one CSV record of the 29 channel values, in the format of the windo
 CSV export: a header of the channel captions, ";" after every field, CR LF line ends.
 
 Options:
-  -o, --output FILE    write the CSV to FILE instead of standard output; FILE is
-                       replaced only once the whole output has been written
+  -o, --output FILE    write the CSV to FILE instead of standard output ("-");
+                       FILE is replaced only once the whole output is written
   -t, --time           put the columns Date and Time (as written in the line) first
   -c, --decimal-comma  write a comma as the decimal separator (default: a point,
                        whatever the locale)
@@ -130,8 +130,9 @@ Options:
   -V, --version        show the version and exit
 
 Log files are read as UTF-8; every byte that is not valid UTF-8 counts as one
-character. A FILE that cannot be read is reported and skipped: the other files are
-still decoded and written, and the exit status is 1.
+character. A FILE that cannot be read is reported and skipped, and the other files
+are still decoded; the exit status is then 1 and an output file named with -o is
+left as it was.
 
 Exit status: 0 when every file was decoded and the output written, 1 when a file
 could not be read or the output could not be written, 2 for wrong usage.

@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace orvalin::cli {
@@ -19,6 +21,25 @@ std::string resolvedPath(const std::string& path) {
     char resolved[PATH_MAX];
     if (::realpath(path.c_str(), resolved)) return resolved;
     return path;  // not there yet (or a dangling link): the file is created under this name
+}
+
+// The temporary file being written, for the interrupt handler. A handler may only read plain
+// memory and call async-signal-safe functions, hence a fixed buffer and a flag; there is one
+// output per program.
+char interruptedTemp[PATH_MAX];
+volatile std::sig_atomic_t interruptedTempSet = 0;
+
+void removeTempAndEnd(int signal) {
+    if (interruptedTempSet) ::unlink(interruptedTemp);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void watchTemp(const std::string& path) {
+    interruptedTempSet = 0;
+    if (path.size() >= sizeof interruptedTemp) return;
+    std::memcpy(interruptedTemp, path.c_str(), path.size() + 1);
+    interruptedTempSet = 1;
 }
 
 mode_t currentUmask() {
@@ -62,6 +83,7 @@ bool OutputFile::open(const std::string& path) {
     fd_ = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd_ < 0) return fail();
     tempPath_ = name.data();
+    watchTemp(tempPath_);
     // mkostemp creates the file for its owner only; give it the mode a plain create (or the
     // file it replaces) would have.
     const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
@@ -75,6 +97,7 @@ bool OutputFile::commit() {
     fd_ = -1;
     if (::close(fd) != 0) return fail();
     if (!tempPath_.empty() && ::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) return fail();
+    interruptedTempSet = 0;
     tempPath_.clear();
     return true;
 }
@@ -83,7 +106,14 @@ void OutputFile::discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+    interruptedTempSet = 0;
     tempPath_.clear();
+}
+
+void removeOutputOnInterrupt() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        if (std::signal(signal, removeTempAndEnd) == SIG_IGN) std::signal(signal, SIG_IGN);
+    }
 }
 
 }  // namespace orvalin::cli

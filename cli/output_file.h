@@ -37,4 +37,9 @@ private:
     int error_ = 0;
 };
 
+// From now on SIGINT, SIGTERM and SIGHUP first remove the temporary file of an output that
+// is being written, then end the program as the signal would have. A signal that was ignored
+// when the program started stays ignored. For main() only.
+void removeOutputOnInterrupt();
+
 }  // namespace orvalin::cli

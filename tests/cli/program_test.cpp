@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 #include <ostream>
 #include <random>
 
@@ -52,48 +53,52 @@ protected:
             .toStdString();
     }
 
+    // Starts the program in the working directory on the given standard streams (which the
+    // child takes over; the caller closes its copies), with a file size limit.
+    pid_t start(const std::vector<std::string>& args, int in, int out, int err,
+                rlim_t fileSizeLimit = RLIM_INFINITY) const {
+        const std::string workDir = dir_.path().toStdString();
+        const pid_t pid = ::fork();
+        if (pid != 0) return pid;
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        for (int fd = 3; fd < 1024; ++fd) ::close(fd);
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        if (::chdir(workDir.c_str()) != 0 || ::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+        std::vector<char*> argv{const_cast<char*>(ORVALIN_DECODE_PROGRAM)};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+
     ProgramRun run(const std::vector<std::string>& args, const QByteArray& input = {},
                    Stdout output = Stdout::Captured, rlim_t fileSizeLimit = RLIM_INFINITY) const {
         QTemporaryDir io;  // standard streams live outside the working directory
-        const std::string in = io.filePath("in").toStdString();
-        const std::string out = io.filePath("out").toStdString();
-        const std::string err = io.filePath("err").toStdString();
-        {
-            QFile file(QString::fromStdString(in));
-            if (!file.open(QIODevice::WriteOnly)) return {};
-            file.write(input);
-        }
-        int pipeFds[2] = {-1, -1};
-        if (output == Stdout::ClosedPipe && ::pipe(pipeFds) != 0) return {};
-        const std::string workDir = dir_.path().toStdString();
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(::open(in.c_str(), O_RDONLY), 0);
-            if (output == Stdout::ClosedPipe) {
-                ::dup2(pipeFds[1], 1);
-                ::close(pipeFds[0]);
-            } else {
-                const char* target = output == Stdout::DevFull ? "/dev/full" : out.c_str();
-                ::dup2(::open(target, O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            }
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            const rlimit limit{fileSizeLimit, fileSizeLimit};
-            if (::chdir(workDir.c_str()) != 0 || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-                ::_exit(126);
-            std::vector<char*> argv{const_cast<char*>(ORVALIN_DECODE_PROGRAM)};
-            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
+        const QString in = io.filePath("in");
+        const QString out = io.filePath("out");
+        const QString err = io.filePath("err");
+        QFile inFile(in);
+        if (!inFile.open(QIODevice::WriteOnly) || inFile.write(input) != input.size()) return {};
+        inFile.close();
+        int stdoutFd = -1;
         if (output == Stdout::ClosedPipe) {
+            int pipeFds[2];
+            if (::pipe(pipeFds) != 0) return {};
             ::close(pipeFds[0]);  // nobody reads: the program's first write meets EPIPE
-            ::close(pipeFds[1]);
+            stdoutFd = pipeFds[1];
+        } else {
+            const QString target = output == Stdout::DevFull ? QStringLiteral("/dev/full") : out;
+            stdoutFd = ::open(target.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         }
+        const int stdinFd = ::open(in.toLocal8Bit().constData(), O_RDONLY);
+        const int stderrFd = ::open(err.toLocal8Bit().constData(), O_WRONLY | O_CREAT, 0644);
+        const pid_t pid = start(args, stdinFd, stdoutFd, stderrFd, fileSizeLimit);
+        for (const int fd : {stdinFd, stdoutFd, stderrFd}) ::close(fd);
         int status = 0;
         ::waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(QString::fromStdString(out)),
-                readAll(QString::fromStdString(err))};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(out), readAll(err)};
     }
 
     QTemporaryDir dir_;
@@ -153,13 +158,14 @@ TEST_P(ProgramOutput, IsTheWindowsCsvForCrlfAndLfLogs) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, ProgramOutput,
-                         ::testing::Values(FormatCase{"Default", {}, u'.', false},
-                                           FormatCase{"Time", {"--time"}, u'.', true},
-                                           FormatCase{
-                                               "DecimalComma", {"--decimal-comma"}, u',', false},
-                                           FormatCase{"TimeAndComma", {"-tc"}, u',', true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Options, ProgramOutput,
+    ::testing::Values(FormatCase{"Default", {}, u'.', false},
+                      FormatCase{"Time", {"--time"}, u'.', true},
+                      FormatCase{"DecimalComma", {"--decimal-comma"}, u',', false},
+                      FormatCase{"TimeAndComma", {"-tc"}, u',', true},
+                      FormatCase{"OutputDashIsStandardOutput", {"-o", "-"}, u'.', false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramTest, TimeColumnsCarryTheTextsOfTheLine) {
     const ProgramRun result =
@@ -280,6 +286,38 @@ TEST_F(ProgramTest, OutputFailingMidwayLeavesTheOldFileAndNothingElse) {
     EXPECT_EQ(result.err, "orvalin-decode: out.csv: File too large\n");
     EXPECT_EQ(readAll(path("out.csv")), "old");
     EXPECT_EQ(entries(), "a.log out.csv");
+}
+
+TEST_F(ProgramTest, OutputFileIsLeftAsItWasWhenAnInputFails) {
+    write("a.log", sampleLog(10));
+    write("out.csv", "old");
+    const ProgramRun result = run({"-o", "out.csv", "a.log", "missing.log", "a.log"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "orvalin-decode: missing.log: No such file or directory\n"
+              "orvalin-decode: out.csv: left unchanged, as an input could not be read\n");
+    EXPECT_EQ(readAll(path("out.csv")), "old");
+    EXPECT_EQ(entries(), "a.log out.csv");
+}
+
+TEST_F(ProgramTest, InterruptedOutputLeavesNothing) {
+    write("out.csv", "old");
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    const pid_t pid = start({"-o", "out.csv"}, input[0], devNull, devNull);
+    ::close(input[0]);
+    ::close(devNull);
+    // The temporary file exists from the start; the program then waits for more input.
+    for (int i = 0; i < 500 && entries() == "out.csv"; ++i) ::usleep(10000);
+    EXPECT_NE(entries(), "out.csv");
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(input[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(entries(), "out.csv");
+    EXPECT_EQ(readAll(path("out.csv")), "old");
 }
 
 TEST_F(ProgramTest, OutputIntoReadOnlyDirectoryLeavesNothing) {
