@@ -7,8 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cerrno>
-#include <functional>
 #include <ostream>
 
 namespace orvalin::cli {
@@ -42,49 +40,47 @@ mode_t modeOf(const QString& path) {
     return info.st_mode & 07777;
 }
 
-TEST(OutputFile, NewFileAppearsOnlyAtCommitWithThePlainCreateMode) {
+struct CommitCase {
+    const char* name;
+    bool existing;  // an old, longer file of that name with mode 0640
+    mode_t umask;
+    mode_t mode;  // of the committed file
+};
+
+void PrintTo(const CommitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class OutputCommit : public ::testing::TestWithParam<CommitCase> {};
+
+// The new content appears only at commit, whole, with the mode a plain create (or the file it
+// replaces) gives, and no temporary file stays.
+TEST_P(OutputCommit, ReplacesWholeWithTheRightMode) {
     QTemporaryDir dir;
     const QString path = dir.filePath("out.csv");
-    const mode_t oldMask = ::umask(022);
+    if (GetParam().existing) {
+        writeFile(path, "old and longer content");
+        ::chmod(path.toLocal8Bit().constData(), 0640);
+    }
+    const mode_t oldMask = ::umask(GetParam().umask);
     {
         OutputFile file;
         ASSERT_TRUE(file.open(path.toStdString()));
         ASSERT_TRUE(writeAll(file, "new"));
-        EXPECT_FALSE(QFile::exists(path));
+        EXPECT_EQ(contents(path), GetParam().existing ? "old and longer content" : "<missing>");
         ASSERT_TRUE(file.commit());
     }
     ::umask(oldMask);
     EXPECT_EQ(contents(path), "new");
-    EXPECT_EQ(modeOf(path), 0644u);
+    EXPECT_EQ(modeOf(path), GetParam().mode);
     EXPECT_EQ(entries(dir), "out.csv");
 }
 
-TEST(OutputFile, ReplacingKeepsTheModeAndDropsEveryOldByte) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("out.csv");
-    writeFile(path, "old and longer content");
-    ::chmod(path.toLocal8Bit().constData(), 0640);
-    OutputFile file;
-    ASSERT_TRUE(file.open(path.toStdString()));
-    ASSERT_TRUE(writeAll(file, "new"));
-    ASSERT_TRUE(file.commit());
-    EXPECT_EQ(contents(path), "new");
-    EXPECT_EQ(modeOf(path), 0640u);
-    EXPECT_EQ(entries(dir), "out.csv");
-}
-
-TEST(OutputFile, UncommittedOutputLeavesTheOldFileAndNothingElse) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("out.csv");
-    writeFile(path, "old");
-    {
-        OutputFile file;
-        ASSERT_TRUE(file.open(path.toStdString()));
-        ASSERT_TRUE(writeAll(file, "half a file"));
-    }
-    EXPECT_EQ(contents(path), "old");
-    EXPECT_EQ(entries(dir), "out.csv");
-}
+INSTANTIATE_TEST_SUITE_P(Files, OutputCommit,
+                         ::testing::Values(CommitCase{"NewFile", false, 022, 0644},
+                                           CommitCase{"NewFileUnderUmask077", false, 077, 0600},
+                                           CommitCase{"ReplacedFileKeepsItsMode", true, 022, 0640}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OutputFile, LinkStaysAndItsTargetIsReplaced) {
     QTemporaryDir dir;
@@ -108,41 +104,6 @@ TEST(OutputFile, DeviceIsWrittenDirectly) {
     ASSERT_EQ(::stat("/dev/null", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
-
-struct RefusedCase {
-    const char* name;
-    std::function<QString(const QTemporaryDir&)> path;
-    int error;
-};
-
-void PrintTo(const RefusedCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class RefusedOutput : public ::testing::TestWithParam<RefusedCase> {};
-
-TEST_P(RefusedOutput, FailsWithTheReasonAndCreatesNothing) {
-    QTemporaryDir dir;
-    writeFile(dir.filePath("plain"), "x");
-    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
-    const std::string before = entries(dir);
-    OutputFile file;
-    EXPECT_FALSE(file.open(GetParam().path(dir).toStdString()));
-    EXPECT_EQ(file.error(), GetParam().error);
-    EXPECT_EQ(entries(dir), before);
-    EXPECT_TRUE(
-        QDir(dir.filePath("sub")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, RefusedOutput,
-    ::testing::Values(
-        RefusedCase{"Directory", [](const QTemporaryDir& d) { return d.filePath("sub"); }, EISDIR},
-        RefusedCase{"UnderARegularFile",
-                    [](const QTemporaryDir& d) { return d.filePath("plain/out.csv"); }, ENOTDIR},
-        RefusedCase{"MissingDirectory",
-                    [](const QTemporaryDir& d) { return d.filePath("none/out.csv"); }, ENOENT}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace orvalin::cli
