@@ -1,0 +1,139 @@
+// Typing into the real main window (offscreen) with 1000 records in the input box: every
+// keystroke rescans the whole text and refreshes the record view and the chart. Prints the
+// median and 99th percentile of the handler time and of the repaint time, the chart redraws
+// per keystroke and the peak memory.
+//
+//   window_bench [keystrokes]      (default 400; a typed character and a Backspace alternate)
+#include <qcustomplot.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextDocument>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "shell/form1.h"
+
+namespace {
+
+QString makeLog(int lines) {
+    QString text;
+    for (int i = 0; i < lines; ++i) {
+        QString line = QStringLiteral("!06122026@%1%2%3;")
+                           .arg(i / 3600 % 24, 2, 10, QLatin1Char('0'))
+                           .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(i % 60, 2, 10, QLatin1Char('0'));
+        for (int b = 0; b < 32; ++b)
+            line += QStringLiteral("%1").arg((i * 7 + b * 13) & 0xff, 2, 16, QLatin1Char('0'));
+        text += line + QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+// Counts paint events of one widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+double percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    const auto rank = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size())));
+    return values[std::min(values.size() - 1, rank == 0 ? 0 : rank - 1)];
+}
+
+void report(const char* what, const std::vector<double>& ms) {
+    std::printf("%-44s median %7.3f ms   p99 %7.3f ms   max %7.3f ms\n", what,
+                percentile(ms, 0.5), percentile(ms, 0.99), *std::max_element(ms.begin(), ms.end()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int keystrokes = argc > 1 ? std::max(2, std::atoi(argv[1])) : 400;
+
+    orvalin::Form1 window;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::fprintf(stderr, "window_bench: the window was not shown\n");
+        return 1;
+    }
+    auto* text2 = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+    auto* plot = window.findChild<QCustomPlot*>(QStringLiteral("MSChart1"));
+    text2->setPlainText(makeLog(1000));
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    if (window.records().count() != 1000) {
+        std::fprintf(stderr, "window_bench: %d records instead of 1000\n", window.records().count());
+        return 1;
+    }
+    text2->setFocus();
+    text2->moveCursor(QTextCursor::End);
+
+    // Handler: from the document's change to the end of the window's own textChanged slot
+    // (connected first, so the slot below runs right after it).
+    QElapsedTimer clock;
+    clock.start();
+    qint64 handlerStart = 0;
+    std::vector<double> handlerMs, keyMs, repaintMs, totalMs;
+    QObject::connect(text2->document(), &QTextDocument::contentsChange, text2,
+                     [&] { handlerStart = clock.nsecsElapsed(); });
+    QObject::connect(text2, &QPlainTextEdit::textChanged, text2, [&] {
+        handlerMs.push_back(static_cast<double>(clock.nsecsElapsed() - handlerStart) / 1e6);
+    });
+    int redraws = 0;
+    QObject::connect(plot, &QCustomPlot::afterReplot, plot, [&] { ++redraws; });
+    PaintCounter chartPaints;
+    plot->installEventFilter(&chartPaints);
+
+    for (int i = 0; i < keystrokes; ++i) {
+        const qint64 t0 = clock.nsecsElapsed();
+        if (i % 2 == 0) {
+            QTest::keyClick(text2, Qt::Key_X);
+        } else {
+            QTest::keyClick(text2, Qt::Key_Backspace);
+        }
+        const qint64 t1 = clock.nsecsElapsed();
+        // Repaint: the queued chart redraw and the paint of the window, in the next turns of
+        // the event loop.
+        const int paintsBefore = chartPaints.paints;
+        for (int turn = 0; turn < 10 && chartPaints.paints == paintsBefore; ++turn)
+            QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        const qint64 t2 = clock.nsecsElapsed();
+        keyMs.push_back(static_cast<double>(t1 - t0) / 1e6);
+        repaintMs.push_back(static_cast<double>(t2 - t1) / 1e6);
+        totalMs.push_back(static_cast<double>(t2 - t0) / 1e6);
+    }
+    if (window.records().count() != 1000 || handlerMs.size() != static_cast<size_t>(keystrokes)) {
+        std::fprintf(stderr, "window_bench: unexpected state after typing\n");
+        return 1;
+    }
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("window_bench: 1000 records in Text2, %d keystrokes at its end "
+                "(typed character and Backspace alternating), offscreen\n",
+                keystrokes);
+    report("handler (Text2_Change)", handlerMs);
+    report("key event (text box edit + handler)", keyMs);
+    report("repaint (chart redraw + window paint)", repaintMs);
+    report("one keystroke in all", totalMs);
+    std::printf("chart redraws per keystroke: %.2f\n",
+                static_cast<double>(redraws) / keystrokes);
+    std::printf("peak memory (ru_maxrss): %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+    return 0;
+}
