@@ -73,6 +73,8 @@ bool OutputFile::open(const std::string& path) {
         return fd_ >= 0 || fail();
     }
 
+    // A write-protected file stays protected, though the rename could replace it.
+    if (exists && ::access(path.c_str(), W_OK) != 0) return fail();
     finalPath_ = resolvedPath(path);
     const std::size_t slash = finalPath_.rfind('/');
     const std::size_t cut = slash == std::string::npos ? 0 : slash + 1;
@@ -84,6 +86,9 @@ bool OutputFile::open(const std::string& path) {
     if (fd_ < 0) return fail();
     tempPath_ = name.data();
     watchTemp(tempPath_);
+    // A replaced file keeps its owner where that may be set (as root); elsewhere this fails
+    // harmlessly and the file is ours, as with any program that writes a new file.
+    if (exists && ::fchown(fd_, existing.st_uid, existing.st_gid) != 0) errno = 0;
     // mkostemp creates the file for its owner only; give it the mode a plain create (or the
     // file it replaces) would have.
     const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
