@@ -97,9 +97,7 @@ void LogStreamDecoder::abandonSource() {
 
 void LogStreamDecoder::carry(const char* data, std::size_t size) {
     if (size == 0) return;
-    if (carriedBytes_ == 0) {
-        carriedAscii_ = true;
-    }
+    if (carriedBytes_ == 0) carriedAscii_ = true;  // a new line starts
     if (carriedBytes_ < CarryCapacity) {
         const std::size_t room = CarryCapacity - static_cast<std::size_t>(carriedBytes_);
         const std::size_t kept = size < room ? size : room;
