@@ -1,0 +1,193 @@
+// Fuzz target: the batch decoder's line reader.
+//
+// Input: one settings byte (bit 0: date and time columns; bits 1-2: decimal separator), four
+// bytes that seed the chunk sizes, then the bytes of a log file.
+//
+// Properties: the output (CSV, rejection report, line counts) is the same whether the bytes
+// come in one piece or in chunks of any size, empty chunks included; every line is counted
+// once as accepted, rejected or empty, and each rejection is one report line; LF and CR LF
+// line ends give the same output; an abandoned source drops only its unfinished last line;
+// and the records are byte for byte what the window writes for the same text pasted with
+// CR LF line ends (its first 1000 records, the rest only counted).
+#include <QByteArray>
+#include <QString>
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "cli/byte_output.h"
+#include "cli/log_stream.h"
+#include "decoder/csv_text.h"
+#include "decoder/log_scan.h"
+#include "decoder/record_table.h"
+#include "fuzz_support.h"
+
+namespace orvalin::fuzz {
+namespace {
+
+using cli::BufferedWriter;
+using cli::DecodeSettings;
+using cli::LineCounts;
+using cli::LogStreamDecoder;
+using cli::StringSink;
+
+constexpr std::array<char16_t, 4> Separators = {u'.', u',', u'\u066b', u'.'};
+
+// Bit 0: date and time columns; bits 1-2: the decimal separator.
+DecodeSettings decodeSettings(std::uint8_t settingsByte) {
+    return {(settingsByte & 1u) != 0, QChar(Separators[(settingsByte >> 1) & 3u])};
+}
+
+struct StreamOutput {
+    std::string csv;
+    std::string report;
+    LineCounts counts;
+};
+
+bool operator==(const LineCounts& a, const LineCounts& b) {
+    return a.accepted == b.accepted && a.rejected == b.rejected && a.empty == b.empty;
+}
+
+// One decoder with its writers. Building a decoder formats every field of every channel once,
+// so decoders are kept from one input to the next; each run is one source of its own, which
+// starts from nothing, and counts are taken as differences.
+class StreamRig {
+public:
+    StreamRig(const DecodeSettings& settings, std::size_t csvCapacity, std::size_t reportCapacity)
+        : csv_(csvSink_, csvCapacity),
+          report_(reportSink_, reportCapacity),
+          decoder_(settings, csv_, &report_) {}
+
+    // Feeds `bytes` in one piece, or in the sizes `chunks` gives when there are any.
+    StreamOutput run(const QByteArray& bytes, ChunkSizes* chunks, bool abandon) {
+        csvSink_.bytes.clear();
+        reportSink_.bytes.clear();
+        const LineCounts before = decoder_.counts();
+        decoder_.writeHeader();
+        decoder_.beginSource("log");
+        const char* at = bytes.constData();
+        std::size_t left = static_cast<std::size_t>(bytes.size());
+        while (chunks != nullptr && left > 0) {
+            const std::size_t size = chunks->next(left);
+            decoder_.feed(at, size);
+            at += size;
+            left -= size;
+        }
+        decoder_.feed(at, left);
+        if (abandon) {
+            decoder_.abandonSource();
+        } else {
+            decoder_.endSource();
+        }
+        FUZZ_CHECK(csv_.flush() && report_.flush());
+        const LineCounts after = decoder_.counts();
+        return {std::move(csvSink_.bytes),
+                std::move(reportSink_.bytes),
+                {after.accepted - before.accepted, after.rejected - before.rejected,
+                 after.empty - before.empty}};
+    }
+
+private:
+    StringSink csvSink_;
+    StringSink reportSink_;
+    BufferedWriter csv_;
+    BufferedWriter report_;
+    LogStreamDecoder decoder_;
+};
+
+// Large buffers, or buffers barely above one record line (report: one line number), which
+// makes the writers flush in the middle of a line's output.
+StreamRig& rigFor(std::uint8_t settingsByte, bool smallBuffers) {
+    static std::array<std::unique_ptr<StreamRig>, 16> rigs;
+    const std::size_t index = (settingsByte & 7u) * 2 + (smallBuffers ? 1 : 0);
+    if (!rigs[index]) {
+        const DecodeSettings settings = decodeSettings(settingsByte);
+        rigs[index] = smallBuffers ? std::make_unique<StreamRig>(settings, 1024, 24)
+                                   : std::make_unique<StreamRig>(settings, 1 << 16, 1 << 16);
+    }
+    return *rigs[index];
+}
+
+bool sameOutput(const StreamOutput& a, const StreamOutput& b) {
+    return a.csv == b.csv && a.report == b.report && a.counts == b.counts;
+}
+
+// Every LF gets a CR before it, unless it has one.
+QByteArray withCrLf(const QByteArray& bytes) {
+    QByteArray text;
+    text.reserve(bytes.size() * 2);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) text += '\r';
+        text += bytes[i];
+    }
+    return text;
+}
+
+std::uint64_t occurrences(const std::string& text, std::string_view what) {
+    std::uint64_t count = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+// What the window's CSV export writes for the text, with the date and time first when asked.
+QByteArray windowCsv(const QByteArray& crlfText, const DecodeSettings& settings,
+                     ScanResult& result) {
+    static RecordTable table;  // large: kept from one input to the next
+    result = scanLogText(QString::fromUtf8(crlfText), table);
+    QByteArray csv = settings.withTime ? QByteArray("Date;Time;") : QByteArray();
+    csv += csvHeaderLine();
+    for (int slot = 1; slot <= table.count(); ++slot) {
+        const TelemetryRecord& record = table.record(slot);
+        if (settings.withTime) {
+            csv += record.DateText.toString().toUtf8() + ';';
+            csv += record.TimeText.toString().toUtf8() + ';';
+        }
+        appendCsvRecordLine(csv, record.Values, settings.decimalSeparator);
+    }
+    return csv;
+}
+
+}  // namespace
+}  // namespace orvalin::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace orvalin;
+    using namespace orvalin::fuzz;
+    InputBytes input(data, size);
+    const std::uint8_t settingsByte = input.takeByte();
+    ChunkSizes chunks(input.takeUint32());
+    const QByteArray bytes = input.rest();
+
+    StreamRig& rig = rigFor(settingsByte, false);
+    const StreamOutput whole = rig.run(bytes, nullptr, false);
+    FUZZ_CHECK(sameOutput(rigFor(settingsByte, true).run(bytes, &chunks, false), whole));
+
+    // Every line counted once, every rejection reported once.
+    const auto lines = static_cast<std::uint64_t>(bytes.count('\n')) +
+                       (!bytes.isEmpty() && !bytes.endsWith('\n') ? 1 : 0);
+    FUZZ_CHECK(whole.counts.accepted + whole.counts.rejected + whole.counts.empty == lines);
+    FUZZ_CHECK(occurrences(whole.report, "\n") == whole.counts.rejected);
+    FUZZ_CHECK(whole.report.empty() || whole.report.rfind("log:", 0) == 0);
+    FUZZ_CHECK(occurrences(whole.report, "\nlog:") + (whole.report.empty() ? 0 : 1) ==
+               whole.counts.rejected);
+    // The header and one CR LF-terminated line per accepted line; no field holds CR LF.
+    FUZZ_CHECK(occurrences(whole.csv, "\r\n") == 1 + whole.counts.accepted);
+
+    // LF or CR LF: the same log.
+    const QByteArray crlfText = withCrLf(bytes);
+    FUZZ_CHECK(sameOutput(rig.run(crlfText, nullptr, false), whole));
+
+    // An abandoned source is decoded up to its last complete line.
+    const QByteArray complete = bytes.left(bytes.lastIndexOf('\n') + 1);
+    FUZZ_CHECK(sameOutput(rig.run(bytes, nullptr, true), rig.run(complete, nullptr, false)));
+
+    // The window, given the same text, writes the same records.
+    ScanResult scan;
+    const QByteArray expected = windowCsv(crlfText, decodeSettings(settingsByte), scan);
+    const std::string_view window(expected.constData(), static_cast<std::size_t>(expected.size()));
+    FUZZ_CHECK(whole.counts.accepted == static_cast<std::uint64_t>(scan.stored + scan.leftOut));
+    FUZZ_CHECK(scan.leftOut == 0 ? whole.csv == window : whole.csv.starts_with(window));
+    return 0;
+}
