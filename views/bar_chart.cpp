@@ -102,14 +102,20 @@ void BarChart::changed() {
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-int BarChart::automaticDivisions() const {
-    // As many labels as fit side by side with a gap of two average characters.
+int BarChart::labelSpace() const {
+    // A time label with a gap of two average characters.
     const QFontMetrics metrics(plot_->xAxis->tickLabelFont());
-    const int labelWidth = metrics.horizontalAdvance(QStringLiteral("00:00:00")) +
-                           2 * metrics.averageCharWidth();
-    const int axisWidth = plot_->axisRect()->width() > 0 ? plot_->axisRect()->width()
-                                                         : plot_->width();
-    const int fitting = std::max(1, axisWidth / std::max(1, labelWidth));
+    return metrics.horizontalAdvance(QStringLiteral("00:00:00")) + 2 * metrics.averageCharWidth();
+}
+
+int BarChart::axisWidth() const {
+    const int width = plot_->axisRect()->width();
+    return width > 0 ? width : plot_->width();
+}
+
+int BarChart::automaticDivisions() const {
+    // As many labels as fit side by side.
+    const int fitting = std::max(1, axisWidth() / std::max(1, labelSpace()));
     return std::max(1, (rowCount() + fitting - 1) / fitting);
 }
 
@@ -139,6 +145,11 @@ void BarChart::syncPlot() {
             categoryTicker_->addTick(r, labelled ? labels_[static_cast<std::size_t>(r - 1)]
                                                  : QString());
     }
+
+    // Labels too close for their width stand upright, as many chart controls do.
+    const double pixelsPerCategory =
+        static_cast<double>(axisWidth()) / static_cast<double>(std::max(rows, 1));
+    plot_->xAxis->setTickLabelRotation(labelEvery * pixelsPerCategory < labelSpace() ? -90 : 0);
 
     plot_->xAxis->setRange(0.5, std::max(rows, 1) + 0.5);
     // The value axis always shows the bars' base line 0, with a little room beyond the bars.

@@ -68,6 +68,8 @@ private:
     // Rebuilds the bars, the category ticks and the axis ranges from the grid.
     void syncPlot();
     int automaticDivisions() const;
+    int labelSpace() const;  // pixels one category label needs
+    int axisWidth() const;   // pixels of the category axis
 
     QCustomPlot* plot_;
     QCPBars* bars_;

@@ -142,6 +142,26 @@ TEST_F(BarChartTest, AutomaticScalingLabelsEveryCategoryWhenThereIsRoom) {
     EXPECT_EQ(shown.firstKey(), 1.0);
 }
 
+// 20 time labels do not fit side by side under a 585 pixel chart; they stand upright then.
+TEST_F(BarChartTest, LabelsTooCloseForTheirWidthStandUpright) {
+    const struct {
+        int rows;
+        bool automatic;
+        int divisions;
+        double rotation;
+    } cases[] = {{1000, false, 50, -90}, {12, true, 0, 0}, {101, false, 5, -90},
+                 {20, false, 10, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rows);
+        fill(c.rows);
+        chart_->setCategoryAutoScaling(c.automatic);
+        chart_->setDivisionsPerLabel(c.divisions);
+        chart_->setDivisionsPerTick(c.divisions);
+        redraw();
+        EXPECT_EQ(plot_->xAxis->tickLabelRotation(), c.rotation);
+    }
+}
+
 TEST_F(BarChartTest, ManyOperationsRedrawOnce) {
     int redraws = 0;
     QObject::connect(plot_.get(), &QCustomPlot::afterReplot, plot_.get(), [&] { ++redraws; });
