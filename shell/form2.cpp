@@ -5,14 +5,11 @@
 #include <QLabel>
 #include <array>
 
+#include "shell/main_window_layout.h"
+
 namespace orvalin {
 
 namespace {
-
-// Positions and sizes are kept in twips, the unit of the layout tables: 15 twips a pixel.
-constexpr int pixels(int twips) {
-    return twips / 15;
-}
 
 constexpr QRgb White = qRgb(255, 255, 255);
 constexpr QRgb Black = qRgb(0, 0, 0);
@@ -20,12 +17,12 @@ constexpr QRgb LinkBlue = qRgb(0, 0, 255);
 
 enum class FontKind { Default, Title, Bold, Link };
 
+// The main window's fonts, in pixels like the layout, so that texts fit their labels at any
+// logical dpi; the title is 12 pt at 96 dpi.
 QFont dialogFont(FontKind kind) {
-    QFont font;
-    // Liberation Sans stands in where the desktop lacks the classic sans-serif face.
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-    font.setPointSizeF(kind == FontKind::Title ? 12.0 : 8.25);
-    font.setBold(kind == FontKind::Title || kind == FontKind::Bold);
+    const bool bold = kind == FontKind::Title || kind == FontKind::Bold;
+    QFont font = layoutFont(bold ? FontRole::SansBold : FontRole::Sans);
+    if (kind == FontKind::Title) font.setPixelSize(16);
     font.setUnderline(kind == FontKind::Link);
     return font;
 }
@@ -43,7 +40,7 @@ struct LabelSpec {
     int left, top, width, height;
     const char* text;  // nullptr: empty until the load step writes it
     FontKind font;
-    QRgb textColour;  // 0: the default text colour
+    QRgb textColour;  // 0 (no colour, not black): the default text colour
     Qt::Alignment alignment;
 };
 
@@ -72,7 +69,7 @@ Form2::Form2() : QWidget(nullptr) {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral(" Info"));
     setWindowIcon(QApplication::windowIcon());
-    setFixedSize(pixels(4155), pixels(2850));
+    setFixedSize(twipsToPixels(4155), twipsToPixels(2850));
     setFont(dialogFont(FontKind::Default));
     paintBackground(*this, White);
 
@@ -81,15 +78,16 @@ Form2::Form2() : QWidget(nullptr) {
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("Frame1"));
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    frame->setGeometry(pixels(120), pixels(1320), pixels(3495), pixels(615));
+    frame->setGeometry(twipsToPixels(120), twipsToPixels(1320), twipsToPixels(3495),
+                       twipsToPixels(615));
     paintBackground(*frame, White);
 
     for (const LabelSpec& spec : Labels) {
         QWidget* container = spec.inFrame ? static_cast<QWidget*>(frame) : this;
         auto* label = new QLabel(container);
         label->setObjectName(QLatin1String(spec.name));
-        label->setGeometry(pixels(spec.left), pixels(spec.top), pixels(spec.width),
-                           pixels(spec.height));
+        label->setGeometry(twipsToPixels(spec.left), twipsToPixels(spec.top),
+                           twipsToPixels(spec.width), twipsToPixels(spec.height));
         if (spec.text != nullptr) label->setText(QLatin1String(spec.text));
         if (container == frame) label2_ = label;
         label->setTextFormat(Qt::PlainText);  // the addresses are not links

@@ -70,9 +70,9 @@ TEST_F(InfoDialog, ShowsItsTextsWithTheVersionLine) {
         EXPECT_EQ(label(name)->textFormat(), Qt::PlainText);
     }
     EXPECT_TRUE(label("Label1")->font().bold());
-    EXPECT_EQ(label("Label1")->font().pointSizeF(), 12.0);
+    EXPECT_EQ(label("Label1")->font().pixelSize(), 16);  // 12 pt at 96 dpi
     EXPECT_TRUE(label("Label8")->font().bold());
-    EXPECT_EQ(label("Label3")->font().pointSizeF(), 8.25);
+    EXPECT_EQ(label("Label3")->font().pixelSize(), 11);  // 8.25 pt at 96 dpi
 }
 
 TEST_F(InfoDialog, HasTheLayoutOfTheTableInPixels) {
