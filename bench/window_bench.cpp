@@ -55,8 +55,8 @@ double percentile(std::vector<double> values, double p) {
 }
 
 void report(const char* what, const std::vector<double>& ms) {
-    std::printf("%-44s median %7.3f ms   p99 %7.3f ms   max %7.3f ms\n", what,
-                percentile(ms, 0.5), percentile(ms, 0.99), *std::max_element(ms.begin(), ms.end()));
+    std::printf("%-44s median %7.3f ms   p99 %7.3f ms   max %7.3f ms\n", what, percentile(ms, 0.5),
+                percentile(ms, 0.99), *std::max_element(ms.begin(), ms.end()));
 }
 
 }  // namespace
@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     text2->setPlainText(makeLog(1000));
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     if (window.records().count() != 1000) {
-        std::fprintf(stderr, "window_bench: %d records instead of 1000\n", window.records().count());
+        std::fprintf(stderr, "window_bench: %d records instead of 1000\n",
+                     window.records().count());
         return 1;
     }
     text2->setFocus();
@@ -125,15 +126,16 @@ int main(int argc, char** argv) {
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("window_bench: 1000 records in Text2, %d keystrokes at its end "
-                "(typed character and Backspace alternating), offscreen\n",
-                keystrokes);
+    std::printf(
+        "window_bench: 1000 records in Text2, %d keystrokes at its end "
+        "(typed character and Backspace alternating), offscreen\n",
+        keystrokes);
     report("handler (Text2_Change)", handlerMs);
     report("key event (text box edit + handler)", keyMs);
     report("repaint (chart redraw + window paint)", repaintMs);
     report("one keystroke in all", totalMs);
-    std::printf("chart redraws per keystroke: %.2f\n",
-                static_cast<double>(redraws) / keystrokes);
-    std::printf("peak memory (ru_maxrss): %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+    std::printf("chart redraws per keystroke: %.2f\n", static_cast<double>(redraws) / keystrokes);
+    std::printf("peak memory (ru_maxrss): %.1f MiB\n",
+                static_cast<double>(usage.ru_maxrss) / 1024.0);
     return 0;
 }

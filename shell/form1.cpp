@@ -16,7 +16,9 @@
 #include "views/record_view.h"
 
 // The icon lives in this static library; its resource registration must be pulled in by hand.
-static void initShellResources() { Q_INIT_RESOURCE(resources); }
+static void initShellResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace orvalin {
 
@@ -45,8 +47,8 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     controls_ = buildMainWindow(clientArea_);
     chart_ = new BarChart(controls_.msChart1);
     recordView_ = std::make_unique<RecordView>(
-        records_,
-        RecordViewControls{controls_.text1, controls_.label4, controls_.label2, controls_.hScroll1});
+        records_, RecordViewControls{controls_.text1, controls_.label4, controls_.label2,
+                                     controls_.hScroll1});
     channelSelection_ = std::make_unique<ChannelSelection>(
         records_,
         ChannelControls{controls_.option1, controls_.text1, controls_.label1, controls_.frame8},
@@ -118,13 +120,21 @@ void Form1::showLeftOutLines(int leftOut) {
     }
 }
 
-void Form1::HScroll1_Change() { recordView_->navigatorChanged(); }
+void Form1::HScroll1_Change() {
+    recordView_->navigatorChanged();
+}
 
-void Form1::Option1_Click(int channel) { channelSelection_->select(channel); }
+void Form1::Option1_Click(int channel) {
+    channelSelection_->select(channel);
+}
 
-void Form1::Show_Data(int recordNumber) { recordView_->showRecord(recordNumber); }
+void Form1::Show_Data(int recordNumber) {
+    recordView_->showRecord(recordNumber);
+}
 
-void Form1::Draw_Chart(int channel) { channelSelection_->drawChart(channel); }
+void Form1::Draw_Chart(int channel) {
+    channelSelection_->drawChart(channel);
+}
 
 void Form1::Form_Load() {
     // Next step: conf.ini (picture prefix, "S" button) and the capture buffer's set-up.
@@ -135,7 +145,9 @@ void Form1::Form_Resize() {
     controls_.picture2->setGeometry(0, 0, clientArea_->width(), clientArea_->height());
 }
 
-void Form1::MnuExit_Click() { close(); }
+void Form1::MnuExit_Click() {
+    close();
+}
 
 void Form1::WriteCSVFile_Click() {
     // Next step: write the records to the CSV file.

@@ -81,8 +81,8 @@ private:
     BarChart* chart_ = nullptr;  // owned by its plot, MSChart1
     std::unique_ptr<RecordView> recordView_;
     std::unique_ptr<ChannelSelection> channelSelection_;
-    QString logText_;           // reused from intake to intake
-    QString leftOutNotice_;     // the status line text about lines beyond the table, if shown
+    QString logText_;        // reused from intake to intake
+    QString leftOutNotice_;  // the status line text about lines beyond the table, if shown
 };
 
 }  // namespace orvalin

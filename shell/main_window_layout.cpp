@@ -1,6 +1,7 @@
 #include "shell/main_window_layout.h"
 
 #include <qcustomplot.h>
+#include <qdrawutil.h>
 
 #include <QAction>
 #include <QGroupBox>
@@ -15,7 +16,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <qdrawutil.h>
 #include <algorithm>
 
 namespace orvalin {
@@ -115,8 +115,8 @@ std::vector<ControlLayout> makeLayout() {
         const int col = cell.column - 1;
         const int top = FirstRowTop + RowPitch * (cell.row - 1);
         const ChannelTabs tabs = ChannelTabOrder[i];
-        table.push_back({arrayName("Option1", c), ControlKind::OptionButton, frame,
-                         OptionLeft[col], top, OptionWidth, OptionHeight, tabs.option,
+        table.push_back({arrayName("Option1", c), ControlKind::OptionButton, frame, OptionLeft[col],
+                         top, OptionWidth, OptionHeight, tabs.option,
                          fromView(ChannelCatalogue[i].caption), FormBackground, DefaultColour,
                          FontRole::Sans, left, true, ""});
         table.push_back({arrayName("Text1", c), ControlKind::ValueBox, frame, ValueLeft[col], top,
@@ -244,32 +244,23 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
-        switch (event->key()) {
-            case Qt::Key_Left:
-            case Qt::Key_Up:
-                triggerAction(SliderSingleStepSub);
-                break;
-            case Qt::Key_Right:
-            case Qt::Key_Down:
-                triggerAction(SliderSingleStepAdd);
-                break;
-            case Qt::Key_PageUp:
-                triggerAction(SliderPageStepSub);
-                break;
-            case Qt::Key_PageDown:
-                triggerAction(SliderPageStepAdd);
-                break;
-            case Qt::Key_Home:
-                triggerAction(SliderToMinimum);
-                break;
-            case Qt::Key_End:
-                triggerAction(SliderToMaximum);
-                break;
-            default:
-                QScrollBar::keyPressEvent(event);
+        static constexpr struct {
+            int key;
+            SliderAction action;
+        } steps[] = {
+            {Qt::Key_Left, SliderSingleStepSub},  {Qt::Key_Up, SliderSingleStepSub},
+            {Qt::Key_Right, SliderSingleStepAdd}, {Qt::Key_Down, SliderSingleStepAdd},
+            {Qt::Key_PageUp, SliderPageStepSub},  {Qt::Key_PageDown, SliderPageStepAdd},
+            {Qt::Key_Home, SliderToMinimum},      {Qt::Key_End, SliderToMaximum},
+        };
+        for (const auto& step : steps) {
+            if (event->key() == step.key) {
+                triggerAction(step.action);
+                event->accept();
                 return;
+            }
         }
-        event->accept();
+        QScrollBar::keyPressEvent(event);
     }
 };
 
@@ -336,10 +327,10 @@ const std::vector<ControlLayout>& mainWindowLayout() {
 
 QFont layoutFont(FontRole role) {
     QFont font;
-    font.setFamilies(role == FontRole::Mono
-                         ? QStringList{QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")}
-                         : QStringList{QStringLiteral("MS Sans Serif"),
-                                       QStringLiteral("Liberation Sans")});
+    font.setFamilies(
+        role == FontRole::Mono
+            ? QStringList{QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")}
+            : QStringList{QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
     font.setStyleHint(role == FontRole::Mono ? QFont::TypeWriter : QFont::SansSerif);
     font.setPixelSize(11);
     // Set on every control, so a bold frame caption does not pass its weight to its contents.

@@ -31,7 +31,9 @@ class QWidget;
 namespace orvalin {
 
 inline constexpr int TwipsPerPixel = 15;
-constexpr int twipsToPixels(int twips) { return twips / TwipsPerPixel; }
+constexpr int twipsToPixels(int twips) {
+    return twips / TwipsPerPixel;
+}
 
 inline constexpr char FormCaption[] = "Orvalin Telemetry Decoder [Teskar]";
 inline constexpr int ClientWidthTwips = 9225;    // 615 px
@@ -45,13 +47,13 @@ inline constexpr std::uint32_t DefaultColour = 0xFFFFFFFF;
 inline constexpr std::uint32_t SystemColourFlag = 0x80000000;
 
 enum class ControlKind {
-    InputBox,      // multi-line text box (Text2)
-    ValueBox,      // one-line text box
+    InputBox,  // multi-line text box (Text2)
+    ValueBox,  // one-line text box
     Label,
     Frame,
     OptionButton,
     PushButton,
-    Navigator,     // horizontal scroll bar
+    Navigator,  // horizontal scroll bar
     Chart,
     PictureBox,
 };
@@ -63,9 +65,9 @@ enum class FontRole {
 };
 
 struct ControlLayout {
-    QString name;       // object name; element i of a control array is "Name(i)"
+    QString name;  // object name; element i of a control array is "Name(i)"
     ControlKind kind;
-    QString container;  // object name of the frame it sits in; empty: the client area
+    QString container;             // object name of the frame it sits in; empty: the client area
     int left, top, width, height;  // twips, from the container's top-left corner
     int tabIndex;
     QString text;  // caption or start text

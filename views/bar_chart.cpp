@@ -53,9 +53,13 @@ void BarChart::setRowCount(int rows) {
     changed();
 }
 
-void BarChart::setRow(int row) { row_ = row; }
+void BarChart::setRow(int row) {
+    row_ = row;
+}
 
-void BarChart::setColumn(int column) { column_ = column; }
+void BarChart::setColumn(int column) {
+    column_ = column;
+}
 
 void BarChart::setRowLabel(QStringView label) {
     if (!rowSelected()) return;
@@ -142,8 +146,8 @@ void BarChart::syncPlot() {
     for (int r = 1; r <= rows; ++r) {
         const bool labelled = (r - 1) % labelEvery == 0;
         if (labelled || (r - 1) % tickEvery == 0)
-            categoryTicker_->addTick(r, labelled ? labels_[static_cast<std::size_t>(r - 1)]
-                                                 : QString());
+            categoryTicker_->addTick(
+                r, labelled ? labels_[static_cast<std::size_t>(r - 1)] : QString());
     }
 
     // Labels too close for their width stand upright, as many chart controls do.

@@ -79,7 +79,9 @@ void ChannelSelection::drawChart(ChannelIndex channel) {
     }
 }
 
-ChannelIndex ChannelSelection::selectedChannel() const { return group_->checkedId(); }
+ChannelIndex ChannelSelection::selectedChannel() const {
+    return group_->checkedId();
+}
 
 int ChannelSelection::categoryDivisions(int recordCount) {
     const int whole = recordCount / LabelsWanted;

@@ -98,8 +98,8 @@ TEST_F(ChartTest, SelectionAndHighlightMoveAcrossBothFrames) {
     const struct {
         int channel;
         const char* caption;
-    } clicks[] = {{3, "SP1 Volts  [ V ]"},  {25, "3V3 Volts  [ V ]"}, {18, "RSSI  [   ]"},
-                  {28, "SU TH G0  [ K ]"},   {0, "SP4 Volts  [ V ]"},  {25, "3V3 Volts  [ V ]"},
+    } clicks[] = {{3, "SP1 Volts  [ V ]"}, {25, "3V3 Volts  [ V ]"}, {18, "RSSI  [   ]"},
+                  {28, "SU TH G0  [ K ]"}, {0, "SP4 Volts  [ V ]"},  {25, "3V3 Volts  [ V ]"},
                   {25, "3V3 Volts  [ V ]"}};
     for (const auto& click : clicks) {
         SCOPED_TRACE(click.channel);

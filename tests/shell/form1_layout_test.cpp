@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <algorithm>
+#include <numeric>
 
 #include "form1_harness.h"
 #include "shell/main_window_layout.h"
@@ -19,8 +21,7 @@ TEST_F(LayoutTest, WindowIsAFixedClientAreaBelowTheMenuBar) {
     EXPECT_EQ(form().windowTitle(), "Orvalin Telemetry Decoder [Teskar]");
     EXPECT_EQ(form().clientArea()->size(), QSize(615, 696));
     EXPECT_EQ(form().minimumSize(), form().maximumSize());
-    EXPECT_EQ(form().clientArea()->mapTo(&form(), QPoint(0, 0)).y(),
-              form().menuBar()->height());
+    EXPECT_EQ(form().clientArea()->mapTo(&form(), QPoint(0, 0)).y(), form().menuBar()->height());
     const Qt::WindowFlags flags = form().windowFlags();
     EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
@@ -155,8 +156,8 @@ TEST_F(LayoutTest, NavigatorStepsWithTheArrowKeys) {
     const struct {
         Qt::Key key;
         int position;
-    } steps[] = {{Qt::Key_Right, 2}, {Qt::Key_Right, 3}, {Qt::Key_Left, 2}, {Qt::Key_End, 5},
-                 {Qt::Key_Down, 5}, {Qt::Key_Home, 1}};
+    } steps[] = {{Qt::Key_Right, 2}, {Qt::Key_Right, 3}, {Qt::Key_Left, 2},
+                 {Qt::Key_End, 5},   {Qt::Key_Down, 5},  {Qt::Key_Home, 1}};
     for (const auto& step : steps) {
         SCOPED_TRACE(step.key);
         QTest::keyClick(hScroll1(), step.key);
@@ -165,6 +166,15 @@ TEST_F(LayoutTest, NavigatorStepsWithTheArrowKeys) {
         EXPECT_EQ(label("Label4")->text(),
                   QStringLiteral("06.12.2026 ") + timeText(step.position - 1));
     }
+}
+
+TEST(LayoutTable, UsesEveryTabIndexFrom0To97Once) {
+    std::vector<int> indices;
+    for (const ControlLayout& layout : mainWindowLayout()) indices.push_back(layout.tabIndex);
+    std::sort(indices.begin(), indices.end());
+    std::vector<int> expected(98);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(indices, expected);
 }
 
 TEST_F(LayoutTest, TabOrderFollowsTheLayoutTable) {

@@ -36,7 +36,10 @@ TEST_F(NavigationTest, LabelTakesTheIntakeFormThenThePositionForm) {
     const struct {
         const char* move;
         int expectedValue;
-    } steps[] = {{"program to 3", 3}, {"right arrow", 4}, {"left arrow", 3}, {"program to 12", 12},
+    } steps[] = {{"program to 3", 3},
+                 {"right arrow", 4},
+                 {"left arrow", 3},
+                 {"program to 12", 12},
                  {"right arrow at the end", 12}};
     for (const auto& step : steps) {
         SCOPED_TRACE(step.move);

@@ -46,8 +46,11 @@ TEST_F(BarChartTest, WritesOutsideTheGridChangeNothing) {
         const char* name;
         int row;
         int column;
-    } outside[] = {{"row 0", 0, 1}, {"row past the end", 4, 1}, {"negative row", -1, 1},
-                   {"column 0", 2, 0}, {"column 2", 2, 2}};
+    } outside[] = {{"row 0", 0, 1},
+                   {"row past the end", 4, 1},
+                   {"negative row", -1, 1},
+                   {"column 0", 2, 0},
+                   {"column 2", 2, 2}};
     for (const auto& c : outside) {
         SCOPED_TRACE(c.name);
         chart_->setRow(c.row);
@@ -149,8 +152,8 @@ TEST_F(BarChartTest, LabelsTooCloseForTheirWidthStandUpright) {
         bool automatic;
         int divisions;
         double rotation;
-    } cases[] = {{1000, false, 50, -90}, {12, true, 0, 0}, {101, false, 5, -90},
-                 {20, false, 10, 0}};
+    } cases[] = {
+        {1000, false, 50, -90}, {12, true, 0, 0}, {101, false, 5, -90}, {20, false, 10, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rows);
         fill(c.rows);

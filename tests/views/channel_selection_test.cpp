@@ -11,8 +11,8 @@ TEST(CategoryDivisions, RoundsHalvesToEven) {
     const struct {
         int records;
         int divisions;
-    } cases[] = {{101, 5}, {109, 5}, {110, 6}, {111, 6}, {129, 6}, {130, 6}, {131, 7},
-                 {150, 8}, {170, 8}, {190, 10}, {999, 50}, {1000, 50}};
+    } cases[] = {{101, 5}, {109, 5}, {110, 6}, {111, 6},  {129, 6},  {130, 6},
+                 {131, 7}, {150, 8}, {170, 8}, {190, 10}, {999, 50}, {1000, 50}};
     for (const auto& c : cases) {
         EXPECT_EQ(ChannelSelection::categoryDivisions(c.records), c.divisions) << c.records;
     }
