@@ -68,10 +68,15 @@ TEST_F(IntakeTest, EveryTypedCharacterRescansTheText) {
     key(Qt::Key_Backspace);
     EXPECT_EQ(form().records().count(), 1);
 
-    // Enter starts a second line that becomes a record when complete.
+    // Enter starts a second line that becomes a record when complete; so does the line break
+    // of Shift+Enter.
     key(Qt::Key_Return);
     typeText(logLine(6, 0x20));
     EXPECT_EQ(form().records().count(), 2);
+    key(Qt::Key_Return, Qt::ShiftModifier);
+    typeText(logLine(7, 0x30));
+    EXPECT_EQ(form().records().count(), 3);
+    EXPECT_EQ(form().records().record(3).TimeText.toString(), timeText(7));
 }
 
 TEST_F(IntakeTest, CutAndProgramChangesRunTheIntakeToo) {
