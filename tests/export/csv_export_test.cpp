@@ -149,16 +149,6 @@ TEST_F(CsvExport, TwoExportsOfOneTableAreIdentical) {
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"pellam_telemetry.csv"});
 }
 
-TEST_F(CsvExport, NonAsciiDecimalSeparatorIsUtf8WithoutByteOrderMark) {
-    ChannelValues values{};
-    values[0] = 1.5;
-    const QByteArray bytes = csvFileBytes(tableOf(values, 1), QChar(0x066B));  // Arabic separator
-    EXPECT_TRUE(bytes.startsWith("SP4 Volts;"));
-    EXPECT_TRUE(bytes.mid(Header.size())
-                    .startsWith("1\xd9\xab"
-                                "5;0;"));
-}
-
 // Failed exports: no success, a reason, and whatever stood at the path before is unchanged.
 class CsvExportFailure : public CsvExport {
 protected:
