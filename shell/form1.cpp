@@ -1,6 +1,8 @@
 #include "shell/form1.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
+#include <QLocale>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
@@ -11,22 +13,21 @@
 #include <QTextDocument>
 
 #include "decoder/log_scan.h"
+#include "export/csv_export.h"
+#include "shell/conf_ini.h"
 #include "views/bar_chart.h"
 #include "views/channel_selection.h"
 #include "views/record_view.h"
 
-// The icon lives in this static library; its resource registration must be pulled in by hand.
-static void initShellResources() {
-    Q_INIT_RESOURCE(resources);
-}
-
 namespace orvalin {
 
-Form1::Form1(QWidget* parent) : QMainWindow(parent) {
-    initShellResources();
+Form1::Form1(QString applicationDir, QWidget* parent)
+    : QMainWindow(parent),
+      applicationDir_(applicationDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                               : std::move(applicationDir)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(FormCaption));
-    setWindowIcon(QIcon(QString::fromLatin1(IconResource)));
+    setWindowIcon(programIcon());
     // A fixed border: close box and system menu, no minimize or maximize button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -137,12 +138,22 @@ void Form1::Draw_Chart(int channel) {
 }
 
 void Form1::Form_Load() {
-    // Next step: conf.ini (picture prefix, "S" button) and the capture buffer's set-up.
+    // Start-up is silent: whatever conf.ini holds or lacks, the window opens.
+    const StartupSettings settings = loadConfIni(applicationDir_);
+    imagePath_ = settings.imagePath;
+    controls_.command1->setVisible(settings.screenshotVisible);
+    // Picture2 only stands for the capture buffer's size; the pixels live in capture_.
+    controls_.picture2->setVisible(false);
+    showMessage_ = [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
+        QMessageBox box(icon, title, text, QMessageBox::Ok, this);
+        box.exec();
+    };
 }
 
 void Form1::Form_Resize() {
     // The capture buffer stays at the client area's position and size.
     controls_.picture2->setGeometry(0, 0, clientArea_->width(), clientArea_->height());
+    capture_.fitBuffer(clientArea_->size());
 }
 
 void Form1::MnuExit_Click() {
@@ -150,15 +161,29 @@ void Form1::MnuExit_Click() {
 }
 
 void Form1::WriteCSVFile_Click() {
-    // Next step: write the records to the CSV file.
+    const QString decimalPoint = QLocale().decimalPoint();
+    const CsvExportResult result = writeCsvFile(
+        applicationDir_, records_, decimalPoint.isEmpty() ? QChar(u'.') : decimalPoint.front());
+    statusLabel()->setText(csvExportStatusText(result));
+    if (!result.ok)
+        showMessage_(QMessageBox::Warning, QString::fromLatin1(CsvExportFailureTitle),
+                     csvExportFailureText(result));
 }
 
 void Form1::Command1_Click() {
-    // Next step: save a picture of the client area.
+    const CaptureResult result = capture_.capture(*clientArea_, imagePath_);
+    statusLabel()->setText(captureStatusText(result));
+    if (!result.saved) {
+        showMessage_(QMessageBox::Warning, QString::fromLatin1(PictureNotSavedTitle),
+                     pictureNotSavedText(result));
+    } else if (!result.converterStarted) {
+        showMessage_(QMessageBox::Information, QString::fromLatin1(ConverterMissingTitle),
+                     QString::fromLatin1(ConverterMissingText));
+    }
 }
 
 void Form1::MnuInfo_Click() {
-    // Next step: open the Info dialog.
+    showInfoDialog(infoDialog_);
 }
 
 void Form1::showEvent(QShowEvent* event) {

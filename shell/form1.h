@@ -10,10 +10,15 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "decoder/record_table.h"
+#include "export/screenshot.h"
+#include "shell/form2.h"
 #include "shell/main_window_layout.h"
 
 class QLabel;
@@ -28,7 +33,9 @@ class Form1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    // applicationDir holds conf.ini, the CSV file and by default the pictures; empty means the
+    // directory of the executable.
+    explicit Form1(QString applicationDir = QString(), QWidget* parent = nullptr);
     ~Form1() override;
 
     // The 615 x 696 pixel client area below the menu bar that holds every control.
@@ -38,6 +45,17 @@ public:
     QLabel* statusLabel() const { return controls_.label3; }
     const MainWindowControls& controls() const { return controls_; }
     BarChart& chart() const { return *chart_; }
+    const QString& applicationDir() const { return applicationDir_; }
+    // The picture prefix from conf.ini (default: the application directory and "/").
+    const QString& imagePath() const { return imagePath_; }
+    const WindowCapture& capture() const { return capture_; }
+    Form2* infoDialog() const { return infoDialog_; }
+
+    // How message boxes are shown: by default a modal QMessageBox with one OK button. Tests put
+    // a recorder here.
+    using MessagePresenter =
+        std::function<void(QMessageBox::Icon icon, const QString& title, const QString& text)>;
+    void setMessagePresenter(MessagePresenter presenter) { showMessage_ = std::move(presenter); }
 
 public slots:
     // After every change of the text of Text2: rebuilds the table from the whole text and
@@ -76,6 +94,11 @@ private:
     void showLeftOutLines(int leftOut);
 
     RecordTable records_;
+    QString applicationDir_;
+    QString imagePath_;
+    WindowCapture capture_;
+    QPointer<Form2> infoDialog_;
+    MessagePresenter showMessage_;
     QWidget* clientArea_ = nullptr;
     MainWindowControls controls_;
     BarChart* chart_ = nullptr;  // owned by its plot, MSChart1

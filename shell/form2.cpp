@@ -68,7 +68,7 @@ Form2::Form2() : QWidget(nullptr) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral(" Info"));
-    setWindowIcon(QApplication::windowIcon());
+    setWindowIcon(programIcon());  // the main window's icon
     setFixedSize(twipsToPixels(4155), twipsToPixels(2850));
     setFont(dialogFont(FontKind::Default));
     paintBackground(*this, White);

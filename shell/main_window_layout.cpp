@@ -18,6 +18,11 @@
 #include <QScrollBar>
 #include <algorithm>
 
+// The icon lives in this static library; its resource registration must be pulled in by hand.
+static void initShellResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace orvalin {
 
 namespace {
@@ -426,6 +431,11 @@ MainWindowMenu buildMainMenu(QMenuBar* menuBar) {
     menu.writeCsvFile = menuBar->findChild<QAction*>(QStringLiteral("WriteCSVFile"));
     menu.info = menuBar->findChild<QAction*>(QStringLiteral("MnuInfo"));
     return menu;
+}
+
+QIcon programIcon() {
+    initShellResources();
+    return QIcon(QString::fromLatin1(IconResource));
 }
 
 }  // namespace orvalin

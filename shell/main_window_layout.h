@@ -7,6 +7,8 @@
 // background, 8 window text, 15 button face), which follows the desktop's colour scheme.
 #pragma once
 
+#include <QIcon>
+
 #include <QFont>
 #include <QString>
 #include <Qt>
@@ -41,6 +43,8 @@ inline constexpr int ClientHeightTwips = 10440;  // 696 px
 inline constexpr std::uint32_t FormBackground = 0x00F0F0F0;
 // The program's icon, 128 x 128 pixels; the Info dialog shows it too.
 inline constexpr char IconResource[] = ":/icons/orvalin.png";
+// The program's icon (main window and Info dialog), from the shell's resources.
+QIcon programIcon();
 
 // No colour of its own: the toolkit's default for that kind of control.
 inline constexpr std::uint32_t DefaultColour = 0xFFFFFFFF;

@@ -1,0 +1,188 @@
+// The menu commands and the "S" button in the real window: CSV file, picture, Info dialog,
+// Exit, and conf.ini read at start.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "decoder/csv_text.h"
+#include "export/csv_export.h"
+#include "form1_harness.h"
+
+namespace orvalin::test {
+namespace {
+
+struct ShownMessage {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
+class Form1Commands : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(appDir_.isValid()); }
+    void TearDown() override {
+        if (window_) window_->close();
+        window_.reset();
+        qputenv("PATH", savedPath_);
+    }
+
+    void writeConf(const QByteArray& content) {
+        QFile file(appDir_.filePath(QStringLiteral("conf.ini")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    Form1& open() {
+        window_ = std::make_unique<Form1>(appDir_.path());
+        window_->setMessagePresenter([this](QMessageBox::Icon icon, const QString& title,
+                                            const QString& text) {
+            messages_.push_back({icon, title, text});
+        });
+        window_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+        return *window_;
+    }
+    void trigger(const char* action) {
+        auto* a = window_->findChild<QAction*>(QString::fromLatin1(action));
+        ASSERT_NE(a, nullptr) << action;
+        a->trigger();
+    }
+    void paste(const QString& text) {
+        window_->findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->setPlainText(text);
+    }
+    QString status() { return window_->findChild<QLabel*>(QStringLiteral("Label3"))->text(); }
+    QByteArray readFile(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // No converter on PATH: an empty directory only.
+    void hideConverter() {
+        savedPath_ = qgetenv("PATH");
+        qputenv("PATH", emptyDir_.path().toLocal8Bit());
+    }
+
+    QTemporaryDir appDir_;
+    QTemporaryDir emptyDir_;
+    QByteArray savedPath_ = qgetenv("PATH");
+    std::unique_ptr<Form1> window_;
+    std::vector<ShownMessage> messages_;
+};
+
+TEST_F(Form1Commands, WriteCsvFileWritesEveryRecordAndSaysSo) {
+    open();
+    paste(WorkedExampleLine + QStringLiteral("\r\nnoise\r\n") + WorkedExampleLine);
+    trigger("WriteCSVFile");
+    const QString path = appDir_.path() + QStringLiteral("/pellam_telemetry.csv");
+    QByteArray expected = csvHeaderLine();
+    const QByteArray record =
+        "0.105708;8.5344;-265;0.211416;-261.8;17.0688;-258.6;0.35236;0.387596;-253.8;27.7368;"
+        "0.493304;-249;34.1376;136;24.48;-242.6;8.528;168;140.8;184;192;-233;5.9696;5.7456;448;"
+        "56.2368;1.05708;82.6666666666667;\r\n";
+    expected += record + record;
+    EXPECT_EQ(readFile(path), expected);
+    EXPECT_EQ(status(), path + QStringLiteral(" has been written"));
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(Form1Commands, FailedCsvExportIsReportedAndChangesNothing) {
+    open();
+    paste(WorkedExampleLine);
+    // A directory in the file's place cannot be replaced by the file.
+    ASSERT_TRUE(QDir(appDir_.path()).mkdir(QStringLiteral("pellam_telemetry.csv")));
+    trigger("WriteCSVFile");
+    EXPECT_FALSE(status().contains(QStringLiteral("has been written")));
+    EXPECT_TRUE(status().contains(QStringLiteral("was not written")));
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(window_->records().count(), 1);
+    EXPECT_EQ(QDir(appDir_.path()).entryList(QDir::Files), QStringList());  // nothing left behind
+    // The window keeps working: the next intake and export go through once the way is clear.
+    ASSERT_TRUE(QDir(appDir_.path()).rmdir(QStringLiteral("pellam_telemetry.csv")));
+    trigger("WriteCSVFile");
+    EXPECT_TRUE(status().endsWith(QStringLiteral(" has been written")));
+}
+
+struct ConfCase {
+    const char* name;
+    QByteArray conf;  // empty: no conf.ini at all
+    bool buttonVisible;
+    QString imagePath;  // "<app>/" stands for the application directory
+};
+
+class Form1Startup : public Form1Commands, public ::testing::WithParamInterface<ConfCase> {};
+
+TEST_P(Form1Startup, FollowsConfIni) {
+    if (!GetParam().conf.isNull()) writeConf(GetParam().conf);
+    Form1& form = open();
+    EXPECT_EQ(form.findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible(),
+              GetParam().buttonVisible);
+    QString expected = GetParam().imagePath;
+    expected.replace(QStringLiteral("<app>"), appDir_.path());
+    EXPECT_EQ(form.imagePath(), expected);
+    EXPECT_TRUE(messages_.empty());  // start-up is silent
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Form1Startup,
+    ::testing::Values(ConfCase{"NoFile", QByteArray(), true, "<app>/"},
+                      ConfCase{"Empty", QByteArray(""), true, "<app>/"},
+                      ConfCase{"Hidden", "SCREENSHOT=NO\r\n", false, "<app>/"},
+                      ConfCase{"PathKeepsCase", "image_path = /Data/Pics/\nscreenshot=yes\n", true,
+                               "/Data/Pics/"},
+                      ConfCase{"Binary", QByteArray("\0\xff\xfe=\x01\n", 6), true, "<app>/"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Form1Commands, ScreenshotWithoutConverterKeepsThePictureAndSaysSo) {
+    hideConverter();
+    writeConf("IMAGE_PATH=" + appDir_.path().toUtf8() + "/pictures with blanks/\n");
+    ASSERT_TRUE(QDir(appDir_.path()).mkdir(QStringLiteral("pictures with blanks")));
+    open();
+    paste(logText(12));
+    QTest::mouseClick(window_->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    const QString path = appDir_.path() + QStringLiteral("/pictures with blanks/orvalin_") +
+                         QDate::currentDate().toString(QStringLiteral("ddMMyyyy")) +
+                         QStringLiteral(".bmp");
+    EXPECT_EQ(status(), path + QStringLiteral(" saved"));
+    const QImage picture(path);
+    EXPECT_EQ(picture.size(), QSize(615, 696));
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].icon, QMessageBox::Information);
+    EXPECT_EQ(messages_[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(messages_[0].text, QStringLiteral("nconvert.exe not found"));
+}
+
+TEST_F(Form1Commands, ScreenshotIntoMissingDirectoryIsReported) {
+    hideConverter();
+    writeConf("IMAGE_PATH=" + appDir_.path().toUtf8() + "/no such dir/\n");
+    open();
+    QTest::mouseClick(window_->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    EXPECT_FALSE(status().endsWith(QStringLiteral(" saved")));
+    ASSERT_EQ(messages_.size(), 1u);  // the failure, and no converter start
+    EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
+}
+
+TEST_F(Form1Commands, InfoShowsOneDialogThatOutlivesTheMainWindow) {
+    open();
+    trigger("MnuInfo");
+    trigger("MnuInfo");
+    QPointer<Form2> dialog = window_->infoDialog();
+    ASSERT_TRUE(dialog);
+    int dialogs = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) dialogs += w->objectName() == "Form2";
+    EXPECT_EQ(dialogs, 1);
+    // Pasting still works with the dialog open.
+    paste(WorkedExampleLine);
+    EXPECT_EQ(window_->records().count(), 1);
+
+    trigger("MnuExit");
+    EXPECT_FALSE(window_->isVisible());
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(dialog.isNull());
+}
+
+}  // namespace
+}  // namespace orvalin::test
