@@ -34,7 +34,7 @@ void paintBackground(QWidget& widget, QRgb background) {
     widget.setAutoFillBackground(true);
 }
 
-struct LabelSpec {
+struct LabelEntry {
     const char* name;
     bool inFrame;  // placed in Frame1 rather than on the dialog
     int left, top, width, height;
@@ -47,7 +47,7 @@ struct LabelSpec {
 constexpr Qt::Alignment Left = Qt::AlignLeft | Qt::AlignVCenter;
 
 // clang-format off
-const std::array<LabelSpec, 8> Labels = {{
+const std::array<LabelEntry, 8> Labels = {{
     {"Label1", false, 120,  120, 3615, 375, "Orvalin Telemetry Decoder", FontKind::Title, 0, Left},
     {"Label3", false, 120,  600, 3015, 255, Form2::Notice,               FontKind::Default, 0, Left},
     {"Label8", false, 120,  960,  735, 255, "Teskar",                    FontKind::Bold, Black, Left},
@@ -82,21 +82,21 @@ Form2::Form2() : QWidget(nullptr) {
                        twipsToPixels(615));
     paintBackground(*frame, White);
 
-    for (const LabelSpec& spec : Labels) {
-        QWidget* container = spec.inFrame ? static_cast<QWidget*>(frame) : this;
+    for (const LabelEntry& entry : Labels) {
+        QWidget* container = entry.inFrame ? static_cast<QWidget*>(frame) : this;
         auto* label = new QLabel(container);
-        label->setObjectName(QLatin1String(spec.name));
-        label->setGeometry(twipsToPixels(spec.left), twipsToPixels(spec.top),
-                           twipsToPixels(spec.width), twipsToPixels(spec.height));
-        if (spec.text != nullptr) label->setText(QLatin1String(spec.text));
+        label->setObjectName(QLatin1String(entry.name));
+        label->setGeometry(twipsToPixels(entry.left), twipsToPixels(entry.top),
+                           twipsToPixels(entry.width), twipsToPixels(entry.height));
+        if (entry.text != nullptr) label->setText(QLatin1String(entry.text));
         if (container == frame) label2_ = label;
         label->setTextFormat(Qt::PlainText);  // the addresses are not links
-        label->setFont(dialogFont(spec.font));
-        label->setAlignment(spec.alignment);
+        label->setFont(dialogFont(entry.font));
+        label->setAlignment(entry.alignment);
         paintBackground(*label, White);
-        if (spec.textColour != 0) {
+        if (entry.textColour != 0) {
             QPalette palette = label->palette();
-            palette.setColor(QPalette::WindowText, spec.textColour);
+            palette.setColor(QPalette::WindowText, entry.textColour);
             label->setPalette(palette);
         }
     }
