@@ -13,6 +13,7 @@
 # clang-14 and clang++-14), FUZZ_ARGS (more libFuzzer options, e.g. "-max_len=8192").
 set -euo pipefail
 cd "$(dirname "$0")/.."
+tools/install-deps.sh --fuzz
 
 seconds="${1:-60}"
 shift || true

@@ -9,9 +9,13 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev # tests, benchmarks
   fonts-liberation2                                     # metric-compatible window fonts
 )
-if [[ "${1:-}" == "--gui" ]]; then
-  packages+=(xvfb imagemagick xauth)                    # optional: screenshots of the real window
-fi
+for option in "$@"; do
+  case "$option" in
+    --gui) packages+=(xvfb imagemagick xauth xclip xdotool) ;;  # screenshots of the real window
+    --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;           # libFuzzer with the sanitizers
+    *) echo "usage: $0 [--gui] [--fuzz]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
