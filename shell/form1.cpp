@@ -2,15 +2,16 @@
 
 #include <QButtonGroup>
 #include <QCoreApplication>
-#include <QLocale>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTextDocument>
+#include <QTextOption>
 
 #include "decoder/log_scan.h"
 #include "export/csv_export.h"
@@ -46,6 +47,11 @@ Form1::Form1(QString applicationDir, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     controls_ = buildMainWindow(clientArea_);
+    // A line longer than the box wraps at its width, at any character. Breaking at blanks
+    // makes the text layout search the rest of an unbroken run for a blank at every row, so a
+    // pasted line of megabytes without one (a hex dump, say) would take hours to lay out. Log
+    // lines fit on one row and look the same either way.
+    controls_.text2->setWordWrapMode(QTextOption::WrapAnywhere);
     chart_ = new BarChart(controls_.msChart1);
     recordView_ = std::make_unique<RecordView>(
         records_, RecordViewControls{controls_.text1, controls_.label4, controls_.label2,
