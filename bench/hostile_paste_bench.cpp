@@ -1,0 +1,209 @@
+// Hostile pastes into the real main window (offscreen): each text is put on the clipboard and
+// pasted with Ctrl+V into the emptied input box, then one character is typed at its end and
+// taken back with Backspace. Prints, per paste and per keystroke, the handler time
+// (Text2_Change) and the whole event: the key event with the text box's own edit and layout,
+// then the repaint of the window in the next turns of the event loop.
+//
+//   hostile_paste_bench [repetitions [case]]   (default 3 repetitions; case: a word of its name)
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextDocument>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "shell/form1.h"
+
+namespace {
+
+QString logLine(int second, int byte) {
+    QString line = QStringLiteral("!06122026@%1%2%3;")
+                       .arg(second / 3600 % 24, 2, 10, QLatin1Char('0'))
+                       .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
+                       .arg(second % 60, 2, 10, QLatin1Char('0'));
+    return line + QStringLiteral("%1").arg(byte & 0xff, 2, 16, QLatin1Char('0')).repeated(32);
+}
+
+QString logLines(int count) {
+    QString text;
+    text.reserve(qsizetype(count) * 83);
+    for (int i = 0; i < count; ++i) text += logLine(i, i * 7) + QStringLiteral("\r\n");
+    return text;
+}
+
+// One line of hexadecimal digits without a break anywhere.
+QString oneLongLine(qsizetype characters) {
+    QString text = QStringLiteral("0123456789abcdef").repeated(characters / 16 + 1);
+    text.truncate(characters);
+    return text;
+}
+
+// Valid lines between lines of NUL characters, lone surrogates, right-to-left marks and
+// combining characters; some of these characters sit inside valid lines' date fields.
+QString awkwardCharacters(int count) {
+    const QString awkward[] = {
+        QString(40, QChar(u'\0')),
+        QString(20, QChar(0xD800)) + QString(20, QChar(0xDC00)),
+        QString(20, QChar(0x200F)) + QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u0627\u0644"),
+        QStringLiteral("e\u0301\u0302\u0303\u0304\u0305\u0306\u0307").repeated(8),
+    };
+    QString text;
+    for (int i = 0; i < count; ++i) {
+        QString line = logLine(i, i);
+        const char16_t odd[] = {0x0301, 0x200F, 0x0000, 0xD800};
+        line[1 + i % 8] = QChar(odd[i % 4]);
+        text += line + QStringLiteral("\r\n") + awkward[i % 4] + QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+struct Figures {
+    std::vector<double> handlerMs, eventMs, repaintMs;
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+double maximum(const std::vector<double>& values) {
+    return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+}
+
+class Bench {
+public:
+    Bench() {
+        window_.show();
+        text2_ = window_.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+        clock_.start();
+
+        // The handler alone: the window's own connection is replaced by one that times it.
+        QObject::disconnect(text2_, &QPlainTextEdit::textChanged, &window_,
+                            &orvalin::Form1::Text2_Change);
+        QObject::connect(text2_, &QPlainTextEdit::textChanged, &window_, [this] {
+            const qint64 start = clock_.nsecsElapsed();
+            window_.Text2_Change();
+            lastHandlerMs_ = static_cast<double>(clock_.nsecsElapsed() - start) / 1e6;
+        });
+    }
+    bool shown() { return QTest::qWaitForWindowExposed(&window_); }
+    const orvalin::Form1& window() const { return window_; }
+
+    // Runs one user action and measures it: the handler, the action's event and the repaint
+    // that follows in the event loop.
+    void measure(const std::function<void()>& action, Figures& figures) {
+        lastHandlerMs_ = -1.0;
+        const qint64 t0 = clock_.nsecsElapsed();
+        action();
+        const qint64 t1 = clock_.nsecsElapsed();
+        settle();
+        const qint64 t2 = clock_.nsecsElapsed();
+        figures.handlerMs.push_back(lastHandlerMs_);
+        figures.eventMs.push_back(static_cast<double>(t1 - t0) / 1e6);
+        figures.repaintMs.push_back(static_cast<double>(t2 - t1) / 1e6);
+    }
+
+    void empty() {
+        text2_->clear();
+        settle();
+    }
+    void paste(const QString& text) {
+        text2_->setFocus();
+        QApplication::clipboard()->setText(text);
+        measure([this] { QTest::keyClick(text2_, Qt::Key_V, Qt::ControlModifier); }, paste_);
+    }
+    void typeAtEnd() {
+        text2_->moveCursor(QTextCursor::End);
+        measure([this] { QTest::keyClick(text2_, Qt::Key_X); }, typed_);
+        measure([this] { QTest::keyClick(text2_, Qt::Key_Backspace); }, erased_);
+    }
+
+    void report(const char* name) {
+        std::printf("%s\n", name);
+        line("  paste", paste_);
+        line("  typed character after it", typed_);
+        line("  Backspace after it", erased_);
+        paste_ = typed_ = erased_ = Figures();
+    }
+
+private:
+    // The queued chart redraw and the window's repaint.
+    void settle() {
+        window_.repaint();
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    }
+    static void line(const char* what, const Figures& f) {
+        std::vector<double> total;
+        for (std::size_t i = 0; i < f.eventMs.size(); ++i)
+            total.push_back(f.eventMs[i] + f.repaintMs[i]);
+        std::printf(
+            "%-28s handler %8.1f ms   key event %8.1f ms   repaint %8.1f ms   in all %8.1f ms "
+            "(max %8.1f)\n",
+            what, median(f.handlerMs), median(f.eventMs), median(f.repaintMs), median(total),
+            maximum(total));
+    }
+
+    orvalin::Form1 window_;
+    QPlainTextEdit* text2_ = nullptr;
+    QElapsedTimer clock_;
+    double lastHandlerMs_ = 0.0;
+    Figures paste_, typed_, erased_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+
+    const struct {
+        const char* name;
+        QString text;
+        int records;
+    } cases[] = {
+        {"1001 valid log lines", logLines(1001), 1000},
+        {"100,000 log lines (8.3 MB)", logLines(100000), 1000},
+        {"one line of 1 MiB", oneLongLine(1024 * 1024), 0},
+        {"one line of 10 MiB", oneLongLine(10 * 1024 * 1024), 0},
+        {"10,000 lines of NUL, lone surrogates, RTL marks, combining marks",
+         awkwardCharacters(5000), 1000},
+    };
+
+    Bench bench;
+    if (!bench.shown()) {
+        std::fprintf(stderr, "hostile_paste_bench: the window was not shown\n");
+        return 1;
+    }
+    std::printf(
+        "hostile_paste_bench: medians of %d repetitions, offscreen; targets: handler under "
+        "200 ms for a paste, under 50 ms for a keystroke\n",
+        repetitions);
+    for (const auto& c : cases) {
+        if (!QString::fromLatin1(c.name).contains(only)) continue;
+        for (int r = 0; r < repetitions; ++r) {
+            bench.empty();
+            bench.paste(c.text);
+            if (bench.window().records().count() != c.records) {
+                std::fprintf(stderr, "hostile_paste_bench: %s gave %d records, not %d\n", c.name,
+                             bench.window().records().count(), c.records);
+                return 1;
+            }
+            bench.typeAtEnd();
+        }
+        bench.report(c.name);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak memory (ru_maxrss): %.1f MiB\n",
+                static_cast<double>(usage.ru_maxrss) / 1024.0);
+    return 0;
+}
