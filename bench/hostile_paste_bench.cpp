@@ -1,6 +1,7 @@
 // Hostile pastes into the real main window (offscreen): each text is put on the clipboard and
 // pasted with Ctrl+V into the emptied input box, then one character is typed at its end and
-// taken back with Backspace. Prints, per paste and per keystroke, the handler time
+// taken back with Backspace (the first keystroke after a paste may meet memory that the second
+// finds ready). Prints, per paste and per keystroke, the handler time
 // (Text2_Change) and the whole event: the key event with the text box's own edit and layout,
 // then the repaint of the window in the next turns of the event loop.
 //
@@ -128,8 +129,8 @@ public:
     void report(const char* name) {
         std::printf("%s\n", name);
         line("  paste", paste_);
-        line("  typed character after it", typed_);
-        line("  Backspace after it", erased_);
+        line("  1st keystroke: a character", typed_);
+        line("  2nd keystroke: Backspace", erased_);
         paste_ = typed_ = erased_ = Figures();
     }
 
@@ -144,7 +145,7 @@ private:
         for (std::size_t i = 0; i < f.eventMs.size(); ++i)
             total.push_back(f.eventMs[i] + f.repaintMs[i]);
         std::printf(
-            "%-28s handler %8.1f ms   key event %8.1f ms   repaint %8.1f ms   in all %8.1f ms "
+            "%-30s handler %8.1f ms   key event %8.1f ms   repaint %8.1f ms   in all %8.1f ms "
             "(max %8.1f)\n",
             what, median(f.handlerMs), median(f.eventMs), median(f.repaintMs), median(total),
             maximum(total));
