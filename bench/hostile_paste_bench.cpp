@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "shell/form1.h"
+#include "shell/memory_tuning.h"
 
 namespace {
 
@@ -162,6 +163,7 @@ private:
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    orvalin::keepLargeTextBuffersInHeap();  // as the program does at start
     QApplication app(argc, argv);
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "shell/form1.h"
+#include "shell/memory_tuning.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ void report(const char* what, const std::vector<double>& ms) {
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    orvalin::keepLargeTextBuffersInHeap();  // as the program does at start
     QApplication app(argc, argv);
     const int keystrokes = argc > 1 ? std::max(2, std::atoi(argv[1])) : 400;
 

@@ -2,8 +2,10 @@
 #include <QApplication>
 
 #include "shell/form1.h"
+#include "shell/memory_tuning.h"
 
 int main(int argc, char** argv) {
+    orvalin::keepLargeTextBuffersInHeap();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvalin Telemetry Decoder"));
     orvalin::Form1 window;
