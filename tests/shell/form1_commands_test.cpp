@@ -13,12 +13,6 @@
 namespace orvalin::test {
 namespace {
 
-struct ShownMessage {
-    QMessageBox::Icon icon;
-    QString title;
-    QString text;
-};
-
 class Form1Commands : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(appDir_.isValid()); }

@@ -21,12 +21,6 @@
 namespace orvalin::test {
 namespace {
 
-struct ShownMessage {
-    QMessageBox::Icon icon;
-    QString title;
-    QString text;
-};
-
 // A small disk holds a few records' CSV file but neither 1000 records nor a window picture.
 constexpr qint64 SmallDiskBytes = 64 * 1024;
 

@@ -53,6 +53,13 @@ inline QString logText(int count, const QString& lineEnd = QStringLiteral("\r\n"
     return lines.join(lineEnd);
 }
 
+// A message box the window asked for, recorded instead of shown (Form1::setMessagePresenter).
+struct ShownMessage {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
 class Form1Test : public ::testing::Test {
 protected:
     void SetUp() override {
