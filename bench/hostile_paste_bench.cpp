@@ -22,23 +22,9 @@
 
 #include "shell/form1.h"
 #include "shell/memory_tuning.h"
+#include "log_text.h"
 
 namespace {
-
-QString logLine(int second, int byte) {
-    QString line = QStringLiteral("!06122026@%1%2%3;")
-                       .arg(second / 3600 % 24, 2, 10, QLatin1Char('0'))
-                       .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
-                       .arg(second % 60, 2, 10, QLatin1Char('0'));
-    return line + QStringLiteral("%1").arg(byte & 0xff, 2, 16, QLatin1Char('0')).repeated(32);
-}
-
-QString logLines(int count) {
-    QString text;
-    text.reserve(qsizetype(count) * 83);
-    for (int i = 0; i < count; ++i) text += logLine(i, i * 7) + QStringLiteral("\r\n");
-    return text;
-}
 
 // One line of hexadecimal digits without a break anywhere.
 QString oneLongLine(qsizetype characters) {
@@ -58,7 +44,7 @@ QString awkwardCharacters(int count) {
     };
     QString text;
     for (int i = 0; i < count; ++i) {
-        QString line = logLine(i, i);
+        QString line = orvalin::bench::logLine(i);
         const char16_t odd[] = {0x0301, 0x200F, 0x0000, 0xD800};
         line[1 + i % 8] = QChar(odd[i % 4]);
         text += line + QStringLiteral("\r\n") + awkward[i % 4] + QStringLiteral("\r\n");
@@ -173,8 +159,8 @@ int main(int argc, char** argv) {
         QString text;
         int records;
     } cases[] = {
-        {"1001 valid log lines", logLines(1001), 1000},
-        {"100,000 log lines (8.3 MB)", logLines(100000), 1000},
+        {"1001 valid log lines", orvalin::bench::logText(1001), 1000},
+        {"100,000 log lines (8.3 MB)", orvalin::bench::logText(100000), 1000},
         {"one line of 1 MiB", oneLongLine(1024 * 1024), 0},
         {"one line of 10 MiB", oneLongLine(10 * 1024 * 1024), 0},
         {"10,000 lines of NUL, lone surrogates, RTL marks, combining marks",

@@ -4,22 +4,12 @@
 #include <QString>
 
 #include "decoder/log_scan.h"
+#include "log_text.h"
 
 namespace {
 
-QString makeLog(int lines) {
-    QString text;
-    for (int i = 0; i < lines; ++i) {
-        QString line = QStringLiteral("!06122026@%1;").arg(i % 86400, 6, 10, QLatin1Char('0'));
-        for (int b = 0; b < 32; ++b)
-            line += QStringLiteral("%1").arg((i * 7 + b * 13) & 0xff, 2, 16, QLatin1Char('0'));
-        text += line + QStringLiteral("\r\n");
-    }
-    return text;
-}
-
 void BM_ScanThousandLines(benchmark::State& state) {
-    const QString text = makeLog(1000);
+    const QString text = orvalin::bench::logText(1000);
     orvalin::RecordTable table;
     for (auto _ : state) {
         const auto result = orvalin::scanLogText(text, table);

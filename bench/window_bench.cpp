@@ -20,22 +20,9 @@
 
 #include "shell/form1.h"
 #include "shell/memory_tuning.h"
+#include "log_text.h"
 
 namespace {
-
-QString makeLog(int lines) {
-    QString text;
-    for (int i = 0; i < lines; ++i) {
-        QString line = QStringLiteral("!06122026@%1%2%3;")
-                           .arg(i / 3600 % 24, 2, 10, QLatin1Char('0'))
-                           .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
-                           .arg(i % 60, 2, 10, QLatin1Char('0'));
-        for (int b = 0; b < 32; ++b)
-            line += QStringLiteral("%1").arg((i * 7 + b * 13) & 0xff, 2, 16, QLatin1Char('0'));
-        text += line + QStringLiteral("\r\n");
-    }
-    return text;
-}
 
 // Counts paint events of one widget.
 class PaintCounter : public QObject {
@@ -76,7 +63,7 @@ int main(int argc, char** argv) {
     }
     auto* text2 = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
     auto* plot = window.findChild<QCustomPlot*>(QStringLiteral("MSChart1"));
-    text2->setPlainText(makeLog(1000));
+    text2->setPlainText(orvalin::bench::logText(1000));
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     if (window.records().count() != 1000) {
         std::fprintf(stderr, "window_bench: %d records instead of 1000\n",
