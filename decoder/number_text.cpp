@@ -1,5 +1,6 @@
 #include "decoder/number_text.h"
 
+#include <QLocale>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -76,6 +77,11 @@ QString formatNumberText(double value, QChar decimalSeparator) {
         else if (c == u'e') c = u'E';
     }
     return text;
+}
+
+QChar localeDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.isEmpty() ? QChar(u'.') : point.front();
 }
 
 }  // namespace orvalin

@@ -18,4 +18,8 @@ QString formatOneDecimal(double value, QChar decimalSeparator);
 // or 1E-05 for magnitudes of 1e15 and above or below 1e-4. Negative zero is written as 0.
 QString formatNumberText(double value, QChar decimalSeparator);
 
+// The decimal separator of the user's locale (read on every call, so a changed default locale
+// takes effect at once); a point where the locale names none.
+QChar localeDecimalSeparator();
+
 }  // namespace orvalin

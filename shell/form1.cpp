@@ -5,7 +5,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +13,7 @@
 #include <QTextOption>
 
 #include "decoder/log_scan.h"
+#include "decoder/number_text.h"
 #include "export/csv_export.h"
 #include "shell/conf_ini.h"
 #include "views/bar_chart.h"
@@ -167,9 +167,8 @@ void Form1::MnuExit_Click() {
 }
 
 void Form1::WriteCSVFile_Click() {
-    const QString decimalPoint = QLocale().decimalPoint();
-    const CsvExportResult result = writeCsvFile(
-        applicationDir_, records_, decimalPoint.isEmpty() ? QChar(u'.') : decimalPoint.front());
+    const CsvExportResult result =
+        writeCsvFile(applicationDir_, records_, localeDecimalSeparator());
     statusLabel()->setText(csvExportStatusText(result));
     if (!result.ok)
         showMessage_(QMessageBox::Warning, QString::fromLatin1(CsvExportFailureTitle),

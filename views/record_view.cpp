@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QScrollBar>
 
 #include "decoder/number_text.h"
@@ -15,8 +14,7 @@ RecordView::RecordView(const RecordTable& table, const RecordViewControls& contr
 void RecordView::showRecord(int slot) const {
     // RecordTable::record() answers any slot outside 0..1000 with the blank slot 0.
     const TelemetryRecord& record = table_.record(slot);
-    // Read on every call, so the view follows the locale the user runs with.
-    const QChar separator = QLocale().decimalPoint().front();
+    const QChar separator = localeDecimalSeparator();
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         controls_.valueBoxes[static_cast<std::size_t>(c)]->setText(
             formatOneDecimal(record.Values[static_cast<std::size_t>(c)], separator));
