@@ -23,11 +23,9 @@ const std::array<std::uint8_t, 65536>& pieceValues() {
         std::array<std::uint8_t, 65536> values{};
         for (int first = 0; first < 256; ++first) {
             for (int second = 0; second < 256; ++second) {
-                const int high = hexDigitValue(static_cast<char16_t>(first));
-                const int low = hexDigitValue(static_cast<char16_t>(second));
-                const int value = high < 0 ? 0 : low < 0 ? high : high * 16 + low;
                 values[static_cast<std::size_t>(first * 256 + second)] =
-                    static_cast<std::uint8_t>(value);
+                    static_cast<std::uint8_t>(hexPieceValue(static_cast<char16_t>(first),
+                                                            static_cast<char16_t>(second)));
             }
         }
         return values;
