@@ -20,7 +20,7 @@
 #include <functional>
 #include <vector>
 
-#include "shell/form1.h"
+#include "shell/main_window.h"
 #include "shell/memory_tuning.h"
 #include "log_text.h"
 

@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "shell/form1.h"
+#include "shell/main_window.h"
 #include "shell/memory_tuning.h"
 #include "log_text.h"
 

@@ -1,7 +1,7 @@
 // The Orvalin Telemetry Decoder window.
 #include <QApplication>
 
-#include "shell/form1.h"
+#include "shell/main_window.h"
 #include "shell/memory_tuning.h"
 
 int main(int argc, char** argv) {

@@ -1,4 +1,4 @@
-#include "shell/form2.h"
+#include "shell/info_dialog.h"
 
 #include <QApplication>
 #include <QFrame>

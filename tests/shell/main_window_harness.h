@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "decoder/channels.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 #include "views/bar_chart.h"
 
 namespace orvalin::test {

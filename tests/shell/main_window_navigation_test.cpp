@@ -2,7 +2,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 
-#include "form1_harness.h"
+#include "main_window_harness.h"
 
 namespace orvalin::test {
 namespace {

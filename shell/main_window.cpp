@@ -1,4 +1,4 @@
-#include "shell/form1.h"
+#include "shell/main_window.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "form1_harness.h"
+#include "main_window_harness.h"
 #include "shell/main_window_layout.h"
 
 namespace orvalin::test {

@@ -1,4 +1,4 @@
-#include "shell/form2.h"
+#include "shell/info_dialog.h"
 #include "shell/main_window_layout.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 
 #include "decoder/csv_text.h"
 #include "export/csv_export.h"
-#include "form1_harness.h"
+#include "main_window_harness.h"
 
 namespace orvalin::test {
 namespace {

@@ -1,7 +1,7 @@
 // Pasting, typing and deleting log text in the real window, and what the record view shows.
 #include <QLocale>
 
-#include "form1_harness.h"
+#include "main_window_harness.h"
 
 namespace orvalin::test {
 namespace {

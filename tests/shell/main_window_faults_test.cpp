@@ -16,7 +16,7 @@
 #include "export/file_size_limit.h"
 #include "export/permission_bits.h"
 #include "export/small_disk.h"
-#include "form1_harness.h"
+#include "main_window_harness.h"
 
 namespace orvalin::test {
 namespace {

@@ -1,5 +1,5 @@
 // Channel selection across both frames, the highlight, and the chart the window shows.
-#include "form1_harness.h"
+#include "main_window_harness.h"
 
 namespace orvalin::test {
 namespace {

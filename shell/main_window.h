@@ -18,7 +18,7 @@
 
 #include "decoder/record_table.h"
 #include "export/screenshot.h"
-#include "shell/form2.h"
+#include "shell/info_dialog.h"
 #include "shell/main_window_layout.h"
 
 class QLabel;

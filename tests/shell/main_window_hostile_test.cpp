@@ -7,7 +7,7 @@
 
 #include "decoder/log_scan.h"
 #include "decoder/number_text.h"
-#include "form1_harness.h"
+#include "main_window_harness.h"
 
 namespace orvalin::test {
 namespace {
