@@ -1,7 +1,12 @@
 #include "shell/main_window.h"
 
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
@@ -14,13 +19,35 @@
 
 #include "decoder/log_scan.h"
 #include "decoder/number_text.h"
+#include "export/atomic_file.h"
 #include "export/csv_export.h"
 #include "shell/conf_ini.h"
 #include "views/bar_chart.h"
 #include "views/channel_selection.h"
+#include "views/chart_picture.h"
 #include "views/record_view.h"
 
 namespace orvalin {
+
+namespace {
+
+constexpr char SaveChartTitle[] = "Save Chart As";
+
+// A save dialog that puts the extension of the chosen file type on a name typed without one,
+// before it asks whether to replace an existing file.
+QString askChartFileName(QWidget* parent, const QString& suggestedPath) {
+    QFileDialog dialog(parent, QString::fromLatin1(SaveChartTitle), suggestedPath,
+                       QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        dialog.setDefaultSuffix(filter.section(QStringLiteral("*."), 1).left(3));
+    });
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+
+}  // namespace
 
 Form1::Form1(QString applicationDir, QWidget* parent)
     : QMainWindow(parent),
@@ -52,7 +79,8 @@ Form1::Form1(QString applicationDir, QWidget* parent)
     // pasted line of megabytes without one (a hex dump, say) would take hours to lay out. Log
     // lines fit on one row and look the same either way.
     controls_.text2->setWordWrapMode(QTextOption::WrapAnywhere);
-    chart_ = new BarChart(controls_.msChart1);
+    chart_ = BarChart::of(controls_.msChart1);
+    chart_->setMarkedRow(controls_.hScroll1->value());
     recordView_ = std::make_unique<RecordView>(
         records_, RecordViewControls{controls_.text1, controls_.label4, controls_.label2,
                                      controls_.hScroll1});
@@ -72,6 +100,10 @@ void Form1::wireEvents(const MainWindowMenu& menu) {
     connect(controls_.text2, &QPlainTextEdit::textChanged, this, &Form1::Text2_Change);
     // With tracking off, a dragged thumb changes the value only when it is released.
     connect(controls_.hScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
+    connect(controls_.hScroll1, &QScrollBar::valueChanged, chart_, &BarChart::setMarkedRow);
+    connect(chart_, &BarChart::barClicked, this, &Form1::MSChart1_BarClick);
+    connect(chart_->saveAction(), &QAction::triggered, this, &Form1::SaveChartAs_Click);
+    connect(chart_->copyAction(), &QAction::triggered, this, &Form1::CopyChart_Click);
     connect(channelSelection_->buttonGroup(), &QButtonGroup::idToggled, this,
             [this](int channel, bool selected) {
                 if (selected) Option1_Click(channel);
@@ -154,6 +186,9 @@ void Form1::Form_Load() {
         QMessageBox box(icon, title, text, QMessageBox::Ok, this);
         box.exec();
     };
+    askSaveFileName_ = [this](const QString& suggestedPath) {
+        return askChartFileName(this, suggestedPath);
+    };
 }
 
 void Form1::Form_Resize() {
@@ -189,6 +224,47 @@ void Form1::Command1_Click() {
 
 void Form1::MnuInfo_Click() {
     showInfoDialog(infoDialog_);
+}
+
+void Form1::MSChart1_BarClick(int row) {
+    // The bars of a plot kept after an intake without records lead to no record.
+    if (row < 1 || row > records_.count()) return;
+    controls_.hScroll1->setValue(row);
+}
+
+void Form1::SaveChartAs_Click() {
+    const ChannelIndex channel = channelSelection_->chartedChannel();
+    if (channel < 0) return;
+    const QString date =
+        records_.count() > 0 ? records_.record(1).DateText.toString() : QString();
+    const QString suggested =
+        (chartDir_.isEmpty() ? imagePath_ : chartDir_ + u'/') +
+        chartFileName(controls_.option1[static_cast<std::size_t>(channel)]->text(), date,
+                      ChartFileFormat::Png);
+    QString path = askSaveFileName_(suggested);
+    if (path.isEmpty()) return;
+    std::optional<ChartFileFormat> format = chartFileFormat(path);
+    if (!format) {
+        format = ChartFileFormat::Png;
+        path += chartFileSuffix(*format);
+    }
+    const QByteArray bytes = chartFileBytes(*chart_, *format, controls_.frame8->title());
+    QString why = QStringLiteral("The chart could not be drawn.");
+    if (!bytes.isEmpty() && writeFileAtomically(path, bytes, why)) {
+        chartDir_ = QFileInfo(path).absolutePath();
+        statusLabel()->setText(QStringLiteral("%1 saved").arg(path));
+        return;
+    }
+    statusLabel()->setText(QStringLiteral("%1 was not saved: %2").arg(path, why));
+    showMessage_(QMessageBox::Warning, QString::fromLatin1(SaveChartTitle),
+                 QStringLiteral("The chart was not saved.\n\n%1\n\n%2\n\nA previous file of "
+                                "that name is unchanged.")
+                     .arg(path, why));
+}
+
+void Form1::CopyChart_Click() {
+    if (channelSelection_->chartedChannel() < 0) return;
+    QGuiApplication::clipboard()->setImage(chartImage(*chart_, controls_.frame8->title()));
 }
 
 void Form1::showEvent(QShowEvent* event) {

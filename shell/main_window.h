@@ -4,6 +4,10 @@
 //        --> record view (Text1 boxes, Label4; chosen with HScroll1, Label2)
 //        --> channel selection and chart (Option1 buttons, Frame8, MSChart1)
 //        --> CSV file and window picture (menu and "S" button)
+//        --> chart picture: PNG, SVG or PDF file, or the clipboard (chart's context menu)
+//
+// The chart also leads back to the records: a click on a bar moves HScroll1 to its record,
+// and the bar of the record shown is marked.
 //
 // Every user action reaches exactly one handler below; the handlers hand the work to the
 // record view and the channel selection and never change the table except through intake.
@@ -56,6 +60,10 @@ public:
     using MessagePresenter =
         std::function<void(QMessageBox::Icon icon, const QString& title, const QString& text)>;
     void setMessagePresenter(MessagePresenter presenter) { showMessage_ = std::move(presenter); }
+    // How "Save Chart As..." asks for the file: by default a file dialog that starts at
+    // `suggestedPath`; an empty answer cancels. Tests put a fixed answer here.
+    using SaveFileNameAsker = std::function<QString(const QString& suggestedPath)>;
+    void setSaveFileNameAsker(SaveFileNameAsker asker) { askSaveFileName_ = std::move(asker); }
 
 public slots:
     // After every change of the text of Text2: rebuilds the table from the whole text and
@@ -82,6 +90,12 @@ public slots:
     void Command1_Click();
     // "Info" on the menu bar.
     void MnuInfo_Click();
+    // A click on the chart's bar of record `row`: the navigator moves there.
+    void MSChart1_BarClick(int row);
+    // The chart's context menu: "Save Chart As..." (the file's extension chooses PNG, SVG or
+    // PDF; any other is saved as PNG with ".png" added) and "Copy Chart" (image to clipboard).
+    void SaveChartAs_Click();
+    void CopyChart_Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -99,6 +113,8 @@ private:
     WindowCapture capture_;
     QPointer<Form2> infoDialog_;
     MessagePresenter showMessage_;
+    SaveFileNameAsker askSaveFileName_;
+    QString chartDir_;  // where the last chart was saved; empty: the picture directory
     QWidget* clientArea_ = nullptr;
     MainWindowControls controls_;
     BarChart* chart_ = nullptr;  // owned by its plot, MSChart1

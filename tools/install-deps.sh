@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libqcustomplot-dev                     # widgets, chart
+  qt6-svg-dev                                         # chart saved as SVG
   libgtest-dev libgmock-dev googletest libbenchmark-dev # tests, benchmarks
   fonts-liberation2                                     # metric-compatible window fonts
 )
