@@ -79,8 +79,8 @@ void BM_MouseMoveWithToolTipShown(benchmark::State& state, Window* window) {
     std::size_t i = 0;
     for (auto _ : state) {
         const QPointF at = window->points[i];
-        QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QCoreApplication::sendEvent(widget, &move);
         i = (i + 1) % window->points.size();
     }
@@ -120,8 +120,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_MouseMoveWithToolTipShown/1000bars",
                                  BM_MouseMoveWithToolTipShown, &window)
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("BM_MarkMoveAndRepaint/1000bars", BM_MarkMoveAndRepaint,
-                                 &window)
+    benchmark::RegisterBenchmark("BM_MarkMoveAndRepaint/1000bars", BM_MarkMoveAndRepaint, &window)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -36,13 +36,15 @@ constexpr char SaveChartTitle[] = "Save Chart As";
 // A save dialog that puts the extension of the chosen file type on a name typed without one,
 // before it asks whether to replace an existing file.
 QString askChartFileName(QWidget* parent, const QString& suggestedPath) {
-    QFileDialog dialog(parent, QString::fromLatin1(SaveChartTitle), suggestedPath,
-                       QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    QFileDialog dialog(
+        parent, QString::fromLatin1(SaveChartTitle), suggestedPath,
+        QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("png"));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-        dialog.setDefaultSuffix(filter.section(QStringLiteral("*."), 1).left(3));
-    });
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter) {
+                         dialog.setDefaultSuffix(filter.section(QStringLiteral("*."), 1).left(3));
+                     });
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles().value(0);
 }
@@ -235,8 +237,7 @@ void Form1::MSChart1_BarClick(int row) {
 void Form1::SaveChartAs_Click() {
     const ChannelIndex channel = channelSelection_->chartedChannel();
     if (channel < 0) return;
-    const QString date =
-        records_.count() > 0 ? records_.record(1).DateText.toString() : QString();
+    const QString date = records_.count() > 0 ? records_.record(1).DateText.toString() : QString();
     const QString suggested =
         (chartDir_.isEmpty() ? imagePath_ : chartDir_ + u'/') +
         chartFileName(controls_.option1[static_cast<std::size_t>(channel)]->text(), date,

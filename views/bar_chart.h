@@ -96,7 +96,7 @@ public:
     int markedRow() const { return markedRow_; }
 
     // --- What is drawn now, for checks. ---
-    QList<QPointF> drawnBars() const;         // (category, value) of every bar
+    QList<QPointF> drawnBars() const;          // (category, value) of every bar
     QMap<double, QString> drawnTicks() const;  // category ticks with their labels
     int drawnMarkedRow() const;                // 0 when no bar is marked
 

@@ -86,8 +86,8 @@ QByteArray pdfBytes(BarChart& chart, const QString& title) {
         pdf.setCreator(QString::fromLatin1(Creator));
         pdf.setTitle(title);
         pdf.setResolution(VectorDpi);
-        pdf.setPageSize(QPageSize(QSizeF(page.size()) * PointsPerPixel, QPageSize::Point,
-                                  QString(), QPageSize::ExactMatch));
+        pdf.setPageSize(QPageSize(QSizeF(page.size()) * PointsPerPixel, QPageSize::Point, QString(),
+                                  QPageSize::ExactMatch));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
         QCPPainter painter;
         if (!painter.begin(&pdf)) return {};

@@ -20,10 +20,10 @@ class ChartActionsTest : public Form1Test {
 protected:
     void SetUp() override {
         Form1Test::SetUp();
-        form().setMessagePresenter([this](QMessageBox::Icon icon, const QString& title,
-                                          const QString& text) {
-            messages_.push_back({icon, title, text});
-        });
+        form().setMessagePresenter(
+            [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
+                messages_.push_back({icon, title, text});
+            });
         form().setSaveFileNameAsker([this](const QString& suggested) {
             suggestions_ << suggested;
             return answer_;

@@ -80,10 +80,10 @@ TEST_F(BarChartReadingTest, PointsBetweenAndBesideBarsHitNothing) {
         SCOPED_TRACE(c.name);
         fill(c.rows);
         const QRectF first = chart_->barRect(1);
-        const QPointF at = c.leftRow == 0
-                               ? QPointF(first.left() - BarChart::MinHitPixels, first.bottom() - 2)
-                               : QPointF(chart_->barRect(c.leftRow).right() + BarChart::MinHitPixels,
-                                         chart_->barRect(c.leftRow).bottom() - 2);
+        const QPointF at =
+            c.leftRow == 0 ? QPointF(first.left() - BarChart::MinHitPixels, first.bottom() - 2)
+                           : QPointF(chart_->barRect(c.leftRow).right() + BarChart::MinHitPixels,
+                                     chart_->barRect(c.leftRow).bottom() - 2);
         EXPECT_EQ(chart_->barAt(at), 0);
         EXPECT_EQ(chart_->toolTipAt(at), "graphical value");
     }
@@ -158,8 +158,7 @@ TEST_F(BarChartReadingTest, MarkFollowsARefillAndSaveNeedsBars) {
     fill(5);  // the marked record is gone
     EXPECT_EQ(chart_->drawnMarkedRow(), 0);
     EXPECT_EQ(widget_->contextMenuPolicy(), Qt::ActionsContextMenu);
-    EXPECT_EQ(widget_->actions(),
-              (QList<QAction*>{chart_->saveAction(), chart_->copyAction()}));
+    EXPECT_EQ(widget_->actions(), (QList<QAction*>{chart_->saveAction(), chart_->copyAction()}));
 }
 
 }  // namespace

@@ -38,12 +38,16 @@ TEST(ChartFileFormat, ChosenByTheExtensionInAnyCase) {
         const char* name;
         std::optional<ChartFileFormat> format;
     } cases[] = {
-        {"/tmp/x.png", ChartFileFormat::Png}, {"X.PNG", ChartFileFormat::Png},
-        {"a.b.svg", ChartFileFormat::Svg},    {"c.Pdf", ChartFileFormat::Pdf},
-        {"d.jpg", std::nullopt},              {"png", std::nullopt},
+        {"/tmp/x.png", ChartFileFormat::Png},
+        {"X.PNG", ChartFileFormat::Png},
+        {"a.b.svg", ChartFileFormat::Svg},
+        {"c.Pdf", ChartFileFormat::Pdf},
+        {"d.jpg", std::nullopt},
+        {"png", std::nullopt},
         {"dir.pdf/file", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(chartFileFormat(QString::fromUtf8(c.name)), c.format) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(chartFileFormat(QString::fromUtf8(c.name)), c.format) << c.name;
 }
 
 class ChartPictureTest : public ::testing::Test {
