@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QTest>
 #include <QToolTip>
@@ -147,18 +146,12 @@ TEST_F(BarChartReadingTest, MarkedBarIsDarkerAndMovesWithoutAFullRedraw) {
     EXPECT_EQ(redraws_, before);
 }
 
-TEST_F(BarChartReadingTest, MarkFollowsARefillAndSaveNeedsBars) {
-    EXPECT_FALSE(chart_->saveAction()->isEnabled());
-    EXPECT_FALSE(chart_->copyAction()->isEnabled());
+TEST_F(BarChartReadingTest, MarkFollowsARefill) {
     chart_->setMarkedRow(10);
     fill(12);
     EXPECT_EQ(chart_->drawnMarkedRow(), 10);
-    EXPECT_TRUE(chart_->saveAction()->isEnabled());
-    EXPECT_TRUE(chart_->copyAction()->isEnabled());
     fill(5);  // the marked record is gone
     EXPECT_EQ(chart_->drawnMarkedRow(), 0);
-    EXPECT_EQ(widget_->contextMenuPolicy(), Qt::ActionsContextMenu);
-    EXPECT_EQ(widget_->actions(), (QList<QAction*>{chart_->saveAction(), chart_->copyAction()}));
 }
 
 }  // namespace
