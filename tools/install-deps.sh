@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libqcustomplot-dev                     # widgets, chart
   libgtest-dev libgmock-dev googletest libbenchmark-dev # tests, benchmarks
   fonts-liberation2                                     # metric-compatible window fonts
+  dpkg-dev file lintian desktop-file-utils appstream    # the Debian package and its checks
 )
 for option in "$@"; do
   case "$option" in
