@@ -27,7 +27,8 @@ UserFolders currentUserFolders() {
 
 FileLocations chooseFileLocations(const QString& executableDir, const UserFolders& user) {
     if (!QFileInfo(executableDir + u'/' + QLatin1String(InstalledShareDir)).isDir())
-        return {.mode = InstallMode::Portable, .confIniDir = executableDir, .dataDir = executableDir};
+        return {
+            .mode = InstallMode::Portable, .confIniDir = executableDir, .dataDir = executableDir};
     const QString home = QDir::cleanPath(user.home);
     const QString configHome = absoluteOr(user.configHome, home + QStringLiteral("/.config"));
     const QString documents = absoluteOr(user.documents, home + QStringLiteral("/Documents"));

@@ -146,8 +146,7 @@ void Form1::Draw_Chart(int channel) {
 
 void Form1::Form_Load() {
     // Start-up is silent: whatever conf.ini holds or lacks, the window opens.
-    const StartupSettings settings =
-        loadConfIni(locations_.confIniDir, locations_.dataDir + u'/');
+    const StartupSettings settings = loadConfIni(locations_.confIniDir, locations_.dataDir + u'/');
     imagePath_ = settings.imagePath;
     controls_.command1->setVisible(settings.screenshotVisible);
     // Picture2 only stands for the capture buffer's size; the pixels live in capture_.

@@ -1,5 +1,7 @@
 // Where conf.ini, the CSV file and the pictures are, for portable and installed trees and the
 // user's folders as the session names them.
+#include "shell/file_locations.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,7 +9,6 @@
 #include <QFile>
 
 #include "export/permission_bits.h"
-#include "shell/file_locations.h"
 #include "user_folders.h"
 
 namespace orvalin::test {
@@ -18,43 +19,40 @@ enum class Tree { Portable, Installed, ShareIsAFile };
 struct LocationCase {
     const char* name;
     Tree tree;
-    const char* configHome;  // XDG_CONFIG_HOME; nullptr: unset
-    const char* userDirs;    // user-dirs.dirs in the configuration folder; nullptr: none
     InstallMode mode;
     const char* confIniDir;  // "<exe>", "<home>" and "<root>" stand for the test's folders
     const char* dataDir;
+    const char* configHome = nullptr;  // XDG_CONFIG_HOME; nullptr: unset
+    const char* userDirs = nullptr;    // user-dirs.dirs in the configuration folder
 };
 
+constexpr char UserConfig[] = "<home>/.config/orvalin-decoder";
+constexpr char UserData[] = "<home>/Documents/Orvalin Telemetry";
+
+// clang-format off
 const LocationCase LocationCases[] = {
-    {.name = "portable_tree", .tree = Tree::Portable, .configHome = nullptr, .userDirs = nullptr,
+    {.name = "portable_tree", .tree = Tree::Portable, .mode = InstallMode::Portable,
+     .confIniDir = "<exe>", .dataDir = "<exe>"},
+    {.name = "portable_tree_ignores_xdg", .tree = Tree::Portable, .mode = InstallMode::Portable,
+     .confIniDir = "<exe>", .dataDir = "<exe>", .configHome = "<root>/xdg"},
+    {.name = "share_entry_that_is_a_file", .tree = Tree::ShareIsAFile,
      .mode = InstallMode::Portable, .confIniDir = "<exe>", .dataDir = "<exe>"},
-    {.name = "portable_tree_ignores_xdg", .tree = Tree::Portable, .configHome = "<root>/xdg",
-     .userDirs = nullptr, .mode = InstallMode::Portable, .confIniDir = "<exe>",
-     .dataDir = "<exe>"},
-    {.name = "share_entry_that_is_a_file", .tree = Tree::ShareIsAFile, .configHome = nullptr,
-     .userDirs = nullptr, .mode = InstallMode::Portable, .confIniDir = "<exe>",
-     .dataDir = "<exe>"},
-    {.name = "installed_defaults", .tree = Tree::Installed, .configHome = nullptr,
-     .userDirs = nullptr, .mode = InstallMode::Installed,
-     .confIniDir = "<home>/.config/orvalin-decoder",
-     .dataDir = "<home>/Documents/Orvalin Telemetry"},
-    {.name = "installed_xdg_config_home", .tree = Tree::Installed, .configHome = "<root>/xdg",
-     .userDirs = nullptr, .mode = InstallMode::Installed,
-     .confIniDir = "<root>/xdg/orvalin-decoder",
-     .dataDir = "<home>/Documents/Orvalin Telemetry"},
+    {.name = "installed_defaults", .tree = Tree::Installed, .mode = InstallMode::Installed,
+     .confIniDir = UserConfig, .dataDir = UserData},
+    {.name = "installed_xdg_config_home", .tree = Tree::Installed, .mode = InstallMode::Installed,
+     .confIniDir = "<root>/xdg/orvalin-decoder", .dataDir = UserData, .configHome = "<root>/xdg"},
     {.name = "installed_relative_xdg_is_ignored", .tree = Tree::Installed,
-     .configHome = "relative/config", .userDirs = nullptr, .mode = InstallMode::Installed,
-     .confIniDir = "<home>/.config/orvalin-decoder",
-     .dataDir = "<home>/Documents/Orvalin Telemetry"},
+     .mode = InstallMode::Installed, .confIniDir = UserConfig, .dataDir = UserData,
+     .configHome = "relative/config"},
     {.name = "installed_documents_from_user_dirs", .tree = Tree::Installed,
-     .configHome = "<root>/xdg", .userDirs = "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n",
-     .mode = InstallMode::Installed, .confIniDir = "<root>/xdg/orvalin-decoder",
-     .dataDir = "<home>/Dokumente/Orvalin Telemetry"},
+     .mode = InstallMode::Installed, .confIniDir = UserConfig,
+     .dataDir = "<home>/Dokumente/Orvalin Telemetry",
+     .userDirs = "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"},
     {.name = "installed_documents_folder_turned_off", .tree = Tree::Installed,
-     .configHome = nullptr, .userDirs = "XDG_DOCUMENTS_DIR=\"$HOME/\"\n",
-     .mode = InstallMode::Installed, .confIniDir = "<home>/.config/orvalin-decoder",
-     .dataDir = "<home>/Orvalin Telemetry"},
+     .mode = InstallMode::Installed, .confIniDir = UserConfig,
+     .dataDir = "<home>/Orvalin Telemetry", .userDirs = "XDG_DOCUMENTS_DIR=\"$HOME/\"\n"},
 };
+// clang-format on
 
 class FileLocationsTable : public ::testing::TestWithParam<LocationCase> {
 protected:

@@ -28,8 +28,10 @@ QStringList listing(const QString& root) {
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
-        entries << QStringLiteral("%1 %2 %3").arg(info.filePath()).arg(info.size()).arg(
-                       info.lastModified().toMSecsSinceEpoch());
+        entries << QStringLiteral("%1 %2 %3")
+                       .arg(info.filePath())
+                       .arg(info.size())
+                       .arg(info.lastModified().toMSecsSinceEpoch());
     }
     entries.sort();
     return entries;
@@ -57,10 +59,10 @@ protected:
 
     Form1& open(const QString& executableDir) {
         auto& window = windows_.emplace_back(std::make_unique<Form1>(executableDir));
-        window->setMessagePresenter([this](QMessageBox::Icon icon, const QString& title,
-                                           const QString& text) {
-            messages_.push_back({icon, title, text});
-        });
+        window->setMessagePresenter(
+            [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
+                messages_.push_back({icon, title, text});
+            });
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         return *window;
@@ -96,7 +98,8 @@ TEST_F(InstalledWindow, CsvFileAndPictureGoToTheUserFolderByteForByteAsPortable)
     Form1& portable = open(portableDir.path());
     paste(portable, logText(12));
     trigger(portable, "WriteCSVFile");
-    const QByteArray portableCsv = readFile(portableDir.filePath(QStringLiteral("pellam_telemetry.csv")));
+    const QByteArray portableCsv =
+        readFile(portableDir.filePath(QStringLiteral("pellam_telemetry.csv")));
     ASSERT_FALSE(portableCsv.isEmpty());
 
     Form1& installed = open(installedBin());
@@ -109,8 +112,8 @@ TEST_F(InstalledWindow, CsvFileAndPictureGoToTheUserFolderByteForByteAsPortable)
     EXPECT_EQ(status(installed), csvPath + QStringLiteral(" has been written"));
 
     QTest::mouseClick(installed.controls().command1, Qt::LeftButton);
-    const QString picturePath = userFolder() + QStringLiteral("/orvalin_") +
-                                installed.capture().pictureName();
+    const QString picturePath =
+        userFolder() + QStringLiteral("/orvalin_") + installed.capture().pictureName();
     EXPECT_EQ(status(installed), picturePath + QStringLiteral(" saved"));
     EXPECT_TRUE(readFile(picturePath).startsWith("BM"));
     ASSERT_EQ(messages_.size(), 1u);  // only that the converter is missing
@@ -122,8 +125,8 @@ TEST_F(InstalledWindow, CsvFileAndPictureGoToTheUserFolderByteForByteAsPortable)
 TEST_F(InstalledWindow, ConfIniInTheUserConfigFolderIsHonoured) {
     for (const bool xdgSet : {false, true}) {
         SCOPED_TRACE(xdgSet ? "XDG_CONFIG_HOME set" : "XDG_CONFIG_HOME unset");
-        const QString configHome =
-            xdgSet ? user_.root() + QStringLiteral("/xdg") : user_.home() + QStringLiteral("/.config");
+        const QString configHome = xdgSet ? user_.root() + QStringLiteral("/xdg")
+                                          : user_.home() + QStringLiteral("/.config");
         if (xdgSet) user_.setConfigHome(configHome);
         const QString pictures = user_.root() + QStringLiteral("/pictures-%1/").arg(xdgSet);
         ASSERT_TRUE(QDir().mkpath(pictures));

@@ -34,8 +34,10 @@ public:
 
 private:
     static void restore(const char* name, const std::optional<QByteArray>& value) {
-        if (value) qputenv(name, *value);
-        else qunsetenv(name);
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
     }
     static std::optional<QByteArray> saved(const char* name) {
         return qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;

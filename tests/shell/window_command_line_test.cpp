@@ -1,10 +1,10 @@
 // The window's command line, before the QApplication exists (toolkit options may be present)
 // and after it has taken them out.
+#include "shell/window_command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>
-
-#include "shell/window_command_line.h"
 
 namespace orvalin::test {
 namespace {
@@ -19,6 +19,7 @@ struct CommandLineCase {
     const char* textHas;  // part of the help, version or error text
 };
 
+// clang-format off
 const CommandLineCase CommandLineCases[] = {
     {.name = "nothing", .arguments = {}, .toolkit = ToolkitOptions::MayBePresent,
      .action = Action::Run, .textHas = ""},
@@ -43,6 +44,7 @@ const CommandLineCase CommandLineCases[] = {
      .toolkit = ToolkitOptions::MayBePresent, .action = Action::Fail,
      .textHas = "unexpected argument '-style'"},
 };
+// clang-format on
 
 class WindowCommandLineTable : public ::testing::TestWithParam<CommandLineCase> {};
 
@@ -57,8 +59,7 @@ TEST_P(WindowCommandLineTable, Parses) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, WindowCommandLineTable,
-                         ::testing::ValuesIn(CommandLineCases),
+INSTANTIATE_TEST_SUITE_P(Arguments, WindowCommandLineTable, ::testing::ValuesIn(CommandLineCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
