@@ -51,10 +51,11 @@ QString askChartFileName(QWidget* parent, const QString& suggestedPath) {
 
 }  // namespace
 
-Form1::Form1(QString applicationDir, QWidget* parent)
+Form1::Form1(QString executableDir, QWidget* parent)
     : QMainWindow(parent),
-      applicationDir_(applicationDir.isEmpty() ? QCoreApplication::applicationDirPath()
-                                               : std::move(applicationDir)) {
+      locations_(chooseFileLocations(
+          executableDir.isEmpty() ? QCoreApplication::applicationDirPath() : executableDir,
+          currentUserFolders())) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(FormCaption));
     setWindowIcon(programIcon());
@@ -179,7 +180,7 @@ void Form1::Draw_Chart(int channel) {
 
 void Form1::Form_Load() {
     // Start-up is silent: whatever conf.ini holds or lacks, the window opens.
-    const StartupSettings settings = loadConfIni(applicationDir_);
+    const StartupSettings settings = loadConfIni(locations_.confIniDir, locations_.dataDir + u'/');
     imagePath_ = settings.imagePath;
     controls_.command1->setVisible(settings.screenshotVisible);
     // Picture2 only stands for the capture buffer's size; the pixels live in capture_.
@@ -204,8 +205,13 @@ void Form1::MnuExit_Click() {
 }
 
 void Form1::WriteCSVFile_Click() {
+    // A per-user data folder is made when first written to.
+    const QString noFolder = prepareDataDir(locations_);
     const CsvExportResult result =
-        writeCsvFile(applicationDir_, records_, localeDecimalSeparator());
+        noFolder.isEmpty()
+            ? writeCsvFile(locations_.dataDir, records_, localeDecimalSeparator())
+            : CsvExportResult{.path = locations_.dataDir + u'/' + QLatin1String(CsvFileName),
+                              .error = noFolder};
     statusLabel()->setText(csvExportStatusText(result));
     if (!result.ok)
         showMessage_(QMessageBox::Warning, QString::fromLatin1(CsvExportFailureTitle),
@@ -213,6 +219,8 @@ void Form1::WriteCSVFile_Click() {
 }
 
 void Form1::Command1_Click() {
+    // A folder that conf.ini names is used as it is; only the default one is made.
+    if (imagePath_ == locations_.dataDir + u'/') prepareDataDir(locations_);
     const CaptureResult result = capture_.capture(*clientArea_, imagePath_);
     statusLabel()->setText(captureStatusText(result));
     if (!result.saved) {

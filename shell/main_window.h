@@ -22,6 +22,7 @@
 
 #include "decoder/record_table.h"
 #include "export/screenshot.h"
+#include "shell/file_locations.h"
 #include "shell/info_dialog.h"
 #include "shell/main_window_layout.h"
 
@@ -37,9 +38,9 @@ class Form1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    // applicationDir holds conf.ini, the CSV file and by default the pictures; empty means the
-    // directory of the executable.
-    explicit Form1(QString applicationDir = QString(), QWidget* parent = nullptr);
+    // executableDir (empty: the directory of the running executable) decides where conf.ini,
+    // the CSV file and by default the pictures are (shell/file_locations.h).
+    explicit Form1(QString executableDir = QString(), QWidget* parent = nullptr);
     ~Form1() override;
 
     // The 615 x 696 pixel client area below the menu bar that holds every control.
@@ -49,8 +50,8 @@ public:
     QLabel* statusLabel() const { return controls_.label3; }
     const MainWindowControls& controls() const { return controls_; }
     BarChart& chart() const { return *chart_; }
-    const QString& applicationDir() const { return applicationDir_; }
-    // The picture prefix from conf.ini (default: the application directory and "/").
+    const FileLocations& locations() const { return locations_; }
+    // The picture prefix from conf.ini (default: the data directory and "/").
     const QString& imagePath() const { return imagePath_; }
     const WindowCapture& capture() const { return capture_; }
     Form2* infoDialog() const { return infoDialog_; }
@@ -108,7 +109,7 @@ private:
     void showLeftOutLines(int leftOut);
 
     RecordTable records_;
-    QString applicationDir_;
+    FileLocations locations_;
     QString imagePath_;
     WindowCapture capture_;
     QPointer<Form2> infoDialog_;

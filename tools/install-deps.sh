@@ -9,6 +9,7 @@ packages=(
   qt6-svg-dev                                         # chart saved as SVG
   libgtest-dev libgmock-dev googletest libbenchmark-dev # tests, benchmarks
   fonts-liberation2                                     # metric-compatible window fonts
+  dpkg-dev file lintian desktop-file-utils appstream    # the Debian package and its checks
 )
 for option in "$@"; do
   case "$option" in
