@@ -61,6 +61,7 @@ Form1::Form1(QString applicationDir, QWidget* parent)
         ChannelControls{controls_.option1, controls_.text1, controls_.label1, controls_.frame8},
         *chart_);
     wireEvents(menu);
+    setUpLogFiles();
     Form_Load();
 }
 
