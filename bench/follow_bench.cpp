@@ -4,6 +4,9 @@
 // and appending it to Text2, intake (Text2_Change), and the whole update including the
 // repaint of the chart and the window.
 //
+// Then opens a file just below the size limit of the window (32 MB of log lines) and prints
+// how long that takes, text box layout and intake included.
+//
 //   follow_bench [updates] [records at start]      (defaults 100 and 1000)
 #include <qcustomplot.h>
 
@@ -130,5 +133,21 @@ int main(int argc, char** argv) {
     report("read + append to Text2", readAppendMs);
     report("intake (Text2_Change)", intakeMs);
     report("one update in all (with repaint)", totalMs);
+
+    // The largest file the window takes.
+    window.setFollowing(false);
+    const QString large = dir.filePath(QStringLiteral("large.log"));
+    {
+        const QByteArray text = orvalin::bench::logText(1000).toLatin1();
+        QFile file(large);
+        if (!file.open(QIODevice::WriteOnly)) return 1;
+        while (file.size() + text.size() <= orvalin::LogFileSizeLimit) file.write(text);
+    }
+    const qint64 o0 = clock.nsecsElapsed();
+    if (!window.openLogFile(large)) return 1;
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    std::printf("open of a %.1f MB log file (text box, intake, repaint): %.0f ms\n",
+                static_cast<double>(QFile(large).size()) / (1024.0 * 1024.0),
+                static_cast<double>(clock.nsecsElapsed() - o0) / 1e6);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -118,7 +119,10 @@ bool Form1::openLogFiles(const QStringList& paths) {
         text += read.text;
     }
     logFile_.start(reads.back());
+    // A log of megabytes takes seconds to lay out and decode.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     replaceText2(text);
+    QGuiApplication::restoreOverrideCursor();
     if (isFollowing()) watchFollowedFile();
     return true;
 }
