@@ -128,8 +128,9 @@ int main(int argc, char** argv) {
                      expected);
         return 1;
     }
-    std::printf("follow_bench: %d records at start, %d lines appended one every 100 ms, offscreen\n",
-                startRecords, updates);
+    std::printf(
+        "follow_bench: %d records at start, %d lines appended one every 100 ms, offscreen\n",
+        startRecords, updates);
     report("read + append to Text2", readAppendMs);
     report("intake (Text2_Change)", intakeMs);
     report("one update in all (with repaint)", totalMs);

@@ -140,8 +140,9 @@ QString logFileProblemText(const LogFileRead& read, bool fileNameOnly) {
         case LogFileProblem::NotAFile:
             return QStringLiteral("%1 is a device, pipe or socket, not a log file.").arg(name);
         case LogFileProblem::TooLarge:
-            return QStringLiteral("The file %1 is larger than the %2 MB that the window takes. "
-                                  "Decode it with the batch decoder orvalin-decode.")
+            return QStringLiteral(
+                       "The file %1 is larger than the %2 MB that the window takes. "
+                       "Decode it with the batch decoder orvalin-decode.")
                 .arg(name)
                 .arg(LogFileSizeLimit / (1024 * 1024));
         case LogFileProblem::NotText:

@@ -39,14 +39,14 @@ struct FileIdentity {
 struct LogFileRead {
     QString path;
     LogFileProblem problem = LogFileProblem::None;
-    QString reason;  // the system's words for Unreadable
+    QString reason;   // the system's words for Unreadable
     qint64 size = 0;  // bytes, as found when the file was checked
     QString text;     // the file's text (UTF-8, an invalid byte becomes U+FFFD)
 
     // Where reading stopped, for following the file.
     FileIdentity identity;
-    qint64 offset = 0;    // bytes read
-    QByteArray tail;      // the bytes after the last line feed: a line not yet ended
+    qint64 offset = 0;       // bytes read
+    QByteArray tail;         // the bytes after the last line feed: a line not yet ended
     bool tailShown = false;  // whether `text` ends with that unfinished line
 
     bool ok() const { return problem == LogFileProblem::None; }
@@ -98,9 +98,9 @@ private:
     QString path_;
     FileIdentity identity_;
     qint64 offset_ = 0;
-    QByteArray tail_;        // bytes after the last line feed read
-    QString shownTail_;      // that unfinished line as the text box shows it, if it does
-    QByteArray lastBytes_;   // the bytes just before offset_, to notice a file rewritten in place
+    QByteArray tail_;       // bytes after the last line feed read
+    QString shownTail_;     // that unfinished line as the text box shows it, if it does
+    QByteArray lastBytes_;  // the bytes just before offset_, to notice a file rewritten in place
     int missingChecks_ = 0;
 };
 

@@ -38,10 +38,14 @@ struct LogFileMenuEntry {
 
 // Above "Exit" in the "File" menu.
 constexpr LogFileMenuEntry LogFileMenuEntries[] = {
-    {.name = "MnuOpenLog", .caption = "Open Log File...", .shortcut = QKeySequence::Open,
+    {.name = "MnuOpenLog",
+     .caption = "Open Log File...",
+     .shortcut = QKeySequence::Open,
      .checkable = false},
-    {.name = "MnuFollowLog", .caption = "Follow Log File",
-     .shortcut = QKeySequence::UnknownKey, .checkable = true},
+    {.name = "MnuFollowLog",
+     .caption = "Follow Log File",
+     .shortcut = QKeySequence::UnknownKey,
+     .checkable = true},
 };
 
 constexpr char FileDialogFilter[] = "Log and text files (*.log *.txt);;All files (*)";
@@ -75,8 +79,8 @@ void Form1::setUpLogFiles() {
     connect(followAction_, &QAction::toggled, this, &Form1::MnuFollowLog_Click);
 
     chooseFile_ = [this](QWidget* parent) {
-        const QString folder = logFile_.isOpen() ? QFileInfo(logFile_.path()).absolutePath()
-                                                 : QString();
+        const QString folder =
+            logFile_.isOpen() ? QFileInfo(logFile_.path()).absolutePath() : QString();
         return QFileDialog::getOpenFileName(parent, QString::fromLatin1(OpenLogFileTitle), folder,
                                             QString::fromLatin1(FileDialogFilter));
     };

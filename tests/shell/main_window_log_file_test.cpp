@@ -57,9 +57,7 @@ protected:
         QApplication::sendEvent(target, &dropped);
         settle();
     }
-    QAction* action(const char* name) {
-        return control<QAction>(QString::fromLatin1(name));
-    }
+    QAction* action(const char* name) { return control<QAction>(QString::fromLatin1(name)); }
     // One look at the followed file, as the timer or the watcher would take.
     void check() {
         form().checkFollowedFile();
@@ -121,7 +119,8 @@ TEST_F(LogFileTest, EveryRoadOpensTheFileInOneChange) {
         }
         settle();
         EXPECT_EQ(changes.count(), 1);
-        EXPECT_EQ(text2()->toPlainText(), "# receiver started\n" + QString::fromLatin1(lines(10, 3)));
+        EXPECT_EQ(text2()->toPlainText(),
+                  "# receiver started\n" + QString::fromLatin1(lines(10, 3)));
         EXPECT_EQ(form().records().count(), 3);
         EXPECT_EQ(form().records().record(3).TimeText.toString(), timeText(12));
         EXPECT_EQ(label("Label4")->text(), "06.12.2026 00:00:10");
@@ -299,8 +298,8 @@ TEST_F(LogFileTest, FollowedFileChanges) {
          "",
          true},
         {"rewritten in place, larger", {{Step::Rewrite, lines(40, 5), 5, nullptr}}, "", true},
-        {"replaced", {{Step::Replace, lines(50, 2), 2, nullptr},
-                      {Step::Append, lines(52, 1), 3, nullptr}},
+        {"replaced",
+         {{Step::Replace, lines(50, 2), 2, nullptr}, {Step::Append, lines(52, 1), 3, nullptr}},
          "",
          true},
         {"removed", {{Step::Remove, {}, 3, nullptr}}, "Follow stopped: pass.log is gone.", false},
@@ -398,7 +397,8 @@ TEST_F(LogFileTest, CommandLineFollowBringsLinesInByItself) {
     write(path(), lines(1, 1) + logLine(2, 2).toLatin1().left(20));
     QCommandLineParser parser;
     Form1::addCommandLineOptions(parser);
-    ASSERT_TRUE(parser.parse({QStringLiteral("orvalin-decoder"), QStringLiteral("--follow"), path()}));
+    ASSERT_TRUE(
+        parser.parse({QStringLiteral("orvalin-decoder"), QStringLiteral("--follow"), path()}));
     form().applyCommandLine(parser);
     EXPECT_TRUE(form().isFollowing());
     EXPECT_EQ(text2()->toPlainText(), QString::fromLatin1(lines(1, 1)));
