@@ -1,4 +1,4 @@
-// The Orvalin Telemetry Decoder window.
+// The Orvalin Telemetry Decoder window: orvalin-decoder [--follow] [FILE]
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
 
     orvalin::Form1 window;
     window.show();
+    window.applyCommandLine(commandLine.options);
     // The program ends when its last window closes (an open Info dialog keeps it running).
     return QApplication::exec();
 }

@@ -92,6 +92,7 @@ Form1::Form1(QString executableDir, QWidget* parent)
         ChannelControls{controls_.option1, controls_.text1, controls_.label1, controls_.frame8},
         *chart_);
     wireEvents(menu);
+    setUpLogFiles();
     Form_Load();
 }
 

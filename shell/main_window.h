@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -24,9 +25,14 @@
 #include "export/screenshot.h"
 #include "shell/file_locations.h"
 #include "shell/info_dialog.h"
+#include "shell/log_file_reader.h"
 #include "shell/main_window_layout.h"
+#include "shell/window_command_line.h"
 
+class QAction;
+class QFileSystemWatcher;
 class QLabel;
+class QTimer;
 
 namespace orvalin {
 
@@ -66,6 +72,27 @@ public:
     using SaveFileNameAsker = std::function<QString(const QString& suggestedPath)>;
     void setSaveFileNameAsker(SaveFileNameAsker asker) { askSaveFileName_ = std::move(asker); }
 
+    // Log files. Opening puts a file's text into Text2 in one change (one undo step), and
+    // intake does the rest, exactly as for a paste. Several files are joined in the order
+    // given. A file that cannot be opened gets a message box and changes nothing. Returns
+    // whether the files were opened.
+    bool openLogFile(const QString& path) { return openLogFiles({path}); }
+    bool openLogFiles(const QStringList& paths);
+    // "File", "Follow Log File": while on, complete lines appended to the last opened file
+    // are appended to Text2.
+    void setFollowing(bool on);
+    bool isFollowing() const;
+    // Looks at the followed file now, as the periodic check does; a file missing on two such
+    // checks in a row stops the follow. A file system watcher calls it with countAbsence false.
+    void checkFollowedFile(bool countAbsence = true);
+    // How "Open Log File..." asks for a file: by default a file dialog. Tests put a stub here.
+    using FileChooser = std::function<QString(QWidget* parent)>;
+    void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+    // The window's command line, orvalin-decoder [--follow] [FILE...]: opens (and follows) the
+    // files once the window is shown.
+    void applyCommandLine(const WindowOptions& options);
+
 public slots:
     // After every change of the text of Text2: rebuilds the table from the whole text and
     // refreshes navigator, selection, record view and chart.
@@ -97,16 +124,28 @@ public slots:
     // PDF; any other is saved as PNG with ".png" added) and "Copy Chart" (image to clipboard).
     void SaveChartAs_Click();
     void CopyChart_Click();
+    // "File", "Open Log File...".
+    void MnuOpenLog_Click();
+    // "File", "Follow Log File" turned on or off.
+    void MnuFollowLog_Click(bool on);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Files dropped anywhere on the window are opened; dropped text goes where Qt puts it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void wireEvents(const MainWindowMenu& menu);
     // The line breaks of Text2 as CR LF, the separator of log lines.
     void readLogText();
     void showLeftOutLines(int leftOut);
+    // The log file entries of the "File" menu, file drops, the follow timer and watcher.
+    void setUpLogFiles();
+    void replaceText2(const QString& text);
+    void appendToText2(const QString& lines, const QString& shownUnfinishedLine);
+    void watchFollowedFile();
+    void stopFollowing(const QString& why);
 
     RecordTable records_;
     FileLocations locations_;
@@ -123,6 +162,12 @@ private:
     std::unique_ptr<ChannelSelection> channelSelection_;
     QString logText_;        // reused from intake to intake
     QString leftOutNotice_;  // the status line text about lines beyond the table, if shown
+    FileChooser chooseFile_;
+    LogFileReader logFile_;  // the last opened log file, followed while followAction_ is on
+    QAction* openAction_ = nullptr;
+    QAction* followAction_ = nullptr;
+    QFileSystemWatcher* fileWatcher_ = nullptr;
+    QTimer* followTimer_ = nullptr;  // checks the size too: not every file system sends notices
 };
 
 }  // namespace orvalin

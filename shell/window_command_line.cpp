@@ -44,8 +44,15 @@ WindowCommandLine parseWindowCommandLine(const QStringList& arguments, ToolkitOp
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
+    const QCommandLineOption follow(
+        QStringLiteral("follow"),
+        QStringLiteral("Follow FILE: append the lines written to it while the window is open."));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(follow);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("Log file to open; several are joined in order."),
+                                 QStringLiteral("[FILE...]"));
 
     WindowCommandLine result;
     if (!parser.parse(arguments)) {
@@ -58,11 +65,9 @@ WindowCommandLine parseWindowCommandLine(const QStringList& arguments, ToolkitOp
     } else if (parser.isSet(version)) {
         result.action = WindowCommandLine::Action::ShowVersion;
         result.text = windowVersionText();
-    } else if (!parser.positionalArguments().isEmpty()) {
-        if (toolkit == ToolkitOptions::MayBePresent && mayBeToolkitOption(arguments)) return result;
-        result.action = WindowCommandLine::Action::Fail;
-        result.text = usageError(QStringLiteral("unexpected argument '%1'.")
-                                     .arg(parser.positionalArguments().constFirst()));
+    } else {
+        result.options.follow = parser.isSet(follow);
+        result.options.files = parser.positionalArguments();
     }
     return result;
 }

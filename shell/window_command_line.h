@@ -10,8 +10,11 @@ namespace orvalin {
 
 inline constexpr char WindowProgramName[] = "orvalin-decoder";
 
-// The window's options. New options are declared in parseWindowCommandLine and kept here.
-struct WindowOptions {};
+// The window's options: orvalin-decoder [--follow] [FILE...].
+struct WindowOptions {
+    bool follow = false;  // follow the (last) opened file as it grows
+    QStringList files;    // log files to open at start, joined in this order
+};
 
 struct WindowCommandLine {
     enum class Action { Run, ShowHelp, ShowVersion, Fail };
