@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -18,7 +18,7 @@ struct CommandLineCase {
     Action action;
     const char* textHas;  // part of the help, version or error text
     bool follow = false;
-    QStringList files;
+    QStringList files = {};
 };
 
 // clang-format off
