@@ -12,6 +12,7 @@
 // counted).
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -150,10 +151,13 @@ std::uint64_t occurrences(const std::string& text, std::string_view what) {
 }
 
 // The text the window's scan reads when the log's text is pasted into its text box: every
-// line break written as CR LF. A byte-order mark is a character of the text.
+// line break written as CR LF. A byte-order mark is a character of a pasted text, so it is
+// decoded here without the batch decoder's own reading, which must keep it too.
 QString windowText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                    QStringConverter::Flag::Stateless);
     QString text;
-    appendWithCrLfBreaks(text, textOfUtf8(bytes.constData(), bytes.size()));
+    appendWithCrLfBreaks(text, QString(utf8.decode(bytes)));
     return text;
 }
 
