@@ -18,8 +18,9 @@
 #include <QTextOption>
 
 #include "decoder/log_scan.h"
+#include "decoder/log_text.h"
 #include "decoder/number_text.h"
-#include "export/atomic_file.h"
+#include "decoder/atomic_file.h"
 #include "export/csv_export.h"
 #include "shell/conf_ini.h"
 #include "views/bar_chart.h"
@@ -130,21 +131,11 @@ void Form1::Text2_Change() {
 }
 
 void Form1::readLogText() {
-    // The text box keeps lines as blocks, whatever line end a pasted text had (CR, LF or
-    // CR LF). Writing every block break as CR LF lets a log with LF endings decode line by
-    // line. A Shift+Enter break inside a block looks like a line break too and is one here.
-    const QString raw = controls_.text2->document()->toRawText();
+    // The text box keeps lines as blocks, whatever line end a pasted text had, and a Shift+Enter
+    // break inside a block looks like a line break too. Each becomes CR LF, the scan's line end,
+    // by the line rule that the batch decoder follows as well.
     logText_.resize(0);
-    logText_.reserve(raw.size() + raw.size() / 64 + 2);
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        const QChar ch = raw[i];
-        if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator || ch == u'\n') {
-            logText_.append(QStringView(raw).mid(start, i - start)).append(u"\r\n");
-            start = i + 1;
-        }
-    }
-    logText_.append(QStringView(raw).mid(start));
+    appendWithCrLfBreaks(logText_, controls_.text2->document()->toRawText());
 }
 
 void Form1::showLeftOutLines(int leftOut) {
