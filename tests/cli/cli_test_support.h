@@ -13,12 +13,12 @@
 #include "decoder/csv_text.h"
 #include "decoder/log_scan.h"
 #include "decoder/record_table.h"
+#include "decoder/test_lines.h"
 
 namespace orvalin::cli::test {
 
 // Frame byte k holds the value k.
-inline const QByteArray WorkedLine =
-    "!06122026@123456;000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
+inline const QByteArray WorkedLine = orvalin::test::WorkedLine.toLatin1();
 
 // What the window writes for a text pasted into it: the text is split at CR LF and scanned
 // by scanLogText (in groups of lines, so that any number of records fits the table), and

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "decoder/log_scan.h"
+#include "decoder/test_lines.h"
 
 namespace orvalin {
 namespace {
@@ -38,8 +39,7 @@ protected:
     std::unique_ptr<RecordView> view_;
 };
 
-const QString Line = QStringLiteral(
-    "!06122026@123456;000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
+const QString& Line = test::WorkedLine;
 
 TEST_F(RecordViewTest, SlotsOutsideTheTableShowTheBlankRecord) {
     QString all;
