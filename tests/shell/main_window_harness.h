@@ -29,22 +29,19 @@ namespace orvalin::test {
 // Frame byte k holds the value k: channel c reads c + 3.
 inline const QString& WorkedExampleLine = WorkedLine;
 
-// A log line received `second` seconds after 00:00:00 whose frame bytes all hold `byte`.
-inline QString logLine(int second, int byte) {
-    const QString time = QStringLiteral("%1%2%3")
-                             .arg(second / 3600 % 24, 2, 10, QLatin1Char('0'))
-                             .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
-                             .arg(second % 60, 2, 10, QLatin1Char('0'));
-    const QString hex = QStringLiteral("%1").arg(byte & 0xFF, 2, 16, QLatin1Char('0'));
-    return QStringLiteral("!06122026@") + time + u';' + hex.repeated(32);
-}
-
 // "HH:MM:SS" of logLine(second, ...).
 inline QString timeText(int second) {
     return QStringLiteral("%1:%2:%3")
         .arg(second / 3600 % 24, 2, 10, QLatin1Char('0'))
         .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(second % 60, 2, 10, QLatin1Char('0'));
+}
+
+// A log line received `second` seconds after 00:00:00 whose frame bytes all hold `byte`.
+inline QString logLine(int second, int byte) {
+    const QString hex = QStringLiteral("%1").arg(byte & 0xFF, 2, 16, QLatin1Char('0'));
+    return lineWithFrame(hex.repeated(32),
+                         QStringLiteral("!06122026@") + timeText(second).remove(u':') + u';');
 }
 
 // `count` log lines, record r (from 1) received at second r - 1 with all bytes r % 256,
