@@ -1,9 +1,10 @@
 // Hostile pastes into the real main window (offscreen): each text is put on the clipboard and
-// pasted with Ctrl+V into the emptied input box, then one character is typed at its end and
-// taken back with Backspace (the first keystroke after a paste may meet memory that the second
-// finds ready). Prints, per paste and per keystroke, the handler time
-// (Text2_Change) and the whole event: the key event with the text box's own edit and layout,
-// then the repaint of the window in the next turns of the event loop.
+// pasted with Ctrl+V into the emptied input box, or set as the box's text by the program (which
+// the paste check does not see: this measures what a line of a given length costs), then one
+// character is typed at its end and taken back with Backspace (the first keystroke after a
+// paste may meet memory that the second finds ready). Prints, per paste and per keystroke, the
+// handler time (Text2_Change) and the whole event: the key event with the text box's own edit and
+// layout, then the repaint of the window in the next turns of the event loop.
 //
 //   hostile_paste_bench [repetitions [case]]   (default 3 repetitions; case: a word of its name)
 #include <sys/resource.h>
@@ -20,9 +21,10 @@
 #include <functional>
 #include <vector>
 
+#include "log_text.h"
+#include "shell/input_box.h"
 #include "shell/main_window.h"
 #include "shell/memory_tuning.h"
-#include "log_text.h"
 
 namespace {
 
@@ -80,9 +82,14 @@ public:
             window_.Text2_Change();
             lastHandlerMs_ = static_cast<double>(clock_.nsecsElapsed() - start) / 1e6;
         });
+        // A refused paste is counted, not shown in a box that waits for a click.
+        window_.setMessagePresenter(
+            [this](QMessageBox::Icon, const QString&, const QString&) { ++messages_; });
     }
     bool shown() { return QTest::qWaitForWindowExposed(&window_); }
     const orvalin::Form1& window() const { return window_; }
+    int messages() const { return messages_; }
+    qsizetype textSize() const { return text2_->document()->characterCount() - 1; }
 
     // Runs one user action and measures it: the handler, the action's event and the repaint
     // that follows in the event loop.
@@ -106,6 +113,10 @@ public:
         text2_->setFocus();
         QApplication::clipboard()->setText(text);
         measure([this] { QTest::keyClick(text2_, Qt::Key_V, Qt::ControlModifier); }, paste_);
+    }
+    void load(const QString& text) {
+        text2_->setFocus();
+        measure([&] { text2_->setPlainText(text); }, paste_);
     }
     void typeAtEnd() {
         text2_->moveCursor(QTextCursor::End);
@@ -142,6 +153,7 @@ private:
     QPlainTextEdit* text2_ = nullptr;
     QElapsedTimer clock_;
     double lastHandlerMs_ = 0.0;
+    int messages_ = 0;
     Figures paste_, typed_, erased_;
 };
 
@@ -154,17 +166,26 @@ int main(int argc, char** argv) {
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
+    constexpr qsizetype KiB = 1024;
     const struct {
         const char* name;
         QString text;
         int records;
+        bool pasted;   // false: set by the program, past the paste check
+        bool refused;  // the paste is not taken: the box stays empty and a message says why
     } cases[] = {
-        {"1001 valid log lines", orvalin::bench::logText(1001), 1000},
-        {"100,000 log lines (8.3 MB)", orvalin::bench::logText(100000), 1000},
-        {"one line of 1 MiB", oneLongLine(1024 * 1024), 0},
-        {"one line of 10 MiB", oneLongLine(10 * 1024 * 1024), 0},
+        {"1001 valid log lines", orvalin::bench::logText(1001), 1000, true, false},
+        {"100,000 log lines (8.3 MB)", orvalin::bench::logText(100000), 1000, true, false},
+        {"one line of 64 KiB, set", oneLongLine(64 * KiB), 0, false, false},
+        {"one line of 128 KiB, set", oneLongLine(128 * KiB), 0, false, false},
+        {"one line of 256 KiB, set", oneLongLine(256 * KiB), 0, false, false},
+        {"one line of 512 KiB, set", oneLongLine(512 * KiB), 0, false, false},
+        {"one line of 1 MiB, set", oneLongLine(1024 * KiB), 0, false, false},
+        {"one line at the paste limit, pasted", oneLongLine(orvalin::InputLineLimit), 0, true,
+         false},
+        {"one line of 20 MB, pasted and refused", oneLongLine(20 * 1000 * 1000), 0, true, true},
         {"10,000 lines of NUL, lone surrogates, RTL marks, combining marks",
-         awkwardCharacters(5000), 1000},
+         awkwardCharacters(5000), 1000, true, false},
     };
 
     Bench bench;
@@ -180,10 +201,21 @@ int main(int argc, char** argv) {
         if (!QString::fromLatin1(c.name).contains(only)) continue;
         for (int r = 0; r < repetitions; ++r) {
             bench.empty();
-            bench.paste(c.text);
+            const int messages = bench.messages();
+            if (c.pasted) {
+                bench.paste(c.text);
+            } else {
+                bench.load(c.text);
+            }
             if (bench.window().records().count() != c.records) {
                 std::fprintf(stderr, "hostile_paste_bench: %s gave %d records, not %d\n", c.name,
                              bench.window().records().count(), c.records);
+                return 1;
+            }
+            if ((bench.messages() > messages) != c.refused ||
+                (bench.textSize() == 0) != c.refused) {
+                std::fprintf(stderr, "hostile_paste_bench: %s was %s\n", c.name,
+                             c.refused ? "taken" : "refused");
                 return 1;
             }
             bench.typeAtEnd();

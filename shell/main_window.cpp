@@ -23,6 +23,7 @@
 #include "decoder/atomic_file.h"
 #include "export/csv_export.h"
 #include "shell/conf_ini.h"
+#include "shell/input_box.h"
 #include "views/bar_chart.h"
 #include "views/channel_selection.h"
 #include "views/chart_picture.h"
@@ -103,6 +104,10 @@ void Form1::wireEvents(const MainWindowMenu& menu) {
     // textChanged follows every change of the text: typing, deleting, pasting, cutting and
     // changes by the program.
     connect(controls_.text2, &QPlainTextEdit::textChanged, this, &Form1::Text2_Change);
+    connect(controls_.text2, &InputBox::insertRefused, this, [this](qsizetype longest) {
+        showMessage_(QMessageBox::Warning, QString::fromLatin1(OverlongLineTitle),
+                     overlongLineText(longest));
+    });
     // With tracking off, a dragged thumb changes the value only when it is released.
     connect(controls_.hScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
     connect(controls_.hScroll1, &QScrollBar::valueChanged, chart_, &BarChart::setMarkedRow);

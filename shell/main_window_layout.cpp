@@ -1,22 +1,19 @@
 #include "shell/main_window_layout.h"
 
-#include <qdrawutil.h>
-
 #include <QAction>
-#include <QGroupBox>
 #include <QHash>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QScrollBar>
 #include <algorithm>
 
+#include "shell/fitting_label.h"
+#include "shell/frame_box.h"
+#include "shell/input_box.h"
+#include "shell/navigator_bar.h"
+#include "shell/option_button.h"
 #include "views/bar_chart.h"
 
 // The icon lives in this static library; its resource registration must be pulled in by hand.
@@ -43,36 +40,62 @@ constexpr std::array<int, 3> UnitLeft = {2280, 4920, 7800};
 constexpr int FirstRowTop = 360;
 constexpr int RowPitch = 240;
 
-struct GridCell {
+// One row of a frame's channel grid: the channel index in each column, -1 for an empty cell.
+struct GridRow {
     const char* frame;
-    int row;     // from 1
-    int column;  // from 1
+    int row;  // from 1
+    std::array<int, 3> channels;
 };
 
-// Where each channel sits, by channel index.
-constexpr std::array<GridCell, ChannelCount> ChannelCells = {{
-    {"Frame3", 4, 1}, {"Frame3", 4, 2}, {"Frame3", 4, 3}, {"Frame3", 1, 1},  // 0-3
-    {"Frame3", 1, 3}, {"Frame3", 1, 2}, {"Frame3", 5, 3}, {"Frame3", 5, 1},  // 4-7
-    {"Frame3", 2, 1}, {"Frame3", 2, 3}, {"Frame3", 2, 2}, {"Frame3", 3, 1},  // 8-11
-    {"Frame3", 3, 3}, {"Frame3", 3, 2}, {"Frame3", 5, 2}, {"Frame3", 6, 1},  // 12-15
-    {"Frame3", 8, 2}, {"Frame3", 6, 2}, {"Frame3", 8, 1}, {"Frame3", 6, 3},  // 16-19
-    {"Frame3", 7, 1}, {"Frame3", 7, 2}, {"Frame3", 7, 3},                    // 20-22
-    {"Frame1", 1, 3}, {"Frame1", 2, 2}, {"Frame1", 2, 1}, {"Frame1", 1, 2},  // 23-26
-    {"Frame1", 1, 1}, {"Frame1", 2, 3},                                      // 27-28
-}};
+constexpr GridRow ChannelGrid[] = {
+    {.frame = "Frame3", .row = 1, .channels = {3, 5, 4}},
+    {.frame = "Frame3", .row = 2, .channels = {8, 10, 9}},
+    {.frame = "Frame3", .row = 3, .channels = {11, 13, 12}},
+    {.frame = "Frame3", .row = 4, .channels = {0, 1, 2}},
+    {.frame = "Frame3", .row = 5, .channels = {7, 14, 6}},
+    {.frame = "Frame3", .row = 6, .channels = {15, 17, 19}},
+    {.frame = "Frame3", .row = 7, .channels = {20, 21, 22}},
+    {.frame = "Frame3", .row = 8, .channels = {18, 16, -1}},
+    {.frame = "Frame1", .row = 1, .channels = {27, 26, 23}},
+    {.frame = "Frame1", .row = 2, .channels = {25, 24, 28}},
+};
 
+// Tab order of one channel's option button, value box and unit label.
 struct ChannelTabs {
     int option, value, unit;
 };
 
-// Tab order of each channel's option button, value box and unit label.
+// By channel index.
 constexpr std::array<ChannelTabs, ChannelCount> ChannelTabOrder = {{
-    {38, 37, 39}, {12, 10, 16}, {14, 11, 17}, {15, 13, 18}, {23, 22, 24},  // 0-4
-    {20, 19, 21}, {53, 52, 54}, {46, 47, 48}, {26, 25, 27}, {32, 31, 33},  // 5-9
-    {29, 28, 30}, {35, 34, 36}, {44, 43, 45}, {41, 40, 42}, {56, 55, 57},  // 10-14
-    {50, 49, 51}, {77, 76, 78}, {59, 58, 60}, {74, 73, 75}, {62, 61, 63},  // 15-19
-    {65, 64, 66}, {68, 67, 69}, {71, 70, 72}, {85, 86, 87}, {91, 92, 93},  // 20-24
-    {88, 89, 90}, {82, 83, 84}, {79, 80, 81}, {94, 95, 96},                // 25-28
+    {.option = 38, .value = 37, .unit = 39},  // 0
+    {.option = 12, .value = 10, .unit = 16},  // 1
+    {.option = 14, .value = 11, .unit = 17},  // 2
+    {.option = 15, .value = 13, .unit = 18},  // 3
+    {.option = 23, .value = 22, .unit = 24},  // 4
+    {.option = 20, .value = 19, .unit = 21},  // 5
+    {.option = 53, .value = 52, .unit = 54},  // 6
+    {.option = 46, .value = 47, .unit = 48},  // 7
+    {.option = 26, .value = 25, .unit = 27},  // 8
+    {.option = 32, .value = 31, .unit = 33},  // 9
+    {.option = 29, .value = 28, .unit = 30},  // 10
+    {.option = 35, .value = 34, .unit = 36},  // 11
+    {.option = 44, .value = 43, .unit = 45},  // 12
+    {.option = 41, .value = 40, .unit = 42},  // 13
+    {.option = 56, .value = 55, .unit = 57},  // 14
+    {.option = 50, .value = 49, .unit = 51},  // 15
+    {.option = 77, .value = 76, .unit = 78},  // 16
+    {.option = 59, .value = 58, .unit = 60},  // 17
+    {.option = 74, .value = 73, .unit = 75},  // 18
+    {.option = 62, .value = 61, .unit = 63},  // 19
+    {.option = 65, .value = 64, .unit = 66},  // 20
+    {.option = 68, .value = 67, .unit = 69},  // 21
+    {.option = 71, .value = 70, .unit = 72},  // 22
+    {.option = 85, .value = 86, .unit = 87},  // 23
+    {.option = 91, .value = 92, .unit = 93},  // 24
+    {.option = 88, .value = 89, .unit = 90},  // 25
+    {.option = 82, .value = 83, .unit = 84},  // 26
+    {.option = 79, .value = 80, .unit = 81},  // 27
+    {.option = 94, .value = 95, .unit = 96},  // 28
 }};
 
 QString arrayName(const char* base, int index) {
@@ -84,54 +107,147 @@ QString fromView(std::string_view text) {
 }
 
 std::vector<ControlLayout> makeLayout() {
-    const QString client;
-    const Qt::Alignment left = Qt::AlignLeft;
-    const Qt::Alignment right = Qt::AlignRight;
+    // An empty container is the client area.
     std::vector<ControlLayout> table = {
-        // name, kind, container, left, top, width, height, tab, text, background, foreground,
-        // font, alignment, visible, tool tip
-        {"Text2", ControlKind::InputBox, client, 120, 0, 9015, 1575, 5, "", DefaultColour,
-         DefaultColour, FontRole::Mono, left, true, ""},
-        {"Frame3", ControlKind::Frame, client, 120, 1680, 9015, 2415, 9, "VIDAD Telemetry",
-         FormBackground, DefaultColour, FontRole::SansBold, left, true, ""},
-        {"Frame1", ControlKind::Frame, client, 120, 4200, 9015, 1095, 8, "ZODIR", FormBackground,
-         DefaultColour, FontRole::SansBold, left, true, ""},
-        {"Label4", ControlKind::Label, client, 6480, 5280, 2655, 255, 97, "", DesktopButtonFace,
-         DefaultColour, FontRole::SansBold, right, true, ""},
-        {"Frame8", ControlKind::Frame, client, 120, 5520, 9015, 4335, 0, "", FormBackground, Black,
-         FontRole::SansBold, left, true, ""},
-        {"MSChart1", ControlKind::Chart, "Frame8", 120, 240, 8775, 3975, 1, "", DefaultColour,
-         DefaultColour, FontRole::Sans, left, true, "graphical value"},
-        {"Command1", ControlKind::PushButton, client, 120, 9960, 495, 255, 6, "S", DefaultColour,
-         DefaultColour, FontRole::Sans, left, true, ""},
-        {"Label3", ControlKind::Label, client, 720, 9960, 6375, 255, 4, "", FormBackground,
-         DefaultColour, FontRole::Sans, left, true, ""},
-        {"Label2", ControlKind::Label, client, 7320, 9960, 615, 255, 3, "", FormBackground,
-         DefaultColour, FontRole::Sans, right, true, ""},
-        {"HScroll1", ControlKind::Navigator, client, 8040, 9960, 1095, 375, 2, "", DefaultColour,
-         DefaultColour, FontRole::Sans, left, true, ""},
+        {.name = "Text2",
+         .kind = ControlKind::InputBox,
+         .left = 120,
+         .top = 0,
+         .width = 9015,
+         .height = 1575,
+         .tabIndex = 5,
+         .font = FontRole::Mono},
+        {.name = "Frame3",
+         .kind = ControlKind::Frame,
+         .left = 120,
+         .top = 1680,
+         .width = 9015,
+         .height = 2415,
+         .tabIndex = 9,
+         .text = "VIDAD Telemetry",
+         .background = FormBackground,
+         .font = FontRole::SansBold},
+        {.name = "Frame1",
+         .kind = ControlKind::Frame,
+         .left = 120,
+         .top = 4200,
+         .width = 9015,
+         .height = 1095,
+         .tabIndex = 8,
+         .text = "ZODIR",
+         .background = FormBackground,
+         .font = FontRole::SansBold},
+        {.name = "Label4",
+         .kind = ControlKind::Label,
+         .left = 6480,
+         .top = 5280,
+         .width = 2655,
+         .height = 255,
+         .tabIndex = 97,
+         .background = DesktopButtonFace,
+         .font = FontRole::SansBold,
+         .alignment = Qt::AlignRight},
+        {.name = "Frame8",
+         .kind = ControlKind::Frame,
+         .left = 120,
+         .top = 5520,
+         .width = 9015,
+         .height = 4335,
+         .tabIndex = 0,
+         .background = FormBackground,
+         .foreground = Black,
+         .font = FontRole::SansBold},
+        {.name = "MSChart1",
+         .kind = ControlKind::Chart,
+         .container = "Frame8",
+         .left = 120,
+         .top = 240,
+         .width = 8775,
+         .height = 3975,
+         .tabIndex = 1,
+         .toolTip = "graphical value"},
+        {.name = "Command1",
+         .kind = ControlKind::PushButton,
+         .left = 120,
+         .top = 9960,
+         .width = 495,
+         .height = 255,
+         .tabIndex = 6,
+         .text = "S"},
+        {.name = "Label3",
+         .kind = ControlKind::Label,
+         .left = 720,
+         .top = 9960,
+         .width = 6375,
+         .height = 255,
+         .tabIndex = 4,
+         .background = FormBackground},
+        {.name = "Label2",
+         .kind = ControlKind::Label,
+         .left = 7320,
+         .top = 9960,
+         .width = 615,
+         .height = 255,
+         .tabIndex = 3,
+         .background = FormBackground,
+         .alignment = Qt::AlignRight},
+        {.name = "HScroll1",
+         .kind = ControlKind::Navigator,
+         .left = 8040,
+         .top = 9960,
+         .width = 1095,
+         .height = 375,
+         .tabIndex = 2},
         // The capture buffer of the window picture never shows on screen.
-        {"Picture2", ControlKind::PictureBox, client, 12960, 600, 1335, 855, 7, "", DefaultColour,
-         DefaultColour, FontRole::Sans, left, false, ""},
+        {.name = "Picture2",
+         .kind = ControlKind::PictureBox,
+         .left = 12960,
+         .top = 600,
+         .width = 1335,
+         .height = 855,
+         .tabIndex = 7,
+         .visible = false},
     };
-    for (ChannelIndex c = 0; c < ChannelCount; ++c) {
-        const auto i = static_cast<std::size_t>(c);
-        const GridCell cell = ChannelCells[i];
-        const QString frame = QString::fromLatin1(cell.frame);
-        const int col = cell.column - 1;
-        const int top = FirstRowTop + RowPitch * (cell.row - 1);
-        const ChannelTabs tabs = ChannelTabOrder[i];
-        table.push_back({arrayName("Option1", c), ControlKind::OptionButton, frame, OptionLeft[col],
-                         top, OptionWidth, OptionHeight, tabs.option,
-                         fromView(ChannelCatalogue[i].caption), FormBackground, DefaultColour,
-                         FontRole::Sans, left, true, ""});
-        table.push_back({arrayName("Text1", c), ControlKind::ValueBox, frame, ValueLeft[col], top,
-                         ValueWidth, ValueHeight, tabs.value,
-                         c == 0 ? QString() : QStringLiteral("invalid"), DesktopWindowBackground,
-                         c == 0 ? DesktopWindowText : Black, FontRole::Sans, left, true, ""});
-        table.push_back({arrayName("Label1", c), ControlKind::Label, frame, UnitLeft[col], top,
-                         UnitWidth, UnitHeight, tabs.unit, fromView(ChannelCatalogue[i].unit),
-                         FormBackground, DefaultColour, FontRole::Sans, left, true, ""});
+    for (const GridRow& row : ChannelGrid) {
+        const QString frame = QString::fromLatin1(row.frame);
+        const int top = FirstRowTop + RowPitch * (row.row - 1);
+        for (std::size_t col = 0; col < row.channels.size(); ++col) {
+            const ChannelIndex c = row.channels[col];
+            if (c < 0) continue;
+            const auto i = static_cast<std::size_t>(c);
+            const ChannelTabs tabs = ChannelTabOrder[i];
+            table.push_back({.name = arrayName("Option1", c),
+                             .kind = ControlKind::OptionButton,
+                             .container = frame,
+                             .left = OptionLeft[col],
+                             .top = top,
+                             .width = OptionWidth,
+                             .height = OptionHeight,
+                             .tabIndex = tabs.option,
+                             .text = fromView(ChannelCatalogue[i].caption),
+                             .background = FormBackground});
+            table.push_back({.name = arrayName("Text1", c),
+                             .kind = ControlKind::ValueBox,
+                             .container = frame,
+                             .left = ValueLeft[col],
+                             .top = top,
+                             .width = ValueWidth,
+                             .height = ValueHeight,
+                             .tabIndex = tabs.value,
+                             .text = c == 0 ? QString() : QStringLiteral("invalid"),
+                             .background = DesktopWindowBackground,
+                             .foreground = c == 0 ? DesktopWindowText : Black});
+            table.push_back({.name = arrayName("Label1", c),
+                             .kind = ControlKind::Label,
+                             .container = frame,
+                             .left = UnitLeft[col],
+                             .top = top,
+                             .width = UnitWidth,
+                             .height = UnitHeight,
+                             .tabIndex = tabs.unit,
+                             .text = fromView(ChannelCatalogue[i].unit),
+                             .background = FormBackground});
+        }
     }
     std::sort(table.begin(), table.end(), [](const ControlLayout& a, const ControlLayout& b) {
         return a.tabIndex < b.tabIndex;
@@ -163,9 +279,11 @@ bool isTextBox(ControlKind kind) {
 }
 
 void applyColours(QWidget* widget, const ControlLayout& layout) {
-    // Text boxes paint their background and text with Base and Text; all else with Window
-    // and WindowText.
-    const QPalette::ColorRole backRole = isTextBox(layout.kind) ? QPalette::Base : QPalette::Window;
+    // Text boxes paint their background and text with Base and Text; every other control fills
+    // its background with its own background role (Window for labels and frames, Button for
+    // option buttons) and writes with WindowText.
+    const QPalette::ColorRole backRole =
+        isTextBox(layout.kind) ? QPalette::Base : widget->backgroundRole();
     const QPalette::ColorRole foreRole =
         isTextBox(layout.kind) ? QPalette::Text : QPalette::WindowText;
     QPalette palette;  // sets nothing: unset roles keep following the parent and the desktop
@@ -195,85 +313,10 @@ void applyColours(QWidget* widget, const ControlLayout& layout) {
     if (paletteSet) widget->setPalette(palette);
 }
 
-// A frame drawn as an etched line around its area, with the caption on the top line and the
-// inside in the frame's own background colour. (The Fusion group box tints its inside and
-// puts the caption above the line, which would move the contents against their positions.)
-class FrameBox : public QGroupBox {
-public:
-    using QGroupBox::QGroupBox;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        const QFontMetrics metrics(font());
-        const int lineY = metrics.height() / 2;
-        qDrawShadeRect(&painter, rect().adjusted(0, lineY, 0, 0), palette(), true, 1);
-        if (title().isEmpty()) return;
-        const QRect caption(6, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
-        painter.fillRect(caption, palette().window());
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(caption, Qt::AlignCenter, title());
-    }
-};
-
-// A label whose text is never cut off: a text wider than the label (the navigator label of a
-// four-digit record count, a long status line) is drawn narrower to fit, down to 60 % of its
-// width; only beyond that is it clipped.
-class FittingLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        const QRect area = contentsRect();
-        const int needed = fontMetrics().horizontalAdvance(text());
-        if (needed <= area.width() || area.width() <= 0) {
-            QLabel::paintEvent(event);
-            return;
-        }
-        const double squeeze = std::max(0.6, static_cast<double>(area.width()) / needed);
-        QPainter painter(this);
-        painter.setPen(palette().color(foregroundRole()));
-        painter.translate(area.left(), 0);
-        painter.scale(squeeze, 1.0);
-        const QRect drawn(0, area.top(), static_cast<int>(area.width() / squeeze) + 1,
-                          area.height());
-        painter.drawText(drawn, static_cast<int>(alignment()), text());
-    }
-};
-
-// The record navigator. QScrollBar leaves the arrow keys unhandled; here they step through
-// the records like the arrow buttons do, and Home and End go to the first and last record.
-class NavigatorBar : public QScrollBar {
-public:
-    using QScrollBar::QScrollBar;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        static constexpr struct {
-            int key;
-            SliderAction action;
-        } steps[] = {
-            {Qt::Key_Left, SliderSingleStepSub},  {Qt::Key_Up, SliderSingleStepSub},
-            {Qt::Key_Right, SliderSingleStepAdd}, {Qt::Key_Down, SliderSingleStepAdd},
-            {Qt::Key_PageUp, SliderPageStepSub},  {Qt::Key_PageDown, SliderPageStepAdd},
-            {Qt::Key_Home, SliderToMinimum},      {Qt::Key_End, SliderToMaximum},
-        };
-        for (const auto& step : steps) {
-            if (event->key() == step.key) {
-                triggerAction(step.action);
-                event->accept();
-                return;
-            }
-        }
-        QScrollBar::keyPressEvent(event);
-    }
-};
-
 QWidget* createControl(const ControlLayout& layout, QWidget* parent) {
     switch (layout.kind) {
         case ControlKind::InputBox: {
-            auto* box = new QPlainTextEdit(parent);
+            auto* box = new InputBox(parent);
             box->setPlainText(layout.text);
             box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
             box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -295,7 +338,7 @@ QWidget* createControl(const ControlLayout& layout, QWidget* parent) {
         case ControlKind::Frame:
             return new FrameBox(layout.text, parent);
         case ControlKind::OptionButton:
-            return new QRadioButton(layout.text, parent);
+            return new OptionButton(layout.text, parent);
         case ControlKind::PushButton:
             return new QPushButton(layout.text, parent);
         case ControlKind::Navigator: {
@@ -366,7 +409,7 @@ MainWindowControls buildMainWindow(QWidget* clientArea) {
     }
 
     MainWindowControls controls;
-    controls.text2 = widgetNamed<QPlainTextEdit>(byName, QStringLiteral("Text2"));
+    controls.text2 = widgetNamed<InputBox>(byName, QStringLiteral("Text2"));
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         const auto i = static_cast<std::size_t>(c);
         controls.option1[i] = widgetNamed<QRadioButton>(byName, arrayName("Option1", c));

@@ -7,9 +7,8 @@
 // background, 8 window text, 15 button face), which follows the desktop's colour scheme.
 #pragma once
 
-#include <QIcon>
-
 #include <QFont>
+#include <QIcon>
 #include <QString>
 #include <Qt>
 #include <array>
@@ -23,13 +22,14 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QWidget;
 
 namespace orvalin {
+
+class InputBox;
 
 inline constexpr int TwipsPerPixel = 15;
 constexpr int twipsToPixels(int twips) {
@@ -67,19 +67,20 @@ enum class FontRole {
     Mono,      // Courier New 8.25 pt
 };
 
+// One control; a row of the table names only what differs from the defaults.
 struct ControlLayout {
-    QString name;  // object name; element i of a control array is "Name(i)"
-    ControlKind kind;
-    QString container;             // object name of the frame it sits in; empty: the client area
-    int left, top, width, height;  // twips, from the container's top-left corner
-    int tabIndex;
-    QString text;  // caption or start text
-    std::uint32_t background = DefaultColour;
-    std::uint32_t foreground = DefaultColour;
+    QString name{};  // object name; element i of a control array is "Name(i)"
+    ControlKind kind{};
+    QString container{};  // object name of the frame it sits in; empty: the client area
+    int left = 0, top = 0, width = 0, height = 0;  // twips, from the container's top-left corner
+    int tabIndex = 0;                              // place in the keyboard focus order, 0 first
+    QString text{};                                // caption or start text
+    std::uint32_t background = DefaultColour;      // 0x00BBGGRR, or a desktop colour
+    std::uint32_t foreground = DefaultColour;      // text colour, as background
     FontRole font = FontRole::Sans;
-    Qt::Alignment alignment = Qt::AlignLeft;
+    Qt::Alignment alignment = Qt::AlignLeft;  // of the caption or text
     bool visible = true;
-    QString toolTip;
+    QString toolTip{};
 };
 
 // All controls, ordered by tab index (so a container comes before what it holds).
@@ -90,21 +91,29 @@ const std::vector<ControlLayout>& mainWindowLayout();
 // pixels, so the text keeps its room whatever dpi the desktop reports.
 QFont layoutFont(FontRole role);
 
+// The controls the window's handlers reach, by their object names; all owned by the client
+// area (or by the frame they sit in).
 struct MainWindowControls {
-    QPlainTextEdit* text2 = nullptr;
+    InputBox* text2 = nullptr;  // Text2: the input box for log lines
+    // Option1(i): selects channel i for the chart, by channel index.
     std::array<QRadioButton*, ChannelCount> option1{};
+    // Text1(i): the value of channel i in the shown record, one decimal; highlighted for the
+    // charted channel.
     std::array<QLineEdit*, ChannelCount> text1{};
-    std::array<QLabel*, ChannelCount> label1{};
-    QGroupBox* frame1 = nullptr;
-    QGroupBox* frame3 = nullptr;
-    QGroupBox* frame8 = nullptr;
-    QLabel* label2 = nullptr;
-    QLabel* label3 = nullptr;
-    QLabel* label4 = nullptr;
-    QScrollBar* hScroll1 = nullptr;
-    QPushButton* command1 = nullptr;
+    std::array<QLabel*, ChannelCount> label1{};  // Label1(i): the unit of channel i
+    QGroupBox* frame1 = nullptr;                 // Frame1 "ZODIR": channels 23 to 28
+    QGroupBox* frame3 = nullptr;                 // Frame3 "VIDAD Telemetry": channels 0 to 22
+    QGroupBox* frame8 = nullptr;      // Frame8: holds the chart; its caption names the channel
+    QLabel* label2 = nullptr;         // Label2: the navigator's position and the record count
+    QLabel* label3 = nullptr;         // Label3: the status line
+    QLabel* label4 = nullptr;         // Label4: date and time of the shown record
+    QScrollBar* hScroll1 = nullptr;   // HScroll1: the record navigator, a record number
+    QPushButton* command1 = nullptr;  // Command1 "S": a picture of the window
+    // Picture2: never shown; stands for the picture buffer's size (the client area's).
     QLabel* picture2 = nullptr;
-    QWidget* msChart1 = nullptr;  // the chart widget of views/; BarChart::of() gives its adapter
+    // MSChart1: the bar chart of the selected channel, a widget of views/ (BarChart::of() gives
+    // its adapter).
+    QWidget* msChart1 = nullptr;
 };
 
 // Creates every control of mainWindowLayout() on `clientArea` (which owns them), in tab order.

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "decoder/number_text.h"
 
@@ -12,8 +13,8 @@ RecordView::RecordView(const RecordTable& table, const RecordViewControls& contr
     : table_(table), controls_(controls) {}
 
 void RecordView::showRecord(int slot) const {
-    // RecordTable::record() answers any slot outside 0..1000 with the blank slot 0.
-    const TelemetryRecord& record = table_.record(slot);
+    // Slots above the count may still hold records of an earlier text.
+    const TelemetryRecord& record = table_.record(slot <= table_.count() ? slot : 0);
     const QChar separator = localeDecimalSeparator();
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         controls_.valueBoxes[static_cast<std::size_t>(c)]->setText(
@@ -35,12 +36,9 @@ void RecordView::afterIntake(int recordCount) const {
     QScrollBar& navigator = *controls_.navigator;
     navigator.setEnabled(true);
     controls_.position->setText(intakePositionText(navigator.value(), recordCount));
-    // QScrollBar::setMaximum below the minimum would drag the minimum down with it; set both.
-    if (recordCount > 0) {
-        navigator.setRange(1, recordCount);
-    } else {
-        navigator.setRange(0, 0);
-    }
+    // QScrollBar::setMaximum below the minimum would drag the minimum down to 0 with it, and
+    // the position with it; a range of 1..1 keeps the position 1 that the next intake reports.
+    navigator.setRange(1, std::max(recordCount, 1));
 }
 
 QString RecordView::positionText(int position, int maximum) {

@@ -27,18 +27,20 @@ public:
     RecordView(const RecordTable& table, const RecordViewControls& controls);
 
     // Fills the value boxes with the values of `slot` ("0.0" with the user's decimal separator)
-    // and the date/time label with "DateText TimeText". A slot outside 0..1000 shows the blank
-    // slot 0: before the first intake the navigator reaches 32767, past the table's end.
+    // and the date/time label with "DateText TimeText". A slot outside 1..count shows the blank
+    // slot 0: before the first intake the navigator reaches 32767, past the table's end, and
+    // after an intake that found nothing it stands at 1 while slot 1 still holds a record of
+    // the text that was there before.
     void showRecord(int slot) const;
 
     // The navigator moved: "position/maximum" in the position label, then that record.
     void navigatorChanged() const;
 
     // The navigator's part of the refresh after an intake: enabled, "#position / count" in the
-    // position label, then the range. With records the range is 1..count; without any it is
-    // 0..0, so the view falls back to the blank slot 0 and no record of a deleted text stays
-    // reachable. Narrowing the range can move the position, which raises the navigator's
-    // value change (and so navigatorChanged) before this returns.
+    // position label, then the range 1..count, held at 1..1 when there is no record (the
+    // position then stands above the count and shows the blank record). Narrowing the range can
+    // move the position, which raises the navigator's value change (and so navigatorChanged)
+    // before this returns.
     void afterIntake(int recordCount) const;
 
     static QString positionText(int position, int maximum);

@@ -14,12 +14,12 @@
 #include "decoder/log_scan.h"
 #include "decoder/log_text.h"
 #include "decoder/record_table.h"
+#include "decoder/test_lines.h"
 
 namespace orvalin::cli::test {
 
 // Frame byte k holds the value k.
-inline const QByteArray WorkedLine =
-    "!06122026@123456;000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
+inline const QByteArray WorkedLine = orvalin::test::WorkedLine.toLatin1();
 
 // What the window writes for the bytes of a log pasted into it: the text (a byte-order mark
 // kept) goes into the text box, whose line breaks reach scanLogText as CR LF; the scan runs

@@ -11,6 +11,7 @@
 
 #include "decoder/csv_text.h"
 #include "decoder/log_scan.h"
+#include "decoder/test_lines.h"
 #include "file_size_limit.h"
 #include "export/permission_bits.h"
 
@@ -22,16 +23,10 @@ const QByteArray Header =
     "SP2 Temp;SP2 Curr;SP3 Volts;SP3 Temp;SP3 Curr;Shunt Curr;ADCS Curr;ODB Temp;RX Curr;RSSI;"
     "TX Curr;P TX;P PA;PA Temp;I200 Curr;3V3 Curr;3V3 Volts;5V Curr;5V Volts;SU TH G0;\r\n";
 
-// A record of made-up values and the log line whose frame byte k holds k.
+// A record of made-up values (the other record is that of test::WorkedLine).
 const ChannelValues MadeUpValues = {4.12, 35.7, 21.4, 4.08,  19.6, 110.25, 12,   8.3,  4.1,   20.2,
                                     98,   4.11, 18.9, 101.5, 240,  55.6,   15.2, 60,   -92.5, 0,
                                     27.3, 21.8, 25,   12.4,  30.1, 3.3,    45,   5.02, 285.4};
-
-QString indexFrameLine() {
-    QString line = QStringLiteral("!06122026@120000;");
-    for (int k = 0; k < 32; ++k) line += QStringLiteral("%1").arg(k, 2, 16, QLatin1Char('0'));
-    return line;
-}
 
 RecordTable tableOf(const ChannelValues& values, int count) {
     RecordTable table;
@@ -61,7 +56,7 @@ TEST_P(CsvRecordLine, FileHoldsHeaderAndExactRecordLine) {
     const LineCase& c = GetParam();
     RecordTable table;
     if (c.fromLogLine) {
-        ASSERT_EQ(scanLogText(indexFrameLine(), table).stored, 1);
+        ASSERT_EQ(scanLogText(test::WorkedLine, table).stored, 1);
     } else {
         table = tableOf(MadeUpValues, 1);
     }

@@ -13,12 +13,10 @@
 namespace orvalin::test {
 namespace {
 
-class Form1Commands : public ::testing::Test {
+class Form1Commands : public WindowHarness {
 protected:
-    void SetUp() override { ASSERT_TRUE(appDir_.isValid()); }
     void TearDown() override {
-        if (window_) window_->close();
-        window_.reset();
+        WindowHarness::TearDown();
         qputenv("PATH", savedPath_);
     }
 
@@ -27,23 +25,10 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
-    Form1& open() {
-        window_ = std::make_unique<Form1>(appDir_.path());
-        window_->setMessagePresenter([this](QMessageBox::Icon icon, const QString& title,
-                                            const QString& text) {
-            messages_.push_back({icon, title, text});
-        });
-        window_->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-        return *window_;
-    }
     void trigger(const char* action) {
         auto* a = window_->findChild<QAction*>(QString::fromLatin1(action));
         ASSERT_NE(a, nullptr) << action;
         a->trigger();
-    }
-    void paste(const QString& text) {
-        window_->findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->setPlainText(text);
     }
     QString status() { return window_->findChild<QLabel*>(QStringLiteral("Label3"))->text(); }
     QByteArray readFile(const QString& path) {
@@ -56,16 +41,13 @@ protected:
         qputenv("PATH", emptyDir_.path().toLocal8Bit());
     }
 
-    QTemporaryDir appDir_;
     QTemporaryDir emptyDir_;
     QByteArray savedPath_ = qgetenv("PATH");
-    std::unique_ptr<Form1> window_;
-    std::vector<ShownMessage> messages_;
 };
 
 TEST_F(Form1Commands, WriteCsvFileWritesEveryRecordAndSaysSo) {
     open();
-    paste(WorkedExampleLine + QStringLiteral("\r\nnoise\r\n") + WorkedExampleLine);
+    setText(WorkedExampleLine + QStringLiteral("\r\nnoise\r\n") + WorkedExampleLine);
     trigger("WriteCSVFile");
     const QString path = appDir_.path() + QStringLiteral("/pellam_telemetry.csv");
     QByteArray expected = csvHeaderLine();
@@ -81,7 +63,7 @@ TEST_F(Form1Commands, WriteCsvFileWritesEveryRecordAndSaysSo) {
 
 TEST_F(Form1Commands, FailedCsvExportIsReportedAndChangesNothing) {
     open();
-    paste(WorkedExampleLine);
+    setText(WorkedExampleLine);
     // A directory in the file's place cannot be replaced by the file.
     ASSERT_TRUE(QDir(appDir_.path()).mkdir(QStringLiteral("pellam_telemetry.csv")));
     trigger("WriteCSVFile");
@@ -132,7 +114,7 @@ TEST_F(Form1Commands, ScreenshotWithoutConverterKeepsThePictureAndSaysSo) {
     writeConf("IMAGE_PATH=" + appDir_.path().toUtf8() + "/pictures with blanks/\n");
     ASSERT_TRUE(QDir(appDir_.path()).mkdir(QStringLiteral("pictures with blanks")));
     open();
-    paste(logText(12));
+    setText(logText(12));
     QTest::mouseClick(window_->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
     const QString path = appDir_.path() + QStringLiteral("/pictures with blanks/orvalin_") +
                          QDate::currentDate().toString(QStringLiteral("ddMMyyyy")) +
@@ -166,7 +148,7 @@ TEST_F(Form1Commands, InfoShowsOneDialogThatOutlivesTheMainWindow) {
     for (QWidget* w : QApplication::topLevelWidgets()) dialogs += w->objectName() == "Form2";
     EXPECT_EQ(dialogs, 1);
     // Pasting still works with the dialog open.
-    paste(WorkedExampleLine);
+    setText(WorkedExampleLine);
     EXPECT_EQ(window_->records().count(), 1);
 
     trigger("MnuExit");

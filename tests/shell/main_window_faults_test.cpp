@@ -24,7 +24,7 @@ namespace {
 // A small disk holds a few records' CSV file but neither 1000 records nor a window picture.
 constexpr qint64 SmallDiskBytes = 64 * 1024;
 
-class Faults : public ::testing::Test {
+class Faults : public WindowHarness {
 protected:
     void SetUp() override {
         ASSERT_TRUE(appDir_.isValid());
@@ -33,8 +33,7 @@ protected:
         qputenv("PATH", QFile::encodeName(binDir_.path()));
     }
     void TearDown() override {
-        if (window_) window_->close();
-        window_.reset();
+        WindowHarness::TearDown();
         qputenv("PATH", savedPath_);
         // Converters that never end are ended here, by the process ids they wrote.
         for (const QString& name : QDir(binDir_.path()).entryList({"pid.*"}, QDir::Files)) {
@@ -62,19 +61,6 @@ protected:
         QFile::setPermissions(path, permissions);
     }
 
-    Form1& open() {
-        window_ = std::make_unique<Form1>(app());
-        window_->setMessagePresenter(
-            [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
-                messages_.push_back({icon, title, text});
-            });
-        window_->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-        return *window_;
-    }
-    void paste(const QString& text) {
-        window_->findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->setPlainText(text);
-    }
     void writeCsv() { window_->findChild<QAction*>(QStringLiteral("WriteCSVFile"))->trigger(); }
     void clickS() {
         QTest::mouseClick(window_->findChild<QPushButton*>(QStringLiteral("Command1")),
@@ -90,16 +76,13 @@ protected:
     }
     // A new text is decoded and shown: the window still works.
     void expectWindowWorks(int records) {
-        paste(logText(records));
+        setText(logText(records));
         EXPECT_EQ(window_->records().count(), records);
         EXPECT_EQ(shownDateTime(), QStringLiteral("06.12.2026 00:00:00"));
     }
 
-    QTemporaryDir appDir_;
     QTemporaryDir binDir_;
     QByteArray savedPath_ = qgetenv("PATH");
-    std::unique_ptr<Form1> window_;
-    std::vector<ShownMessage> messages_;
 };
 
 // ---- conf.ini: start-up stays silent and takes the defaults for what the file did not set.
@@ -266,7 +249,7 @@ TEST_P(CsvExportFault, IsReportedKeepsThePreviousFileAndTheWindowWorks) {
     ASSERT_EQ(status(), csvPath() + QStringLiteral(" has been written"));
     const QByteArray previous = readFile(csvPath());
 
-    paste(logText(1000));  // a file of about 230 kB
+    setText(logText(1000));  // a file of about 230 kB
     {
         RefusingDirectory refusing(refusal, app());
         if (refusing.skipReason()) GTEST_SKIP() << refusing.skipReason();

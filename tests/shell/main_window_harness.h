@@ -13,28 +13,20 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <vector>
 
 #include "decoder/channels.h"
+#include "decoder/test_lines.h"
 #include "shell/main_window.h"
 #include "views/bar_chart.h"
 
 namespace orvalin::test {
 
 // Frame byte k holds the value k: channel c reads c + 3.
-inline const QString WorkedExampleLine = QStringLiteral(
-    "!06122026@123456;000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
-
-// A log line received `second` seconds after 00:00:00 whose frame bytes all hold `byte`.
-inline QString logLine(int second, int byte) {
-    const QString time = QStringLiteral("%1%2%3")
-                             .arg(second / 3600 % 24, 2, 10, QLatin1Char('0'))
-                             .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
-                             .arg(second % 60, 2, 10, QLatin1Char('0'));
-    const QString hex = QStringLiteral("%1").arg(byte & 0xFF, 2, 16, QLatin1Char('0'));
-    return QStringLiteral("!06122026@") + time + u';' + hex.repeated(32);
-}
+inline const QString& WorkedExampleLine = WorkedLine;
 
 // "HH:MM:SS" of logLine(second, ...).
 inline QString timeText(int second) {
@@ -42,6 +34,13 @@ inline QString timeText(int second) {
         .arg(second / 3600 % 24, 2, 10, QLatin1Char('0'))
         .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(second % 60, 2, 10, QLatin1Char('0'));
+}
+
+// A log line received `second` seconds after 00:00:00 whose frame bytes all hold `byte`.
+inline QString logLine(int second, int byte) {
+    const QString hex = QStringLiteral("%1").arg(byte & 0xFF, 2, 16, QLatin1Char('0'));
+    return lineWithFrame(hex.repeated(32),
+                         QStringLiteral("!06122026@") + timeText(second).remove(u':') + u';');
 }
 
 // `count` log lines, record r (from 1) received at second r - 1 with all bytes r % 256,
@@ -59,16 +58,28 @@ struct ShownMessage {
     QString text;
 };
 
-class Form1Test : public ::testing::Test {
+// The real window, opened on a temporary application directory (conf.ini, the CSV file and
+// the pictures go there), with its message boxes recorded instead of shown.
+class WindowHarness : public ::testing::Test {
 protected:
-    void SetUp() override {
-        window_ = std::make_unique<Form1>();
-        window_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-    }
     void TearDown() override {
+        if (window_) window_->close();
         window_.reset();
         QApplication::clipboard()->clear();
+    }
+
+    // Opens the window; an empty `applicationDir` is appDir_.
+    Form1& open(const QString& applicationDir = QString()) {
+        EXPECT_TRUE(appDir_.isValid());
+        window_ =
+            std::make_unique<Form1>(applicationDir.isEmpty() ? appDir_.path() : applicationDir);
+        window_->setMessagePresenter(
+            [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
+                messages_.push_back({icon, title, text});
+            });
+        window_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+        return *window_;
     }
 
     Form1& form() { return *window_; }
@@ -93,6 +104,11 @@ protected:
         return QString::fromLatin1(base) + u'(' + QString::number(index) + u')';
     }
 
+    // The program sets the whole text of Text2, as a file opened would.
+    void setText(const QString& text) {
+        text2()->setPlainText(text);
+        settle();
+    }
     // Pastes with Ctrl+V at the cursor of Text2; `replaceAll` selects the whole text first.
     void paste(const QString& text, bool replaceAll = true) {
         QApplication::clipboard()->setText(text);
@@ -138,8 +154,15 @@ protected:
         return highlighted;
     }
 
-private:
+    QTemporaryDir appDir_;
     std::unique_ptr<Form1> window_;
+    std::vector<ShownMessage> messages_;
+};
+
+// The window, open from the start of each test.
+class Form1Test : public WindowHarness {
+protected:
+    void SetUp() override { open(); }
 };
 
 }  // namespace orvalin::test

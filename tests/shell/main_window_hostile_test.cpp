@@ -8,6 +8,7 @@
 #include "decoder/log_scan.h"
 #include "decoder/number_text.h"
 #include "main_window_harness.h"
+#include "shell/input_box.h"
 
 namespace orvalin::test {
 namespace {
@@ -70,15 +71,15 @@ QString oneThousandAndOneLines() {
 QString oneHundredThousandLines() {  // 8.3 MB
     return logText(100000);
 }
-// A log line, then one line of 10 MiB of hex digits without a break: far too long for a log
-// line, and longer than anything the box can show without laying out all of it.
-QString logLineThenTenMiBLine() {
-    QString text = WorkedExampleLine + QStringLiteral("\r\n");
-    const qsizetype end = text.size() + 10 * 1024 * 1024;
-    text.reserve(end + 64);
-    while (text.size() < end) text += WorkedExampleLine.mid(17);
-    text.truncate(end);
-    return text;
+// `length` hex digits without a break.
+QString hexRun(qsizetype length) {
+    return QStringLiteral("0123456789abcdef").repeated(length / 16 + 1).left(length);
+}
+
+// A log line, then the longest line the box takes: far too long for a log line, and costly
+// for the box to lay out at every keystroke.
+QString logLineThenLongestLine() {
+    return WorkedExampleLine + QStringLiteral("\r\n") + hexRun(InputLineLimit);
 }
 
 QString leftOutNotice(int leftOut) {
@@ -122,9 +123,80 @@ INSTANTIATE_TEST_SUITE_P(
                       LargePasteCase{"OneHundredThousandLines", oneHundredThousandLines, 1000,
                                      "06.12.2026 00:00:00", leftOutNotice(99000), 1000,
                                      leftOutNotice(98999)},
-                      LargePasteCase{"LogLineThenTenMiBLine", logLineThenTenMiBLine, 1,
+                      LargePasteCase{"LogLineThenLongestLine", logLineThenLongestLine, 1,
                                      "06.12.2026 12:34:56", "", 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A paste that would make a line longer than the box takes is refused with a message that
+// names the batch decoder, and the text stays as it was; the pasted text counts together with
+// the rest of the line it joins.
+TEST_F(HostilePaste, OverlongLineIsRefusedAndTheTextStays) {
+    enum class At { Start, End, All };
+    const QString almostFull = hexRun(InputLineLimit - 40);
+    const QString crLf = QStringLiteral("\r\n");
+    const struct {
+        const char* name;
+        QString text;  // before the paste
+        At at;         // where the paste goes
+        QString pasted;
+        int records;  // -1: refused, the text stays
+    } cases[] = {
+        {"longest line", "", At::All, hexRun(InputLineLimit), 0},
+        {"one more", "", At::All, hexRun(InputLineLimit + 1), -1},
+        {"log line, then 10 MiB", WorkedExampleLine, At::All,
+         WorkedExampleLine + crLf + hexRun(10 * 1024 * 1024), -1},
+        {"joins the line before the cursor", almostFull, At::End, WorkedExampleLine, -1},
+        {"joins the line after the cursor", almostFull, At::Start, WorkedExampleLine, -1},
+        {"starts a line of its own", almostFull, At::End, crLf + WorkedExampleLine, 1},
+        {"ends its line", almostFull, At::Start, WorkedExampleLine + u'\r', 1},
+        {"replaces the long line", almostFull + crLf + WorkedExampleLine, At::All,
+         hexRun(InputLineLimit) + QChar(QChar::LineSeparator) + WorkedExampleLine, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setText(c.text);
+        messages_.clear();
+        const QString before = text2()->toPlainText();
+        const int records = form().records().count();
+        if (c.at != At::All) {
+            key(c.at == At::Start ? Qt::Key_Home : Qt::Key_End, Qt::ControlModifier);
+        }
+        paste(c.pasted, c.at == At::All);
+        if (c.records >= 0) {
+            EXPECT_TRUE(messages_.empty());
+            EXPECT_GT(text2()->toPlainText().size(), c.at == At::All ? 0 : before.size());
+            EXPECT_EQ(form().records().count(), c.records);
+        } else {
+            ASSERT_EQ(messages_.size(), 1U);
+            EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
+            EXPECT_TRUE(messages_[0].text.contains("orvalin-decode"))
+                << messages_[0].text.toStdString();
+            EXPECT_TRUE(text2()->toPlainText() == before);
+            EXPECT_EQ(form().records().count(), records);
+        }
+        typeText(QStringLiteral("x"));
+        EXPECT_TRUE(text2()->toPlainText().contains(u'x'));
+    }
+}
+
+TEST(LongestLine, EveryLineBreakOfTheBoxEndsALine) {
+    const struct {
+        QString text;
+        qsizetype longest;
+    } cases[] = {
+        {"", 0},
+        {"abc", 3},
+        {"ab\ncde", 3},
+        {"abcd\r\nef", 4},
+        {"ab\rcde\r", 3},
+        {QStringLiteral("abc\u2028de"), 3},
+        {QStringLiteral("ab\u2029cde"), 3},
+        {"\n\nabcde\n", 5},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(longestLineLength(c.text), c.longest) << c.text.toStdString();
+    }
+}
 
 // A valid log line with one code unit replaced.
 QString withUnit(QString line, int index, char16_t unit) {

@@ -58,9 +58,9 @@ TEST_F(IntakeTest, EveryTypedCharacterRescansTheText) {
     typeText(line.right(1));
     EXPECT_EQ(form().records().count(), 1);
     EXPECT_EQ(label("Label4")->text(), "06.12.2026 00:00:05");
-    // The incomplete line before left no record and the navigator at 0; the first record
-    // moves it to 1, and the navigator's own label form shows that move.
-    EXPECT_EQ(label("Label2")->text(), "1/1");
+    // The incomplete line before left no record and the navigator at 1 of 1..1; the first
+    // record leaves it there, so the intake's label form stays.
+    EXPECT_EQ(label("Label2")->text(), "#1 / 1");
 
     // A blank at the end makes 82 characters: no record.
     typeText(QStringLiteral(" "));
@@ -91,26 +91,32 @@ TEST_F(IntakeTest, CutAndProgramChangesRunTheIntakeToo) {
     text2()->setPlainText(logText(2));
     settle();
     EXPECT_EQ(form().records().count(), 2);
-    EXPECT_EQ(label("Label2")->text(), "1/2");
+    EXPECT_EQ(label("Label2")->text(), "#1 / 2");
     EXPECT_EQ(label("Label4")->text(), "06.12.2026 00:00:00");
 }
 
-// Deleting the text leaves no value, date or time of the deleted records on screen.
+// Deleting the text leaves no value, date or time of the deleted records on screen, from
+// whichever record was shown.
 TEST_F(IntakeTest, EmptiedTextShowsTheBlankRecord) {
-    paste(WorkedExampleLine + QStringLiteral("\n") + logLine(60, 0x40));
-    ASSERT_EQ(form().records().count(), 2);
-    hScroll1()->setValue(2);
+    for (const int shown : {1, 2}) {
+        SCOPED_TRACE(shown);
+        paste(WorkedExampleLine + QStringLiteral("\n") + logLine(60, 0x40));
+        ASSERT_EQ(form().records().count(), 2);
+        hScroll1()->setValue(shown);
 
-    QTest::keyClick(text2(), Qt::Key_A, Qt::ControlModifier);
-    key(Qt::Key_Delete);
+        QTest::keyClick(text2(), Qt::Key_A, Qt::ControlModifier);
+        key(Qt::Key_Delete);
 
-    EXPECT_EQ(form().records().count(), 0);
-    EXPECT_EQ(valueTexts(), QStringList(ChannelCount, QStringLiteral("0.0")));
-    EXPECT_EQ(label("Label4")->text(), " ");
-    EXPECT_EQ(label("Label2")->text(), "0/0");
-    EXPECT_EQ(hScroll1()->value(), 0);
-    EXPECT_TRUE(hScroll1()->isEnabled());
-    EXPECT_EQ(selectedChannels(), std::vector<int>{DefaultChannel});
+        EXPECT_EQ(form().records().count(), 0);
+        EXPECT_EQ(valueTexts(), QStringList(ChannelCount, QStringLiteral("0.0")));
+        EXPECT_EQ(label("Label4")->text(), " ");
+        EXPECT_EQ(label("Label2")->text(), shown == 1 ? "#1 / 0" : "1/1");
+        EXPECT_EQ(hScroll1()->minimum(), 1);
+        EXPECT_EQ(hScroll1()->maximum(), 1);
+        EXPECT_EQ(hScroll1()->value(), 1);
+        EXPECT_TRUE(hScroll1()->isEnabled());
+        EXPECT_EQ(selectedChannels(), std::vector<int>{DefaultChannel});
+    }
 }
 
 TEST_F(IntakeTest, LinesBeyondTheTableAreCountedInTheStatusLine) {

@@ -1,4 +1,6 @@
 // The window as a user first sees it: size, controls in place, start texts, fonts, menu.
+#include "shell/main_window_layout.h"
+
 #include <QAction>
 #include <QFontInfo>
 #include <QMenu>
@@ -10,7 +12,6 @@
 #include <numeric>
 
 #include "main_window_harness.h"
-#include "shell/main_window_layout.h"
 
 namespace orvalin::test {
 namespace {
@@ -136,6 +137,38 @@ std::pair<int, int> inkColumns(QWidget* widget) {
         }
     }
     return {first, last};
+}
+
+// An option button's picture: the background everywhere beside the caption and the indicator
+// is 0x00F0F0F0, and the round indicator is whole within the 13 pixel rows, so its lowest ring
+// row mirrors its highest, selected or not.
+TEST_F(LayoutTest, OptionButtonsShowTheirBackgroundAndAWholeIndicator) {
+    const QRgb background = qRgb(0xF0, 0xF0, 0xF0);
+    for (const bool selected : {false, true}) {
+        SCOPED_TRACE(selected);
+        option1(3)->setChecked(selected);
+        const QImage image = option1(3)->grab().toImage();
+        ASSERT_EQ(image.height(), 13);
+        EXPECT_EQ(image.pixel(image.width() - 1, 0), background);
+        EXPECT_EQ(image.pixel(image.width() - 1, 12), background);
+        // The indicator: the leftmost 14 columns, the style's largest.
+        std::vector<int> inkRows;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < 14; ++x) {
+                if (image.pixel(x, y) != background) {
+                    inkRows.push_back(y);
+                    break;
+                }
+            }
+        }
+        ASSERT_FALSE(inkRows.empty());
+        const int top = inkRows.front();
+        const int bottom = inkRows.back();
+        EXPECT_EQ(inkRows.size(), static_cast<std::size_t>(bottom - top + 1));
+        for (int x = 0; x < 14; ++x) {
+            EXPECT_NEAR(qGray(image.pixel(x, top)), qGray(image.pixel(x, bottom)), 8) << x;
+        }
+    }
 }
 
 // "#1 / 1000" is wider than the navigator label: it is drawn narrower, not cut off.

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "decoder/log_scan.h"
+#include "decoder/test_lines.h"
 
 namespace orvalin {
 namespace {
@@ -38,8 +39,7 @@ protected:
     std::unique_ptr<RecordView> view_;
 };
 
-const QString Line = QStringLiteral(
-    "!06122026@123456;000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
+const QString& Line = test::WorkedLine;
 
 TEST_F(RecordViewTest, SlotsOutsideTheTableShowTheBlankRecord) {
     QString all;
@@ -55,10 +55,16 @@ TEST_F(RecordViewTest, SlotsOutsideTheTableShowTheBlankRecord) {
     }
     view_->showRecord(1000);
     EXPECT_EQ(controls_.dateTime->text(), "06.12.2026 12:34:56");
+
+    // Slot 1 still holds the record of the deleted text, but is above the count now.
+    decode(QString());
+    view_->showRecord(1);
+    EXPECT_EQ(shownValues(), QStringList(ChannelCount, QStringLiteral("0.0")));
+    EXPECT_EQ(controls_.dateTime->text(), " ");
 }
 
 // The range after an intake, from each start the navigator can be in.
-TEST_F(RecordViewTest, IntakeSetsTheRangeAndKeepsTheMinimumAtOneWhileRecordsExist) {
+TEST_F(RecordViewTest, IntakeSetsTheRangeAndKeepsTheMinimumAtOne) {
     const struct {
         const char* name;
         int startMin, startMax, startValue;
@@ -68,8 +74,9 @@ TEST_F(RecordViewTest, IntakeSetsTheRangeAndKeepsTheMinimumAtOneWhileRecordsExis
     } cases[] = {
         {"first intake", 1, 32767, 1, 12, 1, 12, 1, "#1 / 12"},
         {"first intake, navigator moved far", 1, 32767, 500, 12, 1, 12, 12, "#500 / 12"},
-        {"no record", 1, 12, 5, 0, 0, 0, 0, "#5 / 0"},
-        {"records after none", 0, 0, 0, 3, 1, 3, 1, "#0 / 3"},
+        {"no record", 1, 12, 5, 0, 1, 1, 1, "#5 / 0"},
+        {"no record again", 1, 1, 1, 0, 1, 1, 1, "#1 / 0"},
+        {"records after none", 1, 1, 1, 3, 1, 3, 1, "#1 / 3"},
         {"more records", 1, 3, 2, 8, 1, 8, 2, "#2 / 8"},
     };
     for (const auto& c : cases) {

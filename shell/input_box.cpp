@@ -1,0 +1,52 @@
+#include "shell/input_box.h"
+
+#include <QLocale>
+#include <QMimeData>
+#include <QTextBlock>
+#include <algorithm>
+
+namespace orvalin {
+
+qsizetype longestLineLength(QStringView text) {
+    qsizetype longest = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit == u'\n' || unit == u'\r' || unit == QChar::LineSeparator ||
+            unit == QChar::ParagraphSeparator) {
+            longest = std::max(longest, i - start);
+            start = i + 1;
+        }
+    }
+    return std::max(longest, text.size() - start);
+}
+
+QString overlongLineText(qsizetype longest) {
+    const QLocale locale;
+    return QStringLiteral(
+               "The text has a line of %1 characters without a line break; the input box takes "
+               "lines of up to %2 characters (a log line has 81). The text was not taken.\n\n"
+               "To decode a log file of any size, use the batch decoder orvalin-decode, "
+               "for example: orvalin-decode -o telemetry.csv FILE")
+        .arg(locale.toString(qlonglong{longest}), locale.toString(qlonglong{InputLineLimit}));
+}
+
+void InputBox::insertFromMimeData(const QMimeData* source) {
+    if (source != nullptr && source->hasText()) {
+        // The pasted text joins what stands before the cursor in its line and after it.
+        const QTextCursor cursor = textCursor();
+        const QTextBlock first = document()->findBlock(cursor.selectionStart());
+        const QTextBlock last = document()->findBlock(cursor.selectionEnd());
+        const QString joined = first.text().left(cursor.selectionStart() - first.position()) +
+                               source->text() +
+                               last.text().mid(cursor.selectionEnd() - last.position());
+        const qsizetype longest = longestLineLength(joined);
+        if (longest > InputLineLimit) {
+            emit insertRefused(longest);
+            return;
+        }
+    }
+    QPlainTextEdit::insertFromMimeData(source);
+}
+
+}  // namespace orvalin
