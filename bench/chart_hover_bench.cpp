@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "log_text.h"
+#include "shell/input_box.h"
 #include "shell/main_window.h"
 #include "views/bar_chart.h"
 

@@ -5,15 +5,15 @@
 #include <QTextBlock>
 #include <algorithm>
 
+#include "decoder/log_text.h"
+
 namespace orvalin {
 
 qsizetype longestLineLength(QStringView text) {
     qsizetype longest = 0;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (unit == u'\n' || unit == u'\r' || unit == QChar::LineSeparator ||
-            unit == QChar::ParagraphSeparator) {
+        if (isLineBreak(text[i].unicode())) {
             longest = std::max(longest, i - start);
             start = i + 1;
         }

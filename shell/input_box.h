@@ -14,7 +14,7 @@ namespace orvalin {
 // keeps every keystroke well below 100 ms on slower machines too.
 inline constexpr qsizetype InputLineLimit = 64 * 1024;
 
-// The length of the longest line of `text`: CR, LF, U+2028 and U+2029 end a line, as in the box.
+// The length of the longest line of `text`, its lines cut as the box cuts them.
 qsizetype longestLineLength(QStringView text);
 
 // What the user is told when a text with a line of `longest` code units is not taken.

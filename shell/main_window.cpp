@@ -85,7 +85,7 @@ Form1::Form1(QString executableDir, QWidget* parent)
     // lines fit on one row and look the same either way.
     controls_.text2->setWordWrapMode(QTextOption::WrapAnywhere);
     chart_ = BarChart::of(controls_.msChart1);
-    chart_->setMarkedRow(controls_.hScroll1->value());
+    markShownRecord();
     recordView_ = std::make_unique<RecordView>(
         records_, RecordViewControls{controls_.text1, controls_.label4, controls_.label2,
                                      controls_.hScroll1});
@@ -110,7 +110,7 @@ void Form1::wireEvents(const MainWindowMenu& menu) {
     });
     // With tracking off, a dragged thumb changes the value only when it is released.
     connect(controls_.hScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
-    connect(controls_.hScroll1, &QScrollBar::valueChanged, chart_, &BarChart::setMarkedRow);
+    connect(controls_.hScroll1, &QScrollBar::valueChanged, this, &Form1::markShownRecord);
     connect(chart_, &BarChart::barClicked, this, &Form1::MSChart1_BarClick);
     connect(chart_->saveAction(), &QAction::triggered, this, &Form1::SaveChartAs_Click);
     connect(chart_->copyAction(), &QAction::triggered, this, &Form1::CopyChart_Click);
@@ -133,6 +133,13 @@ void Form1::Text2_Change() {
     controls_.option1[DefaultChannel]->setChecked(true);
     Show_Data(controls_.hScroll1->value());
     Draw_Chart(DefaultChannel);
+    markShownRecord();
+}
+
+void Form1::markShownRecord() {
+    // A navigator above the count (after an intake without records) shows the blank record.
+    const int position = controls_.hScroll1->value();
+    chart_->setMarkedRow(position <= records_.count() ? position : 0);
 }
 
 void Form1::readLogText() {

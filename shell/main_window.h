@@ -140,6 +140,8 @@ private:
     // The line breaks of Text2 as CR LF, the separator of log lines.
     void readLogText();
     void showLeftOutLines(int leftOut);
+    // Marks the chart's bar of the record the navigator shows, if it shows one.
+    void markShownRecord();
     // The log file entries of the "File" menu, file drops, the follow timer and watcher.
     void setUpLogFiles();
     void replaceText2(const QString& text);

@@ -20,6 +20,7 @@
 #include <QUrl>
 
 #include "shell/main_window.h"
+#include "shell/input_box.h"
 
 namespace orvalin {
 
@@ -112,6 +113,13 @@ bool Form1::openLogFiles(const QStringList& paths) {
         if (!reads.back().ok()) {
             showMessage_(QMessageBox::Warning, QString::fromLatin1(OpenLogFileTitle),
                          logFileProblemText(reads.back()));
+            return false;
+        }
+        // A line the box would lay out again at every keystroke is refused as for a paste.
+        if (const qsizetype longest = longestLineLength(reads.back().text);
+            longest > InputLineLimit) {
+            showMessage_(QMessageBox::Warning, QString::fromLatin1(OpenLogFileTitle),
+                         path + QStringLiteral("\n\n") + overlongLineText(longest));
             return false;
         }
     }

@@ -170,7 +170,7 @@ TEST_F(ChartActionsTest, RefusedSaveLeavesTheEarlierFileAndSaysWhy) {
         QString path;
         bool readOnlyDirectory;
     } cases[] = {{"missing directory", dir_.filePath("missing/chart.png"), false},
-                 {"read-only directory", existing, true}};
+                 {"read-only directory", dir_.filePath("new.png"), true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         messages_.clear();

@@ -13,6 +13,7 @@
 
 #include "export/permission_bits.h"
 #include "main_window_harness.h"
+#include "shell/input_box.h"
 
 namespace orvalin::test {
 namespace {
@@ -228,6 +229,9 @@ TEST_F(LogFileTest, BadFileGivesAMessageAndChangesNothing) {
          "is not a text file"},
         {"pipe", [](const QString& p) { ::mkfifo(QFile::encodeName(p).constData(), 0600); },
          "not a log file"},
+        {"line longer than the box takes",
+         [](const QString& p) { write(p, lines(1, 2) + QByteArray(InputLineLimit + 1, 'a')); },
+         "use the batch decoder orvalin-decode"},
     };
     paste(logText(2));
     form().setFileChooser([this](QWidget*) { return path("bad.log"); });
