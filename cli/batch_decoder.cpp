@@ -10,6 +10,7 @@
 
 #include "cli/byte_output.h"
 #include "cli/command_line.h"
+#include "cli/follow.h"
 #include "cli/log_stream.h"
 #include "cli/output_file.h"
 
@@ -115,7 +116,8 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     FdSink csvSink(toFile ? file.fd() : streams.output);
     BufferedWriter csv(csvSink);
 
-    const DecodeSettings settings{options.withTime, options.decimalComma ? u',' : u'.'};
+    const DecodeSettings settings{options.withTime, options.decimalComma ? u',' : u'.',
+                                  options.format, options.isoTime};
     LogStreamDecoder decoder(settings, csv, options.report ? &err : nullptr);
     decoder.writeHeader();
 
@@ -123,7 +125,20 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     const std::vector<std::string> inputs =
         options.inputs.empty() ? std::vector<std::string>{"-"} : options.inputs;
     const auto buffer = std::make_unique<char[]>(ReadBufferSize);
-    for (const std::string& input : inputs) {
+    if (options.follow) {
+        const FollowResult followed =
+            followLog(inputs.front(), decoder, csv, options.report ? &err : nullptr,
+                      streams.output, buffer.get(), ReadBufferSize);
+        if (followed.inputError != 0) {
+            errorMessage(err, inputs.front(), followed.inputError);
+            status = ExitFailure;
+        }
+        if (followed.outputError != 0) {
+            errorMessage(err, outputName, followed.outputError);
+            return ExitFailure;
+        }
+    }
+    for (const std::string& input : options.follow ? std::vector<std::string>{} : inputs) {
         if (csv.failed()) break;
         if (const int error = decodeInput(input, streams.input, decoder, csv, buffer.get())) {
             errorMessage(err, input == "-" ? StandardInputName : std::string_view(input), error);

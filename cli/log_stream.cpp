@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstring>
 
-#include "decoder/csv_text.h"
+#include "cli/jsonl_fields.h"
 #include "decoder/hex.h"
 
 namespace orvalin::cli {
@@ -33,10 +33,6 @@ const std::array<std::uint8_t, 65536>& pieceValues() {
     return table;
 }
 
-char lowerAscii(unsigned char c) {
-    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-}
-
 bool isAscii(const char* data, std::size_t size) {
     unsigned char any = 0;
     for (std::size_t i = 0; i < size; ++i) any |= static_cast<unsigned char>(data[i]);
@@ -47,14 +43,17 @@ bool isAscii(const char* data, std::size_t size) {
 
 LogStreamDecoder::LogStreamDecoder(const DecodeSettings& settings, BufferedWriter& csv,
                                    BufferedWriter* report)
-    : settings_(settings), csv_(csv), report_(report), fields_(settings.decimalSeparator) {
+    : settings_(settings),
+      csv_(csv),
+      report_(report),
+      format_(settings.format == OutputFormat::JsonLines
+                  ? makeJsonLinesFormat()
+                  : makeCsvFormat(settings.withTime, settings.isoTime, settings.decimalSeparator)) {
     pieceValues();  // built before the first line rather than inside it
 }
 
 void LogStreamDecoder::writeHeader() {
-    if (settings_.withTime) csv_.append("Date;Time;");
-    const QByteArray header = csvHeaderLine();
-    csv_.append(std::string_view(header.constData(), static_cast<std::size_t>(header.size())));
+    format_->writeHeader(csv_);
 }
 
 void LogStreamDecoder::beginSource(std::string_view name) {
@@ -142,24 +141,13 @@ void LogStreamDecoder::decodeAsciiLine(const unsigned char* line) {
     if (line[SemicolonPos] != ';') return reject(LineVerdict::NoSemicolonAt17);
     ++counts_.accepted;
 
-    char* out = csv_.reserve(MaxOutputLineBytes);
-    if (settings_.withTime) {
-        // "DD.MM.YYYY;HH:MM:SS;" from positions 2-9 and 11-16 (counted from 1), lower-cased.
-        static constexpr std::array<int, 20> Layout = {1,  2,  '.', 3,  4,  '.', 5,  6,  7,  8, ';',
-                                                       10, 11, ':', 12, 13, ':', 14, 15, ';'};
-        for (std::size_t i = 0; i < Layout.size(); ++i) {
-            const int from = Layout[i];
-            out[i] = from < 32 ? lowerAscii(line[from]) : static_cast<char>(from);
-        }
-        out += Layout.size();
-    }
     const auto& pieces = pieceValues();
     std::uint8_t raws[ChannelCount];
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         const unsigned char* piece = line + linePieceOffset(c);
         raws[c] = pieces[static_cast<std::size_t>(piece[0]) * 256 + piece[1]];
     }
-    csv_.commit(fields_.writeRecord(out, raws));
+    format_->writeAsciiRecord(csv_, line, raws);
 }
 
 void LogStreamDecoder::decodeTextLine(const char* line, std::size_t size) {
@@ -174,16 +162,7 @@ void LogStreamDecoder::decodeTextLine(const char* line, std::size_t size) {
     ++counts_.accepted;
 
     decodeLogLine(view, record_);
-    textLine_.clear();
-    if (settings_.withTime) {
-        textLine_ += record_.DateText.toString().toUtf8();
-        textLine_ += ';';
-        textLine_ += record_.TimeText.toString().toUtf8();
-        textLine_ += ';';
-    }
-    appendCsvRecordLine(textLine_, record_.Values, settings_.decimalSeparator);
-    csv_.append(
-        std::string_view(textLine_.constData(), static_cast<std::size_t>(textLine_.size())));
+    format_->writeRecord(csv_, record_);
 }
 
 bool LogStreamDecoder::startRejection() {

@@ -1,8 +1,8 @@
-// Streaming intake of log files for the batch decoder: bytes in, CSV record lines out.
+// Streaming intake of log files for the batch decoder: bytes in, record lines out.
 //
 //   bytes --split at LF, a CR before the LF removed--> lines
 //         --81 characters, "!" at 1, "@" at 10, ";" at 17 after lower-casing--> accepted
-//         --date, time, 29 raw frame bytes--> CSV record line
+//         --date, time, 29 raw frame bytes--> CSV or JSON Lines record line (RecordFormat)
 //
 // A line is accepted and decoded exactly as the window does it for the same text. Log files
 // are UTF-8. A pure-ASCII line has one character per byte and is tested on its bytes;
@@ -18,11 +18,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "cli/byte_output.h"
-#include "cli/csv_fields.h"
+#include "cli/record_format.h"
 #include "decoder/log_scan.h"
 #include "decoder/record_table.h"
 
@@ -31,6 +32,8 @@ namespace orvalin::cli {
 struct DecodeSettings {
     bool withTime = false;  // "Date" and "Time" columns first, as the window shows them
     QChar decimalSeparator = u'.';
+    OutputFormat format = OutputFormat::Csv;  // JSON Lines take neither of the two above
+    bool isoTime = false;                     // a "Timestamp" column first (CSV)
 };
 
 struct LineCounts {
@@ -49,7 +52,8 @@ public:
     LogStreamDecoder(const DecodeSettings& settings, BufferedWriter& csv,
                      BufferedWriter* report = nullptr);
 
-    // The header line: "Date;Time;" when asked for, then the 29 captions.
+    // The header line of the format: for CSV "Timestamp;" and "Date;Time;" when asked for,
+    // then the 29 captions; nothing for JSON Lines.
     void writeHeader();
 
     // Sources are decoded one after another. Line numbers start at 1 in each, and a line
@@ -64,8 +68,6 @@ public:
     const LineCounts& counts() const { return counts_; }
 
 private:
-    // Room one record line may take in the CSV buffer: "DD.MM.YYYY;HH:MM:SS;" and the fields.
-    static constexpr std::size_t MaxOutputLineBytes = 20 + CsvFieldCache::MaxRecordBytes;
     // A kept unfinished line may also hold the CR before its LF.
     static constexpr std::size_t CarryCapacity = MaxLineBytes + 1;
 
@@ -80,9 +82,9 @@ private:
     void rejectLength(const char* line, std::size_t size);
 
     DecodeSettings settings_;
-    BufferedWriter& csv_;
+    BufferedWriter& csv_;  // the record lines, in either format
     BufferedWriter* report_;
-    CsvFieldCache fields_;
+    std::unique_ptr<RecordFormat> format_;
     LineCounts counts_;
 
     std::string sourceName_;
@@ -96,7 +98,6 @@ private:
     char carriedLast_ = 0;
 
     TelemetryRecord record_;  // lines that go the UTF-16 way
-    QByteArray textLine_;
 };
 
 }  // namespace orvalin::cli
