@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libqcustomplot-dev                     # widgets, chart
   libgtest-dev libgmock-dev googletest libbenchmark-dev # tests, benchmarks
+  jq python3                                            # the tests read JSON Lines back with both
   fonts-liberation2                                     # metric-compatible window fonts
 )
 for option in "$@"; do
