@@ -35,33 +35,33 @@ constexpr OptionInfo Options[] = {
     {.shortName = "t",
      .longName = "time",
      .valueName = "",
-     .help = "put the columns Date and Time (as written in the line) first (CSV)"},
+     .help = "put the columns Date and Time (as written in the line)\n"
+             "first (CSV)"},
     {.shortName = "i",
      .longName = "iso-time",
      .valueName = "",
-     .help = "put a column Timestamp first (CSV): YYYY-MM-DDTHH:MM:SS, or empty\n"
-             "when the line's date and time are not a real date and time"},
+     .help = "put a column Timestamp first (CSV), before Date and\n"
+             "Time: YYYY-MM-DDTHH:MM:SS, or empty when the line's date\n"
+             "and time are not a real date and time"},
     {.shortName = "c",
      .longName = "decimal-comma",
      .valueName = "",
-     .help = "write a comma as the decimal separator (CSV; default: a point,\n"
-             "whatever the locale)"},
+     .help = "write a comma as the decimal separator (CSV; default:\n"
+             "a point, whatever the locale)"},
     {.shortName = "f",
      .longName = "follow",
      .valueName = "",
-     .help = "after the end of the one FILE, keep decoding what is appended to it,\n"
-             "each record written at once; start again from the top when the file\n"
-             "shrinks or is replaced; SIGINT or SIGTERM end it with status 0"},
+     .help = "after the end of the one FILE, keep decoding what is\n"
+             "appended to it, each record written at once; read it\n"
+             "again from its start when it shrinks or is replaced;\n"
+             "SIGINT or SIGTERM end it with status 0"},
     {.shortName = "r",
      .longName = "report",
      .valueName = "",
      .help = "list every rejected non-empty line on standard error as\n"
              "FILE:LINE: reason, and the numbers of lines at the end"},
     {.shortName = "h", .longName = "help", .valueName = "", .help = "show this help and exit"},
-    {.shortName = "V",
-     .longName = "version",
-     .valueName = "",
-     .help = "show the version and exit"},
+    {.shortName = "V", .longName = "version", .valueName = "", .help = "show the version and exit"},
 };
 
 QCommandLineOption makeOption(const OptionInfo& info) {
@@ -92,7 +92,8 @@ std::string parserError(const QCommandLineParser& parser) {
     }
     std::string text = toBytes(parser.errorText());
     if (!text.empty() && text.back() == '.') text.pop_back();
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] + 32);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = static_cast<char>(text[0] + 32);
     return text;
 }
 
@@ -162,8 +163,9 @@ std::string usageText() {
 }
 
 std::string helpText() {
-    std::string text = std::string("Usage: ") + ProgramName + " [OPTIONS] [FILE...]\n" +
-                       R"(Decode Orvalin telemetry log lines into semicolon-separated CSV or JSON Lines.
+    std::string text =
+        std::string("Usage: ") + ProgramName + " [OPTIONS] [FILE...]\n" +
+        R"(Decode Orvalin telemetry log lines into semicolon-separated CSV or JSON Lines.
 
 Reads the named log files in order, or standard input when no FILE is given or a
 FILE is "-". Lines end in LF or CR LF. A line is accepted when it has exactly 81
@@ -179,8 +181,8 @@ Options:
 )";
     constexpr std::size_t HelpColumn = 23;
     for (const OptionInfo& info : Options) {
-        std::string names = *info.shortName ? std::string("  -") + info.shortName + ", "
-                                            : std::string("      ");
+        std::string names =
+            *info.shortName ? std::string("  -") + info.shortName + ", " : std::string("      ");
         names += std::string("--") + info.longName;
         if (*info.valueName) names += std::string(" ") + info.valueName;
         names.resize(HelpColumn, ' ');

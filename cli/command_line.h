@@ -11,16 +11,16 @@ namespace orvalin::cli {
 inline constexpr const char* ProgramName = "orvalin-decode";
 
 struct CommandLine {
-    bool withTime = false;            // --time
-    bool decimalComma = false;        // --decimal-comma
-    bool report = false;              // --report
-    bool follow = false;              // --follow
-    bool isoTime = false;             // --iso-time
+    bool withTime = false;                    // --time
+    bool decimalComma = false;                // --decimal-comma
+    bool report = false;                      // --report
+    bool follow = false;                      // --follow
+    bool isoTime = false;                     // --iso-time
     OutputFormat format = OutputFormat::Csv;  // --format
-    bool help = false;                // --help
-    bool version = false;             // --version
-    std::string outputPath;           // -o FILE; empty: standard output
-    std::vector<std::string> inputs;  // "-" is standard input; none: standard input
+    bool help = false;                        // --help
+    bool version = false;                     // --version
+    std::string outputPath;                   // -o FILE; empty: standard output
+    std::vector<std::string> inputs;          // "-" is standard input; none: standard input
 };
 
 struct ParsedCommandLine {

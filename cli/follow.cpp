@@ -40,7 +40,7 @@ public:
 
 private:
     static constexpr int Signals[2] = {SIGINT, SIGTERM};
-    struct sigaction previous_[2] {};
+    struct sigaction previous_[2]{};
 };
 
 class Follower {
@@ -160,8 +160,7 @@ private:
 }  // namespace
 
 FollowResult followLog(const std::string& path, LogStreamDecoder& decoder, BufferedWriter& out,
-                       BufferedWriter* report, int outputFd, char* buffer,
-                       std::size_t bufferSize) {
+                       BufferedWriter* report, int outputFd, char* buffer, std::size_t bufferSize) {
     const StopOnSignals stopOnSignals;
     return Follower(path, decoder, out, report, outputFd, buffer, bufferSize).run();
 }

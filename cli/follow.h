@@ -32,7 +32,6 @@ struct FollowResult {
 // end of the file is reached. `outputFd` is watched while waiting, so that a closed pipe ends
 // the program without waiting for the next record.
 FollowResult followLog(const std::string& path, LogStreamDecoder& decoder, BufferedWriter& out,
-                       BufferedWriter* report, int outputFd, char* buffer,
-                       std::size_t bufferSize);
+                       BufferedWriter* report, int outputFd, char* buffer, std::size_t bufferSize);
 
 }  // namespace orvalin::cli

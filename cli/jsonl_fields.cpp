@@ -101,23 +101,22 @@ void appendJsonRecordLine(std::string& out, const TelemetryRecord& record) {
 JsonFieldCache::JsonFieldCache() {
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         const auto channel = static_cast<std::size_t>(c);
-        fillSlot(keys_[channel], "," + jsonStringText(ChannelCatalogue[channel].caption) + ":");
+        // The caption is escaped once, here.
+        const std::string key = "," + jsonStringText(ChannelCatalogue[channel].caption) + ":";
+        keyLengths_[channel] = key.size();
         for (int raw = 0; raw < 256; ++raw)
-            fillSlot(values_[channel * 256 + static_cast<std::size_t>(raw)],
-                     jsonNumberText(channelValue(c, raw)));
+            fillSlot(fields_[channel * 256 + static_cast<std::size_t>(raw)],
+                     key + jsonNumberText(channelValue(c, raw)));
     }
 }
 
 char* JsonFieldCache::writeFields(char* out, const std::uint8_t* raws) const {
     for (std::size_t c = 0; c < ChannelCount; ++c) {
-        // Whole slots are copied (fixed-size copies are a few vector moves), and the end
-        // advances by the length of the text; the next copy overwrites the rest.
-        const KeyText& key = keys_[c];
-        std::memcpy(out, key.data(), KeySlot);
-        out += static_cast<unsigned char>(key[KeySlot - 1]);
-        const ValueText& value = values_[c * 256 + raws[c]];
-        std::memcpy(out, value.data(), ValueSlot);
-        out += static_cast<unsigned char>(value[ValueSlot - 1]);
+        // The whole slot is copied (a fixed-size copy is a few vector moves), and the end
+        // advances by the length of its text; the next copy overwrites the rest.
+        const Slot& slot = fields_[c * 256 + raws[c]];
+        std::memcpy(out, slot.data(), FieldSlot);
+        out += static_cast<unsigned char>(slot[FieldSlot - 1]);
     }
     return out;
 }
@@ -166,9 +165,9 @@ private:
 
     // The keys, 18 characters of date and time that may each be escaped into 6, the quoted
     // timestamp, the fields and "}\n".
-    static constexpr std::size_t MaxLineBytes =
-        DateKey.size() + TimeKey.size() + TimestampKey.size() + 18 * 6 + IsoTimestampLength + 2 +
-        JsonFieldCache::MaxFieldsBytes + 2;
+    static constexpr std::size_t MaxLineBytes = DateKey.size() + TimeKey.size() +
+                                                TimestampKey.size() + 18 * 6 + IsoTimestampLength +
+                                                2 + JsonFieldCache::MaxFieldsBytes + 2;
 
     JsonFieldCache fields_;
     std::string line_;

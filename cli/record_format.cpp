@@ -22,7 +22,9 @@ namespace {
 class CsvFormat final : public RecordFormat {
 public:
     CsvFormat(bool withTime, bool isoTime, QChar decimalSeparator)
-        : withTime_(withTime), isoTime_(isoTime), decimalSeparator_(decimalSeparator),
+        : withTime_(withTime),
+          isoTime_(isoTime),
+          decimalSeparator_(decimalSeparator),
           fields_(decimalSeparator) {}
 
     void writeHeader(BufferedWriter& out) override {

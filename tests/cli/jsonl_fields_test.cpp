@@ -39,9 +39,10 @@ QByteArray stamped(const char* dateTime) {
 // Lines whose date and time need every kind of care, and frames with short and long texts.
 QByteArray hardLog() {
     QByteArray log;
-    for (const char* dateTime :
-         {"06122026123456", "29022024000000", "29022023000000", "3104202612ab56", "06122026240000",
-          "06\"2\\026235960", "0a\t2\x01" "02612AB56"}) {
+    for (const char* dateTime : {"06122026123456", "29022024000000", "29022023000000",
+                                 "3104202612ab56", "06122026240000", "06\"2\\026235960",
+                                 "0a\t2\x01"
+                                 "02612AB56"}) {
         QByteArray line = stamped(dateTime);
         log += line + "\r\n";
     }
@@ -49,7 +50,10 @@ QByteArray hardLog() {
     for (int k = 17; k < 81; ++k) frames[k] = "0123456789abcdefABCDEF"[(k * 7) % 22];
     log += frames + "\r\n";
     log += "!06122026@123456;" + QByteArray(64, 'f') + "\r\n";
-    log += QByteArray("!\xc3\xa9" "6122026@123456;") + QByteArray(64, '0') + "\r\n";  // é: 81 characters
+    log += QByteArray(
+               "!\xc3\xa9"
+               "6122026@123456;") +
+           QByteArray(64, '0') + "\r\n";  // é: 81 characters
     return log;
 }
 
@@ -119,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StringCase{"Plain", "SP4 Volts", "\"SP4 Volts\""},
                       StringCase{"QuoteAndBackslash", "a\"b\\c", R"("a\"b\\c")"},
                       StringCase{"ShortEscapes", "\b\f\n\r\t", R"("\b\f\n\r\t")"},
-                      StringCase{"OtherControls", std::string("\x00\x01\x1f", 3), R"("\u0000\u0001\u001f")"},
+                      StringCase{"OtherControls", std::string("\x00\x01\x1f", 3),
+                                 R"("\u0000\u0001\u001f")"},
                       StringCase{"DeleteAndUtf8StayAsTheyAre", "\x7f\xc3\xa9", "\"\x7f\xc3\xa9\""}),
     [](const auto& info) { return std::string(info.param.name); });
 

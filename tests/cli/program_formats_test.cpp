@@ -136,7 +136,8 @@ QByteArray logLine(int n) {
 
 // What the program writes for `crlfText` in `format`, without the CSV header.
 std::string records(const QByteArray& crlfText, OutputFormat format) {
-    if (format == OutputFormat::Csv) return toStd(windowCsv(crlfText)).substr(test::toStd(csvHeaderLine()).size());
+    if (format == OutputFormat::Csv)
+        return toStd(windowCsv(crlfText)).substr(test::toStd(csvHeaderLine()).size());
     RecordTable table;
     scanLogText(QString::fromUtf8(crlfText), table);
     std::string out;
@@ -244,20 +245,22 @@ TEST_P(JsonLinesReader, ReadsEveryValueExactly) {
 QString expectedKeys() {
     QStringList keys{QStringLiteral("date"), QStringLiteral("time"), QStringLiteral("timestamp")};
     for (const ChannelInfo& channel : ChannelCatalogue)
-        keys << QString::fromUtf8(channel.caption.data(), static_cast<qsizetype>(channel.caption.size()));
+        keys << QString::fromUtf8(channel.caption.data(),
+                                  static_cast<qsizetype>(channel.caption.size()));
     return keys.join(u'|');
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Readers, JsonLinesReader,
     ::testing::Values(
-        ReaderCase{"Jq",
-                   "jq",
-                   {QStringLiteral("-r"),
-                    QStringLiteral("if (keys_unsorted | join(\"|\")) != \"%1\" then error(\"keys\") "
-                                   "else [.[] | if type == \"number\" then tostring "
-                                   "elif . == null then \"null\" else . end] | join(\"|\") end")
-                        .arg(expectedKeys())}},
+        ReaderCase{
+            "Jq",
+            "jq",
+            {QStringLiteral("-r"),
+             QStringLiteral("if (keys_unsorted | join(\"|\")) != \"%1\" then error(\"keys\") "
+                            "else [.[] | if type == \"number\" then tostring "
+                            "elif . == null then \"null\" else . end] | join(\"|\") end")
+                 .arg(expectedKeys())}},
         ReaderCase{"Python",
                    "python3",
                    {QStringLiteral("-c"),
@@ -346,11 +349,11 @@ TEST_P(Follow, DecodesEveryCompleteLineAsItArrives) {
               "orvalin-decode: 6 lines accepted, 1 rejected, 0 empty\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, Follow,
-                         ::testing::Values(FollowCase{"CsvEndedBySigterm", OutputFormat::Csv, SIGTERM},
-                                           FollowCase{"JsonLinesEndedBySigint",
-                                                      OutputFormat::JsonLines, SIGINT}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, Follow,
+    ::testing::Values(FollowCase{"CsvEndedBySigterm", OutputFormat::Csv, SIGTERM},
+                      FollowCase{"JsonLinesEndedBySigint", OutputFormat::JsonLines, SIGINT}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramFormats, FollowEndsWhenTheReaderOfItsOutputHasGone) {
     write("pass.log", logLine(1) + "\n");
