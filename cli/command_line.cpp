@@ -172,10 +172,10 @@ FILE is "-". Lines end in LF or CR LF. A line is accepted when it has exactly 81
 characters with "!" at position 1, "@" at 10 and ";" at 17; each accepted
 line becomes one CSV record of the 29 channel values, in the format of the window's
 CSV export: a header of the channel captions, ";" after every field, CR LF line ends.
-With --format jsonl each accepted line becomes one JSON object on a line of its own:
-"date" and "time" as the window shows them, "timestamp" (ISO 8601 or null), then
-the 29 channel captions with their values, each the shortest number that reads
-back to exactly the decoded value.
+With --format jsonl each accepted line becomes one JSON object on a line of its
+own: "date" and "time" as the window shows them, "timestamp" (ISO 8601 or null),
+then the 29 channel captions with their values, each the shortest number that
+reads back to exactly the decoded value.
 
 Options:
 )";
@@ -204,9 +204,9 @@ character. A FILE that cannot be read is reported and skipped, and the other fil
 are still decoded; the exit status is then 1 and an output file named with -o is
 left as it was.
 
-Exit status: 0 when every file was decoded and the output written (with --follow:
-when it was ended by SIGINT or SIGTERM), 1 when a file could not be read or the
-output could not be written, 2 for wrong usage.
+Exit status: 0 when every file was decoded and the output written (with
+--follow: when it was ended by SIGINT or SIGTERM), 1 when a file could not be
+read or the output could not be written, 2 for wrong usage.
 )";
     return text;
 }

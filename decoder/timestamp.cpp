@@ -34,8 +34,8 @@ bool writeIsoTimestamp(const char16_t (&ddmmyyyy)[8], const char16_t (&hhmmss)[6
         hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
         return false;
     // YYYY-MM-DDTHH:MM:SS from the digits as written (they are all ASCII digits here).
-    static constexpr int Layout[IsoTimestampLength] = {4, 5, 6, 7, '-', 2,  3,  '-', 0,  1,
-                                                       'T', 8, 9, ':', 10, 11, ':', 12, 13};
+    static constexpr int Layout[IsoTimestampLength] = {4,   5, 6, 7,   '-', 2,  3,   '-', 0, 1,
+                                                       'T', 8, 9, ':', 10,  11, ':', 12,  13};
     for (int i = 0; i < IsoTimestampLength; ++i) {
         const int from = Layout[i];
         out[i] = from < 14 ? static_cast<char>(from < 8 ? ddmmyyyy[from] : hhmmss[from - 8])
