@@ -102,21 +102,23 @@ JsonFieldCache::JsonFieldCache() {
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         const auto channel = static_cast<std::size_t>(c);
         // The caption is escaped once, here.
-        const std::string key = "," + jsonStringText(ChannelCatalogue[channel].caption) + ":";
-        keyLengths_[channel] = key.size();
+        fillSlot(keys_[channel], "," + jsonStringText(ChannelCatalogue[channel].caption) + ":");
         for (int raw = 0; raw < 256; ++raw)
-            fillSlot(fields_[channel * 256 + static_cast<std::size_t>(raw)],
-                     key + jsonNumberText(channelValue(c, raw)));
+            fillSlot(values_[channel * 256 + static_cast<std::size_t>(raw)],
+                     jsonNumberText(channelValue(c, raw)));
     }
 }
 
 char* JsonFieldCache::writeFields(char* out, const std::uint8_t* raws) const {
     for (std::size_t c = 0; c < ChannelCount; ++c) {
-        // The whole slot is copied (a fixed-size copy is a few vector moves), and the end
-        // advances by the length of its text; the next copy overwrites the rest.
-        const Slot& slot = fields_[c * 256 + raws[c]];
-        std::memcpy(out, slot.data(), FieldSlot);
-        out += static_cast<unsigned char>(slot[FieldSlot - 1]);
+        // Whole slots are copied (fixed-size copies are a few vector moves), and the end
+        // advances by the length of the text; the next copy overwrites the rest.
+        const KeyText& key = keys_[c];
+        std::memcpy(out, key.data(), KeySlot);
+        out += static_cast<unsigned char>(key[KeySlot - 1]);
+        const ValueText& value = values_[c * 256 + raws[c]];
+        std::memcpy(out, value.data(), ValueSlot);
+        out += static_cast<unsigned char>(value[ValueSlot - 1]);
     }
     return out;
 }

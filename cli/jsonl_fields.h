@@ -36,17 +36,20 @@ void appendJsonRecordLine(std::string& out, const TelemetryRecord& record);
 
 class JsonFieldCache {
 public:
-    // Room for `,"caption":value` and its length in the last byte.
-    static constexpr std::size_t FieldSlot = 64;
+    // Room for `,"caption":` and for a number text, each with its length in the last byte.
+    // Small slots keep the table (29 x 256 values, 178 KiB) in the processor's cache; a text
+    // that does not fit is an error when the cache is made, never a cut field.
+    static constexpr std::size_t KeySlot = 16;
+    static constexpr std::size_t ValueSlot = 24;
     // The most bytes writeFields() writes, copies of whole slots included.
-    static constexpr std::size_t MaxFieldsBytes = ChannelCount * FieldSlot;
+    static constexpr std::size_t MaxFieldsBytes = ChannelCount * (KeySlot + ValueSlot);
 
     JsonFieldCache();
 
     // The number text of `channel` for the raw byte `raw`.
     std::string_view value(ChannelIndex channel, std::uint8_t raw) const {
-        const std::string_view field = this->field(channel, raw);
-        return field.substr(keyLengths_[static_cast<std::size_t>(channel)]);
+        const ValueText& slot = values_[static_cast<std::size_t>(channel) * 256 + raw];
+        return {slot.data(), static_cast<std::size_t>(slot[ValueSlot - 1])};
     }
 
     // Writes `,"caption":value` for the 29 raw bytes (in channel order) at `out`, which has
@@ -54,13 +57,10 @@ public:
     char* writeFields(char* out, const std::uint8_t* raws) const;
 
 private:
-    using Slot = std::array<char, FieldSlot>;
-    std::string_view field(ChannelIndex channel, std::uint8_t raw) const {
-        const Slot& slot = fields_[static_cast<std::size_t>(channel) * 256 + raw];
-        return {slot.data(), static_cast<std::size_t>(slot[FieldSlot - 1])};
-    }
-    std::array<std::size_t, ChannelCount> keyLengths_{};
-    std::array<Slot, ChannelCount * 256> fields_{};
+    using KeyText = std::array<char, KeySlot>;
+    using ValueText = std::array<char, ValueSlot>;
+    std::array<KeyText, ChannelCount> keys_{};
+    std::array<ValueText, ChannelCount * 256> values_{};
 };
 
 std::unique_ptr<RecordFormat> makeJsonLinesFormat();
