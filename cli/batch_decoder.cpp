@@ -122,23 +122,28 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     decoder.writeHeader();
 
     int status = ExitSuccess;
+    // A followed file (the one input; the command line makes sure of it) is read here and
+    // not by the loop below.
     const std::vector<std::string> inputs =
-        options.inputs.empty() ? std::vector<std::string>{"-"} : options.inputs;
+        options.follow ? std::vector<std::string>{}
+        : options.inputs.empty() ? std::vector<std::string>{"-"}
+                                 : options.inputs;
     const auto buffer = std::make_unique<char[]>(ReadBufferSize);
     if (options.follow) {
-        const FollowResult followed =
-            followLog(inputs.front(), decoder, csv, options.report ? &err : nullptr,
-                      streams.output, buffer.get(), ReadBufferSize);
-        if (followed.inputError != 0) {
-            errorMessage(err, inputs.front(), followed.inputError);
+        const std::string& followed = options.inputs.front();
+        const FollowResult result =
+            followLog(followed, decoder, csv, options.report ? &err : nullptr, streams.output,
+                      buffer.get(), ReadBufferSize);
+        if (result.inputError != 0) {
+            errorMessage(err, followed, result.inputError);
             status = ExitFailure;
         }
-        if (followed.outputError != 0) {
-            errorMessage(err, outputName, followed.outputError);
+        if (result.outputError != 0) {
+            errorMessage(err, outputName, result.outputError);
             return ExitFailure;
         }
     }
-    for (const std::string& input : options.follow ? std::vector<std::string>{} : inputs) {
+    for (const std::string& input : inputs) {
         if (csv.failed()) break;
         if (const int error = decodeInput(input, streams.input, decoder, csv, buffer.get())) {
             errorMessage(err, input == "-" ? StandardInputName : std::string_view(input), error);
