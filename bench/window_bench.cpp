@@ -4,7 +4,6 @@
 // per keystroke and the peak memory.
 //
 //   window_bench [keystrokes]      (default 400; a typed character and a Backspace alternate)
-#include <qcustomplot.h>
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -20,6 +19,7 @@
 
 #include "shell/main_window.h"
 #include "shell/memory_tuning.h"
+#include "views/bar_chart.h"
 #include "log_text.h"
 
 namespace {
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     auto* text2 = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
-    auto* plot = window.findChild<QCustomPlot*>(QStringLiteral("MSChart1"));
+    QWidget* plot = window.controls().msChart1;
     text2->setPlainText(orvalin::bench::logText(1000));
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     if (window.records().count() != 1000) {
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
         handlerMs.push_back(static_cast<double>(clock.nsecsElapsed() - handlerStart) / 1e6);
     });
     int redraws = 0;
-    QObject::connect(plot, &QCustomPlot::afterReplot, plot, [&] { ++redraws; });
+    QObject::connect(&window.chart(), &orvalin::BarChart::redrawn, [&] { ++redraws; });
     PaintCounter chartPaints;
     plot->installEventFilter(&chartPaints);
 

@@ -12,7 +12,7 @@
 #include "cli/command_line.h"
 #include "cli/follow.h"
 #include "cli/log_stream.h"
-#include "cli/output_file.h"
+#include "decoder/atomic_file.h"
 
 namespace orvalin::cli {
 
@@ -22,11 +22,12 @@ constexpr std::size_t ReadBufferSize = std::size_t{1} << 20;
 constexpr std::string_view StandardInputName = "standard input";
 constexpr std::string_view StandardOutputName = "standard output";
 
-// "orvalin-decode: NAME: reason", at once, after any report lines already buffered.
+// "orvalin-decode: NAME: reason", at once, after any report lines already buffered. A name's
+// control characters are shown escaped.
 void errorMessage(BufferedWriter& err, std::string_view name, std::string_view reason) {
     err.append(ProgramName);
     err.append(": ");
-    err.append(name);
+    err.append(printableName(name));
     err.append(": ");
     err.append(reason);
     err.append('\n');
@@ -108,7 +109,7 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     // The output is opened first: when it cannot be created, no input is read in vain.
     const bool toFile = !options.outputPath.empty() && options.outputPath != "-";
     const std::string_view outputName = toFile ? options.outputPath : StandardOutputName;
-    OutputFile file;  // removes an uncommitted temporary file on every way out
+    AtomicFile file;  // an uncommitted file is discarded on every way out
     if (toFile && !file.open(options.outputPath)) {
         errorMessage(err, outputName, file.error());
         return ExitFailure;
@@ -151,17 +152,31 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
         }
     }
 
+    // A file written in place (its directory takes no new file) cannot stay as it was.
+    const auto reportCutFile = [&] {
+        if (file.targetChanged())
+            errorMessage(err, outputName,
+                         "written in place, as its directory takes no new file, and now "
+                         "incomplete");
+    };
     if (!csv.flush()) {
         errorMessage(err, outputName, csv.error());
+        file.discard();
+        reportCutFile();
         return ExitFailure;
     }
     if (toFile && status != ExitSuccess) {
         // Without the records of an unreadable input the output is not the one asked for; an
         // earlier file of that name may be the good one, so it stays.
         file.discard();
-        errorMessage(err, outputName, "left unchanged, as an input could not be read");
+        if (file.targetChanged()) {
+            reportCutFile();
+        } else {
+            errorMessage(err, outputName, "left unchanged, as an input could not be read");
+        }
     } else if (toFile && !file.commit()) {
         errorMessage(err, outputName, file.error());
+        reportCutFile();
         return ExitFailure;
     }
     if (options.report) writeSummary(err, decoder.counts());

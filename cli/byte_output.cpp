@@ -1,25 +1,15 @@
 #include "cli/byte_output.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cstring>
+
+#include "decoder/atomic_file.h"
 
 namespace orvalin::cli {
 
 bool FdSink::write(const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd_, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            error_ = errno;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
+    error_ = writeAll(fd_, data, size);
+    return error_ == 0;
 }
 
 BufferedWriter::BufferedWriter(ByteSink& sink, std::size_t capacity)
@@ -54,6 +44,73 @@ void BufferedWriter::appendNumber(unsigned long long number) {
 
 std::string errorText(int errnoValue) {
     return std::strerror(errnoValue);
+}
+
+namespace {
+
+// The length of the valid UTF-8 sequence of two or more bytes at `at`, or 0.
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) {
+        return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
+    };
+    const unsigned lead = byte(0);
+    std::size_t length = 0;
+    unsigned low = 0x80;  // the range of the second byte
+    unsigned high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string printableName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    const auto escape = [&](unsigned char c) {
+        static constexpr char Hex[] = "0123456789abcdef";
+        out += "\\x";
+        out += Hex[c >> 4];
+        out += Hex[c & 15];
+    };
+    for (std::size_t at = 0; at < name.size();) {
+        const auto c = static_cast<unsigned char>(name[at]);
+        if (c == '\n' || c == '\t' || c == '\r') {
+            out += c == '\n' ? "\\n" : c == '\t' ? "\\t" : "\\r";
+        } else if (c < 0x20 || c == 0x7F) {
+            escape(c);
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (const std::size_t length = utf8SequenceLength(name, at); length == 0) {
+            escape(c);
+        } else if (c == 0xC2 && static_cast<unsigned char>(name[at + 1]) < 0xA0) {
+            escape(c);  // U+0080 to U+009F, the C1 controls
+            escape(static_cast<unsigned char>(name[at + 1]));
+            at += 2;
+            continue;
+        } else {
+            out.append(name.substr(at, length));
+            at += length;
+            continue;
+        }
+        ++at;
+    }
+    return out;
 }
 
 }  // namespace orvalin::cli

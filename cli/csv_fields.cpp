@@ -4,15 +4,15 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "decoder/number_text.h"
+#include "decoder/csv_text.h"
 
 namespace orvalin::cli {
 
 CsvFieldCache::CsvFieldCache(QChar decimalSeparator) {
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         for (int raw = 0; raw < 256; ++raw) {
-            const QByteArray text =
-                formatNumberText(channelValue(c, raw), decimalSeparator).toUtf8() + ';';
+            QByteArray text;
+            appendCsvField(text, channelValue(c, raw), decimalSeparator);
             if (text.size() > static_cast<qsizetype>(FieldSlot - 1))
                 throw std::length_error("CSV number text longer than its slot");
             Slot& slot = slots_[index(c, static_cast<std::uint8_t>(raw))];
@@ -30,9 +30,8 @@ char* CsvFieldCache::writeRecord(char* out, const std::uint8_t* raws) const {
         std::memcpy(out, slot.data(), FieldSlot);
         out += static_cast<unsigned char>(slot[FieldSlot - 1]);
     }
-    *out++ = '\r';
-    *out++ = '\n';
-    return out;
+    std::memcpy(out, CsvLineEnd, sizeof CsvLineEnd - 1);
+    return out + sizeof CsvLineEnd - 1;
 }
 
 }  // namespace orvalin::cli

@@ -1,9 +1,9 @@
 // CSV record lines for the batch decoder, built from number texts computed once.
 //
 // Every channel value depends on its own raw byte (0 to 255) alone, so there are only
-// 29 x 256 different fields. Each is made once with the window's number text
-// (formatNumberText of channelValue) and then copied: a record line built from these pieces
-// is byte for byte what appendCsvRecordLine writes for the decoded values.
+// 29 x 256 different fields. Each is made once by the window's appendCsvField of
+// channelValue and then copied: a record line built from these pieces is byte for byte what
+// appendCsvRecordLine writes for the decoded values.
 #pragma once
 
 #include <QChar>

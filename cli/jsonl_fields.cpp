@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "decoder/log_line.h"
 #include "decoder/timestamp.h"
 
 namespace orvalin::cli {
@@ -132,9 +133,9 @@ public:
     void writeAsciiRecord(BufferedWriter& out, const unsigned char* line,
                           const std::uint8_t* raws) override {
         char* at = copyText(out.reserve(MaxLineBytes), DateKey);
-        for (const int from : AsciiDateLayout) at = writeTextChar(at, line, from);
+        at = writeFieldText(at, DateField, line);
         at = copyText(at, TimeKey);
-        for (const int from : AsciiTimeLayout) at = writeTextChar(at, line, from);
+        at = writeFieldText(at, TimeField, line);
         at = copyText(at, TimestampKey);
         if (writeLineTimestamp(line, at + 1)) {
             *at = '"';
@@ -156,20 +157,24 @@ public:
     }
 
 private:
-    // One character of the date or time text: a lower-cased line character or a separator.
-    static char* writeTextChar(char* at, const unsigned char* line, int from) {
-        if (from >= 32) {
-            *at++ = static_cast<char>(from);
-            return at;
-        }
-        return writeJsonStringByte(at, static_cast<unsigned char>(lowerAscii(line[from])));
+    // The date or time text as the window shows it (lower-cased), inside a JSON string.
+    static char* writeFieldText(char* at, const LineField& field, const unsigned char* line) {
+        unsigned char text[MaxFieldText];
+        const unsigned char* const end =
+            writeLineField(field, line, text, asciiLower<unsigned char>);
+        for (const unsigned char* c = text; c < end; ++c) at = writeJsonStringByte(at, *c);
+        return at;
     }
 
-    // The keys, 18 characters of date and time that may each be escaped into 6, the quoted
+    static constexpr std::size_t MaxFieldText = 10;
+    static_assert(static_cast<std::size_t>(DateField.textLength()) <= MaxFieldText &&
+                  static_cast<std::size_t>(TimeField.textLength()) <= MaxFieldText);
+    // The keys, the characters of date and time that may each be escaped into 6, the quoted
     // timestamp, the fields and "}\n".
-    static constexpr std::size_t MaxLineBytes = DateKey.size() + TimeKey.size() +
-                                                TimestampKey.size() + 18 * 6 + IsoTimestampLength +
-                                                2 + JsonFieldCache::MaxFieldsBytes + 2;
+    static constexpr std::size_t MaxLineBytes =
+        DateKey.size() + TimeKey.size() + TimestampKey.size() +
+        static_cast<std::size_t>(DateField.textLength() + TimeField.textLength()) * 6 +
+        IsoTimestampLength + 2 + JsonFieldCache::MaxFieldsBytes + 2;
 
     JsonFieldCache fields_;
     std::string line_;

@@ -1,16 +1,17 @@
 // Streaming intake of log files for the batch decoder: bytes in, record lines out.
 //
-//   bytes --split at LF, a CR before the LF removed--> lines
+//   bytes --split at the window's line breaks (decoder/log_text.h)--> lines
 //         --81 characters, "!" at 1, "@" at 10, ";" at 17 after lower-casing--> accepted
 //         --date, time, 29 raw frame bytes--> CSV or JSON Lines record line (RecordFormat)
 //
-// A line is accepted and decoded exactly as the window does it for the same text. Log files
-// are UTF-8. A pure-ASCII line has one character per byte and is tested on its bytes;
-// lower-casing cannot change a mark or a hex digit's value there. A line with other bytes is
-// converted to UTF-16, every byte of invalid UTF-8 becoming one U+FFFD (as QString::fromUtf8
-// does it), and goes through the window's own checkLogLine and decodeLogLine. As one
-// character takes at most 3 bytes, a line longer than 243 bytes can never have 81 characters:
-// such a line is counted and rejected without being kept, so memory stays constant.
+// A line is cut, accepted and decoded exactly as the window does it for the same text. Log
+// files are UTF-8. A pure-ASCII line has one character per byte and is tested on its bytes
+// with the window's own definitions (decoder/log_line.h, decoder/csv_text.h); lower-casing
+// cannot change a mark or a hex digit's value there. A line with other bytes becomes text
+// by textOfUtf8 (every byte of invalid UTF-8 one U+FFFD, a byte-order mark kept) and goes
+// through the window's readLogLine. As one character takes at most 3 bytes, a line longer
+// than 243 bytes can never have 81 characters: such a line is counted and rejected without
+// being kept, so memory stays constant.
 #pragma once
 
 #include <QByteArray>
@@ -68,14 +69,16 @@ public:
     const LineCounts& counts() const { return counts_; }
 
 private:
-    // A kept unfinished line may also hold the CR before its LF.
-    static constexpr std::size_t CarryCapacity = MaxLineBytes + 1;
+    static constexpr std::size_t CarryCapacity = MaxLineBytes;
 
-    void handleLine(const char* line, std::size_t size, bool endedByLf);
+    void feedLines(const unsigned char* p, const unsigned char* end);
+    void resumeHeldBreak(const unsigned char*& p, const unsigned char* end);
+    void endLine(const unsigned char* p, std::size_t size, bool ascii);
+    void handleLine(const char* line, std::size_t size, bool ascii);
     void decodeAsciiLine(const unsigned char* line);
     void decodeTextLine(const char* line, std::size_t size);
     void carry(const char* data, std::size_t size);
-    void finishCarried(bool endedByLf);
+    void finishCarried();
     bool startRejection();
     void reject(LineVerdict verdict);
     void rejectLength(std::uint64_t length, bool inBytes);
@@ -90,12 +93,17 @@ private:
     std::string sourceName_;
     std::uint64_t lineNumber_ = 0;
 
-    // The unfinished line at the end of the last chunk: its first bytes, its full length,
-    // whether all of it is ASCII and its last byte.
+    // The unfinished line at the end of the last chunk: its first bytes, its full length and
+    // whether all of it is ASCII.
     std::array<char, CarryCapacity> carried_{};
     std::uint64_t carriedBytes_ = 0;
     bool carriedAscii_ = true;
-    char carriedLast_ = 0;
+    // The last chunk ended in the first bytes of what may be a line break (a UTF-8 line
+    // separator cut in two); they belong to no line until the next bytes tell.
+    std::array<unsigned char, 2> held_{};
+    int heldBytes_ = 0;
+    // The last chunk ended with a CR: an LF that starts the next one belongs to that break.
+    bool afterCr_ = false;
 
     TelemetryRecord record_;  // lines that go the UTF-16 way
 };

@@ -9,14 +9,6 @@
 
 namespace orvalin::cli {
 
-bool writeLineTimestamp(const unsigned char* line, char* out) {
-    char16_t date[8];
-    char16_t time[6];
-    for (int i = 0; i < 8; ++i) date[i] = line[1 + i];
-    for (int i = 0; i < 6; ++i) time[i] = line[10 + i];
-    return writeIsoTimestamp(date, time, out);
-}
-
 namespace {
 
 class CsvFormat final : public RecordFormat {
@@ -28,9 +20,8 @@ public:
           fields_(decimalSeparator) {}
 
     void writeHeader(BufferedWriter& out) override {
-        if (isoTime_) out.append("Timestamp;");
-        if (withTime_) out.append("Date;Time;");
-        const QByteArray header = csvHeaderLine();
+        if (isoTime_) out.append(TimestampHeader);
+        const QByteArray header = csvHeaderLine(withTime_);
         out.append(std::string_view(header.constData(), static_cast<std::size_t>(header.size())));
     }
 
@@ -39,17 +30,9 @@ public:
         char* at = out.reserve(MaxLineBytes);
         if (isoTime_) {
             if (writeLineTimestamp(line, at)) at += IsoTimestampLength;
-            *at++ = ';';
+            *at++ = CsvFieldEnd;
         }
-        if (withTime_) {
-            // "DD.MM.YYYY;HH:MM:SS;", lower-cased as the window shows them.
-            for (const int from : AsciiDateLayout)
-                *at++ = from < 32 ? lowerAscii(line[from]) : static_cast<char>(from);
-            *at++ = ';';
-            for (const int from : AsciiTimeLayout)
-                *at++ = from < 32 ? lowerAscii(line[from]) : static_cast<char>(from);
-            *at++ = ';';
-        }
+        if (withTime_) at = writeCsvDateTime(line, at);
         out.commit(fields_.writeRecord(at, raws));
     }
 
@@ -57,21 +40,17 @@ public:
         line_.clear();
         if (isoTime_) {
             line_ += isoTimestamp(record.DateText.view(), record.TimeText.view()).toLatin1();
-            line_ += ';';
+            line_ += CsvFieldEnd;
         }
-        if (withTime_) {
-            line_ += record.DateText.toString().toUtf8();
-            line_ += ';';
-            line_ += record.TimeText.toString().toUtf8();
-            line_ += ';';
-        }
-        appendCsvRecordLine(line_, record.Values, decimalSeparator_);
+        appendCsvRecordLine(line_, record, decimalSeparator_, withTime_);
         out.append(std::string_view(line_.constData(), static_cast<std::size_t>(line_.size())));
     }
 
 private:
+    static constexpr char TimestampHeader[] = "Timestamp;";
     // "YYYY-MM-DDTHH:MM:SS;DD.MM.YYYY;HH:MM:SS;" and the fields.
-    static constexpr std::size_t MaxLineBytes = 40 + CsvFieldCache::MaxRecordBytes;
+    static constexpr std::size_t MaxLineBytes =
+        IsoTimestampLength + 1 + CsvDateTimeBytes + CsvFieldCache::MaxRecordBytes;
 
     bool withTime_;
     bool isoTime_;

@@ -31,17 +31,4 @@ public:
 // values as the window's CSV export writes them.
 std::unique_ptr<RecordFormat> makeCsvFormat(bool withTime, bool isoTime, QChar decimalSeparator);
 
-// Positions (counted from 0) in an ASCII log line of the characters of DateText
-// "DD.MM.YYYY" and TimeText "HH:MM:SS"; a value of 32 or more is the separator itself.
-inline constexpr int AsciiDateLayout[10] = {1, 2, '.', 3, 4, '.', 5, 6, 7, 8};
-inline constexpr int AsciiTimeLayout[8] = {10, 11, ':', 12, 13, ':', 14, 15};
-
-inline char lowerAscii(unsigned char c) {
-    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-}
-
-// The ISO 8601 timestamp (decoder/timestamp.h) of an ASCII log line, written to `out` (19
-// bytes); false, with nothing written, when its date and time are not real.
-bool writeLineTimestamp(const unsigned char* line, char* out);
-
 }  // namespace orvalin::cli

@@ -68,9 +68,6 @@ inline constexpr std::array<ChannelInfo, ChannelCount> ChannelCatalogue = {{
 }};
 // clang-format on
 
-// Position (counted from 0) of the first of the two hex characters of a channel in a log line.
-constexpr int linePieceOffset(ChannelIndex channel) { return 23 + 2 * channel; }
-
 // The engineering value of a raw byte value r under one formula. Every line is one IEEE
 // double expression evaluated left to right; the decoder and everything that links it compile
 // with -ffp-contract=off, so no multiply-add is fused and the last bit is the formula's.

@@ -4,22 +4,33 @@
 
 namespace orvalin {
 
-QByteArray csvHeaderLine() {
-    QByteArray line;
+QByteArray csvHeaderLine(bool withDateTime) {
+    QByteArray line = withDateTime ? QByteArray(CsvDateTimeHeader) : QByteArray();
     for (const ChannelInfo& channel : ChannelCatalogue) {
         line.append(channel.caption.data(), static_cast<qsizetype>(channel.caption.size()));
-        line.append(';');
+        line.append(CsvFieldEnd);
     }
-    line.append("\r\n");
+    line.append(CsvLineEnd);
     return line;
 }
 
+void appendCsvField(QByteArray& out, double value, QChar decimalSeparator) {
+    out.append(formatNumberText(value, decimalSeparator).toUtf8());
+    out.append(CsvFieldEnd);
+}
+
 void appendCsvRecordLine(QByteArray& out, const ChannelValues& values, QChar decimalSeparator) {
-    for (double value : values) {
-        out.append(formatNumberText(value, decimalSeparator).toUtf8());
-        out.append(';');
+    for (double value : values) appendCsvField(out, value, decimalSeparator);
+    out.append(CsvLineEnd);
+}
+
+void appendCsvRecordLine(QByteArray& out, const TelemetryRecord& record, QChar decimalSeparator,
+                         bool withDateTime) {
+    if (withDateTime) {
+        out.append(record.DateText.view().toUtf8()).append(CsvFieldEnd);
+        out.append(record.TimeText.view().toUtf8()).append(CsvFieldEnd);
     }
-    out.append("\r\n");
+    appendCsvRecordLine(out, record.Values, decimalSeparator);
 }
 
 }  // namespace orvalin

@@ -1,6 +1,6 @@
 // The decoding core, free of window code. Data flows one way:
 //
-//   text of the input box --scanLogText--> RecordTable (slots 1..count())
+//   text of the input box --appendWithCrLfBreaks, scanLogText--> RecordTable (slots 1..count())
 //        --> record view, chart (read one record / one channel)
 //        --> CSV file (csvHeaderLine, appendCsvRecordLine)
 //
@@ -10,6 +10,8 @@
 #include "decoder/channels.h"
 #include "decoder/csv_text.h"
 #include "decoder/hex.h"
+#include "decoder/log_line.h"
 #include "decoder/log_scan.h"
+#include "decoder/log_text.h"
 #include "decoder/number_text.h"
 #include "decoder/record_table.h"

@@ -6,31 +6,12 @@
 
 namespace orvalin {
 
-namespace {
-
-// Positions counted from 0 of the marks and fields of a log line.
-constexpr int ExclamationPos = 0;
-constexpr int AtSignPos = 9;
-constexpr int SemicolonPos = 16;
-// (position from 0, length) of day, month, year and of hour, minute, second.
-constexpr std::array<std::pair<int, int>, 3> DatePieces = {{{1, 2}, {3, 2}, {5, 4}}};
-constexpr std::array<std::pair<int, int>, 3> TimePieces = {{{10, 2}, {12, 2}, {14, 2}}};
-
-}  // namespace
-
 LineVerdict checkLogLine(QStringView lowered) {
     if (lowered.size() != LogLineLength) return LineVerdict::WrongLength;
-    if (lowered[ExclamationPos] != u'!') return LineVerdict::NoExclamationAt1;
-    if (lowered[AtSignPos] != u'@') return LineVerdict::NoAtSignAt10;
-    if (lowered[SemicolonPos] != u';') return LineVerdict::NoSemicolonAt17;
-    return LineVerdict::Accepted;
+    return checkLineMarks(reinterpret_cast<const char16_t*>(lowered.utf16()));
 }
 
 namespace {
-
-constexpr char16_t asciiLower(char16_t c) {
-    return c | static_cast<char16_t>((static_cast<unsigned>(c - u'A') < 26u) << 5);
-}
 
 // All 29 channels, unrolled, each with its own formula.
 template <ChannelIndex... C>
@@ -45,18 +26,18 @@ void decodeChannels(const char16_t* line, ChannelValues& values,
 // line as typed. Both read alike: hex digits are read case-insensitively, and the date and
 // time pieces are ASCII-lower-cased on the way (which changes nothing in a lowered line).
 void fillRecord(const char16_t* line, TelemetryRecord& record) {
-    record.DateText.assignJoined(line, DatePieces, u'.');
-    record.TimeText.assignJoined(line, TimePieces, u':');
-    record.DateText.transform(asciiLower);
-    record.TimeText.transform(asciiLower);
+    record.DateText.assignField(line, DateField, asciiLower<char16_t>);
+    record.TimeText.assignField(line, TimeField, asciiLower<char16_t>);
     decodeChannels(line, record.Values, std::make_integer_sequence<ChannelIndex, ChannelCount>{});
 }
 
 // Tests a line of log-line length as the lower-cased line would be tested, and returns the
 // units to decode: the line itself when it is pure ASCII (the normal case: lower-casing ASCII
 // changes no mark and no hex digit's value, and the date and time are lowered in fillRecord),
-// or its per-unit lower-cased copy in `buffer`. nullptr when the line is rejected.
-const char16_t* acceptLine(QStringView line, char16_t (&buffer)[LogLineLength]) {
+// or its per-unit lower-cased copy in `buffer`. nullptr when the line is rejected, with the
+// reason in `verdict` when given.
+const char16_t* acceptLine(QStringView line, char16_t (&buffer)[LogLineLength],
+                           LineVerdict* verdict = nullptr) {
     const char16_t* units = reinterpret_cast<const char16_t*>(line.utf16());
     char16_t nonAscii = 0;
     for (int i = 0; i < LogLineLength; ++i) nonAscii |= units[i] & 0xff80;
@@ -64,7 +45,9 @@ const char16_t* acceptLine(QStringView line, char16_t (&buffer)[LogLineLength]) 
         for (int i = 0; i < LogLineLength; ++i) buffer[i] = lowerUnit(units[i]);
         units = buffer;
     }
-    return checkLogLine(QStringView(units, LogLineLength)) == LineVerdict::Accepted ? units : nullptr;
+    const LineVerdict marks = checkLineMarks(units);
+    if (verdict != nullptr) *verdict = marks;
+    return marks == LineVerdict::Accepted ? units : nullptr;
 }
 
 }  // namespace
@@ -73,13 +56,13 @@ void decodeLogLine(QStringView lowered, TelemetryRecord& record) {
     fillRecord(reinterpret_cast<const char16_t*>(lowered.utf16()), record);
 }
 
-bool decodeIfLogLine(QStringView line, TelemetryRecord& record) {
-    if (line.size() != LogLineLength) return false;
+LineVerdict readLogLine(QStringView line, TelemetryRecord& record) {
+    if (line.size() != LogLineLength) return LineVerdict::WrongLength;
     char16_t buffer[LogLineLength];
-    const char16_t* units = acceptLine(line, buffer);
-    if (units == nullptr) return false;
-    fillRecord(units, record);
-    return true;
+    LineVerdict verdict = LineVerdict::Accepted;
+    const char16_t* units = acceptLine(line, buffer, &verdict);
+    if (units != nullptr) fillRecord(units, record);
+    return verdict;
 }
 
 ScanResult scanLogText(QStringView text, RecordTable& table) {

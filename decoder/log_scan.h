@@ -3,17 +3,16 @@
 //   text --split at CR LF--> lines --lower-case, 4 tests--> accepted lines
 //        --date, time, 29 channels--> RecordTable slots 1..count()
 //
-// A log line is exactly 81 UTF-16 code units: "!" DDMMYYYY "@" HHMMSS ";" and 64 hex digits
-// (the 32-byte frame). Only the length and the three marks are tested.
+// The line's layout is in decoder/log_line.h; the window's text reaches the scan with its
+// line breaks written as CR LF (decoder/log_text.h).
 #pragma once
 
 #include <QStringView>
 
+#include "decoder/log_line.h"
 #include "decoder/record_table.h"
 
 namespace orvalin {
-
-inline constexpr int LogLineLength = 81;
 
 // What one scan found.
 struct ScanResult {
@@ -27,18 +26,18 @@ inline char16_t lowerUnit(char16_t unit) {
     return QChar(unit).toLower().unicode();
 }
 
-// Why a line is not a log line; the first failing test in the order length, "!", "@", ";".
-enum class LineVerdict { Accepted, WrongLength, NoExclamationAt1, NoAtSignAt10, NoSemicolonAt17 };
-
 // Tests a line that is already lower-cased.
 LineVerdict checkLogLine(QStringView lowered);
 
 // Fills date, time and the 29 values of a record from an accepted, lower-cased line.
 void decodeLogLine(QStringView lowered, TelemetryRecord& record);
 
-// Lower-cases, tests and decodes one line in one go; returns whether it was accepted.
-// `record` is written only for an accepted line.
-bool decodeIfLogLine(QStringView line, TelemetryRecord& record);
+// Lower-cases, tests and decodes one line in one go; returns the verdict. `record` is
+// written only for an accepted line.
+LineVerdict readLogLine(QStringView line, TelemetryRecord& record);
+inline bool decodeIfLogLine(QStringView line, TelemetryRecord& record) {
+    return readLogLine(line, record) == LineVerdict::Accepted;
+}
 
 // Rebuilds the table from a whole text: splits it at every "\r\n" (a lone CR or LF is an
 // ordinary character), resets the count and appends one record per accepted line, the first

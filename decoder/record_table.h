@@ -3,11 +3,10 @@
 #include <QString>
 #include <QStringView>
 #include <array>
-#include <cstring>
-#include <utility>
 #include <vector>
 
 #include "decoder/channels.h"
+#include "decoder/log_line.h"
 
 namespace orvalin {
 
@@ -19,23 +18,11 @@ public:
         length_ = static_cast<int>(text.size() < Capacity ? text.size() : Capacity);
         for (int i = 0; i < length_; ++i) units_[static_cast<std::size_t>(i)] = text[i].unicode();
     }
-    // Fills the text from pieces of a line: each piece is (position, length) in `line`, and
-    // `separator` stands between two pieces. Writes straight into the record's own storage.
-    template <std::size_t Pieces>
-    void assignJoined(const char16_t* line, const std::array<std::pair<int, int>, Pieces>& pieces,
-                      char16_t separator) {
-        int at = 0;
-        for (std::size_t p = 0; p < Pieces; ++p) {
-            if (p > 0) units_[static_cast<std::size_t>(at++)] = separator;
-            std::memcpy(units_.data() + at, line + pieces[p].first,
-                        static_cast<std::size_t>(pieces[p].second) * sizeof(char16_t));
-            at += pieces[p].second;
-        }
-        length_ = at;
-    }
-    template <typename Function>
-    void transform(Function f) {
-        for (int i = 0; i < length_; ++i) units_[static_cast<std::size_t>(i)] = f(units_[static_cast<std::size_t>(i)]);
+    // Fills the text from a field of a log line, every unit passed through `convert`. Writes
+    // straight into the record's own storage.
+    template <typename Convert>
+    void assignField(const char16_t* line, const LineField& field, Convert convert) {
+        length_ = static_cast<int>(writeLineField(field, line, units_.data(), convert) - units_.data());
     }
     QStringView view() const { return QStringView(units_.data(), length_); }
     QString toString() const { return view().toString(); }
@@ -49,8 +36,9 @@ private:
 
 // One decoded telemetry frame.
 struct TelemetryRecord {
-    FixedText<10> DateText;  // "DD.MM.YYYY" as written in the log line (lower-cased, unchecked)
-    FixedText<8> TimeText;   // "HH:MM:SS" as written in the log line (lower-cased, unchecked)
+    // "DD.MM.YYYY" and "HH:MM:SS" as written in the log line (lower-cased, unchecked)
+    FixedText<DateField.textLength()> DateText;
+    FixedText<TimeField.textLength()> TimeText;
     ChannelValues Values{};  // engineering values by channel index, unrounded
 };
 

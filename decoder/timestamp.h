@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringView>
 
+#include "decoder/log_line.h"
+
 namespace orvalin {
 
 inline constexpr int IsoTimestampLength = 19;
@@ -21,6 +23,24 @@ inline constexpr int IsoTimestampLength = 19;
 // characters HHMMSS (in line order) to `out` and returns true; returns false and writes
 // nothing when they are not a real date and time.
 bool writeIsoTimestamp(const char16_t (&ddmmyyyy)[8], const char16_t (&hhmmss)[6], char* out);
+
+// The timestamp of a log line's date and time, read straight from the line through the pieces
+// of DateField and TimeField (digits need no lowering); units of any width.
+template <typename Unit>
+bool writeLineTimestamp(const Unit* line, char* out) {
+    static_assert(DateField.textLength() == 10 && TimeField.textLength() == 8);
+    const auto gather = [line](const LineField& field, char16_t* to) {
+        for (const LinePiece& piece : field.pieces) {
+            for (int i = 0; i < piece.length; ++i)
+                *to++ = static_cast<char16_t>(line[piece.position + i]);
+        }
+    };
+    char16_t date[8];
+    char16_t time[6];
+    gather(DateField, date);
+    gather(TimeField, time);
+    return writeIsoTimestamp(date, time, out);
+}
 
 // The timestamp of a record's date text "DD.MM.YYYY" and time text "HH:MM:SS"; an empty
 // string when they are not a real date and time.

@@ -1,7 +1,7 @@
 #include "export/csv_export.h"
 
 #include "decoder/csv_text.h"
-#include "export/atomic_file.h"
+#include "decoder/atomic_file.h"
 
 namespace orvalin {
 
@@ -19,8 +19,10 @@ CsvExportResult writeCsvFile(const QString& directory, const RecordTable& table,
                              QChar decimalSeparator) {
     CsvExportResult result;
     result.path = directory + u'/' + QLatin1String(CsvFileName);
-    result.ok =
-        writeFileAtomically(result.path, csvFileBytes(table, decimalSeparator), result.error);
+    bool changed = false;
+    result.ok = writeFileAtomically(result.path, csvFileBytes(table, decimalSeparator),
+                                    result.error, &changed);
+    result.previousKept = !changed;
     return result;
 }
 
@@ -30,10 +32,12 @@ QString csvExportStatusText(const CsvExportResult& result) {
 }
 
 QString csvExportFailureText(const CsvExportResult& result) {
-    return QStringLiteral(
-               "The CSV file was not written.\n\n%1\n\n%2\n\nA previous file of that name "
-               "is unchanged.")
-        .arg(result.path, result.error);
+    return QStringLiteral("The CSV file was not written.\n\n%1\n\n%2\n\n%3")
+        .arg(result.path, result.error,
+             result.previousKept
+                 ? QStringLiteral("A previous file of that name is unchanged.")
+                 : QStringLiteral("Its folder takes no new file, so it was written in place, "
+                                  "and it is incomplete now."));
 }
 
 }  // namespace orvalin

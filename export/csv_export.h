@@ -18,6 +18,9 @@ struct CsvExportResult {
     bool ok = false;
     QString path;   // the file's full path, also on failure
     QString error;  // why the file was not written; empty on success
+    // After a failure: whether a previous file is as it was. Only a file written in place (its
+    // directory takes no new file) can be left cut.
+    bool previousKept = true;
 };
 
 // The file's bytes: the header of the 29 captions, then records 1 to count(), each line ending
@@ -25,7 +28,7 @@ struct CsvExportResult {
 QByteArray csvFileBytes(const RecordTable& table, QChar decimalSeparator);
 
 // Writes directory + "/pellam_telemetry.csv" (directory without a trailing "/"), replacing any
-// file of that name atomically. Reads the table only.
+// file of that name atomically (decoder/atomic_file.h). Reads the table only.
 CsvExportResult writeCsvFile(const QString& directory, const RecordTable& table,
                              QChar decimalSeparator);
 

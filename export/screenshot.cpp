@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <utility>
 
-#include "export/atomic_file.h"
+#include "decoder/atomic_file.h"
 
 namespace orvalin {
 

@@ -48,9 +48,9 @@ StartupSettings parseConfIni(const QList<QByteArray>& lines, const QString& defa
     return settings;
 }
 
-StartupSettings loadConfIni(const QString& appDir) {
-    const QString defaultImagePath = appDir + u'/';
-    const QString path = appDir + u'/' + QLatin1String(ConfIniFileName);
+StartupSettings loadConfIni(const QString& confDir, QString defaultImagePath) {
+    if (defaultImagePath.isEmpty()) defaultImagePath = confDir + u'/';
+    const QString path = confDir + u'/' + QLatin1String(ConfIniFileName);
     // Opening a pipe would wait for a writer and a device may never end: only a regular file
     // is read.
     if (!QFileInfo(path).isFile()) return parseConfIni({}, defaultImagePath);

@@ -36,8 +36,9 @@ QList<QByteArray> splitConfIniLines(const QByteArray& content);
 // Lines carry no line end. Text is read as UTF-8, the encoding of file names here.
 StartupSettings parseConfIni(const QList<QByteArray>& lines, const QString& defaultImagePath);
 
-// Reads appDir + "/conf.ini" (a regular file only: a directory, a pipe or a device of that name
-// is skipped without waiting on it) and parses it; the default picture prefix is appDir + "/".
-StartupSettings loadConfIni(const QString& appDir);
+// Reads confDir + "/conf.ini" (a regular file only: a directory, a pipe or a device of that name
+// is skipped without waiting on it) and parses it; the default picture prefix is
+// defaultImagePath, or confDir + "/" when that is empty.
+StartupSettings loadConfIni(const QString& confDir, QString defaultImagePath = QString());
 
 }  // namespace orvalin

@@ -1,7 +1,12 @@
 #include "shell/main_window.h"
 
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
@@ -13,19 +18,45 @@
 #include <QTextOption>
 
 #include "decoder/log_scan.h"
+#include "decoder/log_text.h"
 #include "decoder/number_text.h"
+#include "decoder/atomic_file.h"
 #include "export/csv_export.h"
 #include "shell/conf_ini.h"
 #include "views/bar_chart.h"
 #include "views/channel_selection.h"
+#include "views/chart_picture.h"
 #include "views/record_view.h"
 
 namespace orvalin {
 
-Form1::Form1(QString applicationDir, QWidget* parent)
+namespace {
+
+constexpr char SaveChartTitle[] = "Save Chart As";
+
+// A save dialog that puts the extension of the chosen file type on a name typed without one,
+// before it asks whether to replace an existing file.
+QString askChartFileName(QWidget* parent, const QString& suggestedPath) {
+    QFileDialog dialog(
+        parent, QString::fromLatin1(SaveChartTitle), suggestedPath,
+        QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter) {
+                         dialog.setDefaultSuffix(filter.section(QStringLiteral("*."), 1).left(3));
+                     });
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+
+}  // namespace
+
+Form1::Form1(QString executableDir, QWidget* parent)
     : QMainWindow(parent),
-      applicationDir_(applicationDir.isEmpty() ? QCoreApplication::applicationDirPath()
-                                               : std::move(applicationDir)) {
+      locations_(chooseFileLocations(
+          executableDir.isEmpty() ? QCoreApplication::applicationDirPath() : executableDir,
+          currentUserFolders())) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(FormCaption));
     setWindowIcon(programIcon());
@@ -52,7 +83,8 @@ Form1::Form1(QString applicationDir, QWidget* parent)
     // pasted line of megabytes without one (a hex dump, say) would take hours to lay out. Log
     // lines fit on one row and look the same either way.
     controls_.text2->setWordWrapMode(QTextOption::WrapAnywhere);
-    chart_ = new BarChart(controls_.msChart1);
+    chart_ = BarChart::of(controls_.msChart1);
+    chart_->setMarkedRow(controls_.hScroll1->value());
     recordView_ = std::make_unique<RecordView>(
         records_, RecordViewControls{controls_.text1, controls_.label4, controls_.label2,
                                      controls_.hScroll1});
@@ -61,6 +93,7 @@ Form1::Form1(QString applicationDir, QWidget* parent)
         ChannelControls{controls_.option1, controls_.text1, controls_.label1, controls_.frame8},
         *chart_);
     wireEvents(menu);
+    setUpLogFiles();
     Form_Load();
 }
 
@@ -72,6 +105,10 @@ void Form1::wireEvents(const MainWindowMenu& menu) {
     connect(controls_.text2, &QPlainTextEdit::textChanged, this, &Form1::Text2_Change);
     // With tracking off, a dragged thumb changes the value only when it is released.
     connect(controls_.hScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
+    connect(controls_.hScroll1, &QScrollBar::valueChanged, chart_, &BarChart::setMarkedRow);
+    connect(chart_, &BarChart::barClicked, this, &Form1::MSChart1_BarClick);
+    connect(chart_->saveAction(), &QAction::triggered, this, &Form1::SaveChartAs_Click);
+    connect(chart_->copyAction(), &QAction::triggered, this, &Form1::CopyChart_Click);
     connect(channelSelection_->buttonGroup(), &QButtonGroup::idToggled, this,
             [this](int channel, bool selected) {
                 if (selected) Option1_Click(channel);
@@ -94,21 +131,11 @@ void Form1::Text2_Change() {
 }
 
 void Form1::readLogText() {
-    // The text box keeps lines as blocks, whatever line end a pasted text had (CR, LF or
-    // CR LF). Writing every block break as CR LF lets a log with LF endings decode line by
-    // line. A Shift+Enter break inside a block looks like a line break too and is one here.
-    const QString raw = controls_.text2->document()->toRawText();
+    // The text box keeps lines as blocks, whatever line end a pasted text had, and a Shift+Enter
+    // break inside a block looks like a line break too. Each becomes CR LF, the scan's line end,
+    // by the line rule that the batch decoder follows as well.
     logText_.resize(0);
-    logText_.reserve(raw.size() + raw.size() / 64 + 2);
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        const QChar ch = raw[i];
-        if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator || ch == u'\n') {
-            logText_.append(QStringView(raw).mid(start, i - start)).append(u"\r\n");
-            start = i + 1;
-        }
-    }
-    logText_.append(QStringView(raw).mid(start));
+    appendWithCrLfBreaks(logText_, controls_.text2->document()->toRawText());
 }
 
 void Form1::showLeftOutLines(int leftOut) {
@@ -145,7 +172,7 @@ void Form1::Draw_Chart(int channel) {
 
 void Form1::Form_Load() {
     // Start-up is silent: whatever conf.ini holds or lacks, the window opens.
-    const StartupSettings settings = loadConfIni(applicationDir_);
+    const StartupSettings settings = loadConfIni(locations_.confIniDir, locations_.dataDir + u'/');
     imagePath_ = settings.imagePath;
     controls_.command1->setVisible(settings.screenshotVisible);
     // Picture2 only stands for the capture buffer's size; the pixels live in capture_.
@@ -153,6 +180,9 @@ void Form1::Form_Load() {
     showMessage_ = [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
         QMessageBox box(icon, title, text, QMessageBox::Ok, this);
         box.exec();
+    };
+    askSaveFileName_ = [this](const QString& suggestedPath) {
+        return askChartFileName(this, suggestedPath);
     };
 }
 
@@ -167,8 +197,13 @@ void Form1::MnuExit_Click() {
 }
 
 void Form1::WriteCSVFile_Click() {
+    // A per-user data folder is made when first written to.
+    const QString noFolder = prepareDataDir(locations_);
     const CsvExportResult result =
-        writeCsvFile(applicationDir_, records_, localeDecimalSeparator());
+        noFolder.isEmpty()
+            ? writeCsvFile(locations_.dataDir, records_, localeDecimalSeparator())
+            : CsvExportResult{.path = locations_.dataDir + u'/' + QLatin1String(CsvFileName),
+                              .error = noFolder};
     statusLabel()->setText(csvExportStatusText(result));
     if (!result.ok)
         showMessage_(QMessageBox::Warning, QString::fromLatin1(CsvExportFailureTitle),
@@ -176,6 +211,8 @@ void Form1::WriteCSVFile_Click() {
 }
 
 void Form1::Command1_Click() {
+    // A folder that conf.ini names is used as it is; only the default one is made.
+    if (imagePath_ == locations_.dataDir + u'/') prepareDataDir(locations_);
     const CaptureResult result = capture_.capture(*clientArea_, imagePath_);
     statusLabel()->setText(captureStatusText(result));
     if (!result.saved) {
@@ -189,6 +226,46 @@ void Form1::Command1_Click() {
 
 void Form1::MnuInfo_Click() {
     showInfoDialog(infoDialog_);
+}
+
+void Form1::MSChart1_BarClick(int row) {
+    // The bars of a plot kept after an intake without records lead to no record.
+    if (row < 1 || row > records_.count()) return;
+    controls_.hScroll1->setValue(row);
+}
+
+void Form1::SaveChartAs_Click() {
+    const ChannelIndex channel = channelSelection_->chartedChannel();
+    if (channel < 0) return;
+    const QString date = records_.count() > 0 ? records_.record(1).DateText.toString() : QString();
+    const QString suggested =
+        (chartDir_.isEmpty() ? imagePath_ : chartDir_ + u'/') +
+        chartFileName(controls_.option1[static_cast<std::size_t>(channel)]->text(), date,
+                      ChartFileFormat::Png);
+    QString path = askSaveFileName_(suggested);
+    if (path.isEmpty()) return;
+    std::optional<ChartFileFormat> format = chartFileFormat(path);
+    if (!format) {
+        format = ChartFileFormat::Png;
+        path += chartFileSuffix(*format);
+    }
+    const QByteArray bytes = chartFileBytes(*chart_, *format, controls_.frame8->title());
+    QString why = QStringLiteral("The chart could not be drawn.");
+    if (!bytes.isEmpty() && writeFileAtomically(path, bytes, why)) {
+        chartDir_ = QFileInfo(path).absolutePath();
+        statusLabel()->setText(QStringLiteral("%1 saved").arg(path));
+        return;
+    }
+    statusLabel()->setText(QStringLiteral("%1 was not saved: %2").arg(path, why));
+    showMessage_(QMessageBox::Warning, QString::fromLatin1(SaveChartTitle),
+                 QStringLiteral("The chart was not saved.\n\n%1\n\n%2\n\nA previous file of "
+                                "that name is unchanged.")
+                     .arg(path, why));
+}
+
+void Form1::CopyChart_Click() {
+    if (channelSelection_->chartedChannel() < 0) return;
+    QGuiApplication::clipboard()->setImage(chartImage(*chart_, controls_.frame8->title()));
 }
 
 void Form1::showEvent(QShowEvent* event) {

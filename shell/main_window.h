@@ -4,6 +4,10 @@
 //        --> record view (Text1 boxes, Label4; chosen with HScroll1, Label2)
 //        --> channel selection and chart (Option1 buttons, Frame8, MSChart1)
 //        --> CSV file and window picture (menu and "S" button)
+//        --> chart picture: PNG, SVG or PDF file, or the clipboard (chart's context menu)
+//
+// The chart also leads back to the records: a click on a bar moves HScroll1 to its record,
+// and the bar of the record shown is marked.
 //
 // Every user action reaches exactly one handler below; the handlers hand the work to the
 // record view and the channel selection and never change the table except through intake.
@@ -13,15 +17,22 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
 #include "decoder/record_table.h"
 #include "export/screenshot.h"
+#include "shell/file_locations.h"
 #include "shell/info_dialog.h"
+#include "shell/log_file_reader.h"
 #include "shell/main_window_layout.h"
+#include "shell/window_command_line.h"
 
+class QAction;
+class QFileSystemWatcher;
 class QLabel;
+class QTimer;
 
 namespace orvalin {
 
@@ -33,9 +44,9 @@ class Form1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    // applicationDir holds conf.ini, the CSV file and by default the pictures; empty means the
-    // directory of the executable.
-    explicit Form1(QString applicationDir = QString(), QWidget* parent = nullptr);
+    // executableDir (empty: the directory of the running executable) decides where conf.ini,
+    // the CSV file and by default the pictures are (shell/file_locations.h).
+    explicit Form1(QString executableDir = QString(), QWidget* parent = nullptr);
     ~Form1() override;
 
     // The 615 x 696 pixel client area below the menu bar that holds every control.
@@ -45,8 +56,8 @@ public:
     QLabel* statusLabel() const { return controls_.label3; }
     const MainWindowControls& controls() const { return controls_; }
     BarChart& chart() const { return *chart_; }
-    const QString& applicationDir() const { return applicationDir_; }
-    // The picture prefix from conf.ini (default: the application directory and "/").
+    const FileLocations& locations() const { return locations_; }
+    // The picture prefix from conf.ini (default: the data directory and "/").
     const QString& imagePath() const { return imagePath_; }
     const WindowCapture& capture() const { return capture_; }
     Form2* infoDialog() const { return infoDialog_; }
@@ -56,6 +67,31 @@ public:
     using MessagePresenter =
         std::function<void(QMessageBox::Icon icon, const QString& title, const QString& text)>;
     void setMessagePresenter(MessagePresenter presenter) { showMessage_ = std::move(presenter); }
+    // How "Save Chart As..." asks for the file: by default a file dialog that starts at
+    // `suggestedPath`; an empty answer cancels. Tests put a fixed answer here.
+    using SaveFileNameAsker = std::function<QString(const QString& suggestedPath)>;
+    void setSaveFileNameAsker(SaveFileNameAsker asker) { askSaveFileName_ = std::move(asker); }
+
+    // Log files. Opening puts a file's text into Text2 in one change (one undo step), and
+    // intake does the rest, exactly as for a paste. Several files are joined in the order
+    // given. A file that cannot be opened gets a message box and changes nothing. Returns
+    // whether the files were opened.
+    bool openLogFile(const QString& path) { return openLogFiles({path}); }
+    bool openLogFiles(const QStringList& paths);
+    // "File", "Follow Log File": while on, complete lines appended to the last opened file
+    // are appended to Text2.
+    void setFollowing(bool on);
+    bool isFollowing() const;
+    // Looks at the followed file now, as the periodic check does; a file missing on two such
+    // checks in a row stops the follow. A file system watcher calls it with countAbsence false.
+    void checkFollowedFile(bool countAbsence = true);
+    // How "Open Log File..." asks for a file: by default a file dialog. Tests put a stub here.
+    using FileChooser = std::function<QString(QWidget* parent)>;
+    void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+    // The window's command line, orvalin-decoder [--follow] [FILE...]: opens (and follows) the
+    // files once the window is shown.
+    void applyCommandLine(const WindowOptions& options);
 
 public slots:
     // After every change of the text of Text2: rebuilds the table from the whole text and
@@ -82,23 +118,43 @@ public slots:
     void Command1_Click();
     // "Info" on the menu bar.
     void MnuInfo_Click();
+    // A click on the chart's bar of record `row`: the navigator moves there.
+    void MSChart1_BarClick(int row);
+    // The chart's context menu: "Save Chart As..." (the file's extension chooses PNG, SVG or
+    // PDF; any other is saved as PNG with ".png" added) and "Copy Chart" (image to clipboard).
+    void SaveChartAs_Click();
+    void CopyChart_Click();
+    // "File", "Open Log File...".
+    void MnuOpenLog_Click();
+    // "File", "Follow Log File" turned on or off.
+    void MnuFollowLog_Click(bool on);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Files dropped anywhere on the window are opened; dropped text goes where Qt puts it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void wireEvents(const MainWindowMenu& menu);
     // The line breaks of Text2 as CR LF, the separator of log lines.
     void readLogText();
     void showLeftOutLines(int leftOut);
+    // The log file entries of the "File" menu, file drops, the follow timer and watcher.
+    void setUpLogFiles();
+    void replaceText2(const QString& text);
+    void appendToText2(const QString& lines, const QString& shownUnfinishedLine);
+    void watchFollowedFile();
+    void stopFollowing(const QString& why);
 
     RecordTable records_;
-    QString applicationDir_;
+    FileLocations locations_;
     QString imagePath_;
     WindowCapture capture_;
     QPointer<Form2> infoDialog_;
     MessagePresenter showMessage_;
+    SaveFileNameAsker askSaveFileName_;
+    QString chartDir_;  // where the last chart was saved; empty: the picture directory
     QWidget* clientArea_ = nullptr;
     MainWindowControls controls_;
     BarChart* chart_ = nullptr;  // owned by its plot, MSChart1
@@ -106,6 +162,12 @@ private:
     std::unique_ptr<ChannelSelection> channelSelection_;
     QString logText_;        // reused from intake to intake
     QString leftOutNotice_;  // the status line text about lines beyond the table, if shown
+    FileChooser chooseFile_;
+    LogFileReader logFile_;  // the last opened log file, followed while followAction_ is on
+    QAction* openAction_ = nullptr;
+    QAction* followAction_ = nullptr;
+    QFileSystemWatcher* fileWatcher_ = nullptr;
+    QTimer* followTimer_ = nullptr;  // checks the size too: not every file system sends notices
 };
 
 }  // namespace orvalin

@@ -1,6 +1,5 @@
 #include "shell/main_window_layout.h"
 
-#include <qcustomplot.h>
 #include <qdrawutil.h>
 
 #include <QAction>
@@ -17,6 +16,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <algorithm>
+
+#include "views/bar_chart.h"
 
 // The icon lives in this static library; its resource registration must be pulled in by hand.
 static void initShellResources() {
@@ -311,7 +312,7 @@ QWidget* createControl(const ControlLayout& layout, QWidget* parent) {
             return bar;
         }
         case ControlKind::Chart:
-            return new QCustomPlot(parent);
+            return BarChart::createWidget(parent);
         case ControlKind::PictureBox:
             return new QLabel(parent);
     }
@@ -381,7 +382,7 @@ MainWindowControls buildMainWindow(QWidget* clientArea) {
     controls.hScroll1 = widgetNamed<QScrollBar>(byName, QStringLiteral("HScroll1"));
     controls.command1 = widgetNamed<QPushButton>(byName, QStringLiteral("Command1"));
     controls.picture2 = widgetNamed<QLabel>(byName, QStringLiteral("Picture2"));
-    controls.msChart1 = widgetNamed<QCustomPlot>(byName, QStringLiteral("MSChart1"));
+    controls.msChart1 = byName.value(QStringLiteral("MSChart1"));
     return controls;
 }
 

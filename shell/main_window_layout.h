@@ -19,7 +19,6 @@
 #include "decoder/channels.h"
 
 class QAction;
-class QCustomPlot;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -105,7 +104,7 @@ struct MainWindowControls {
     QScrollBar* hScroll1 = nullptr;
     QPushButton* command1 = nullptr;
     QLabel* picture2 = nullptr;
-    QCustomPlot* msChart1 = nullptr;
+    QWidget* msChart1 = nullptr;  // the chart widget of views/; BarChart::of() gives its adapter
 };
 
 // Creates every control of mainWindowLayout() on `clientArea` (which owns them), in tab order.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors and runs every test; then builds and
-# runs the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds with warnings as errors and runs every test; builds the Debian
+# package from that build and checks it (tools/package-test.sh); then builds and runs the whole
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -10,6 +11,7 @@ export QT_QPA_PLATFORM=offscreen
 cmake --preset ci
 cmake --build --preset ci -j"$jobs"
 ctest --preset ci -j"$jobs"
+tools/package-test.sh build/ci
 
 cmake --preset asan
 cmake --build --preset asan -j"$jobs"

@@ -2,8 +2,14 @@
 
 #include <qcustomplot.h>
 
+#include <QAction>
 #include <QFontMetrics>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QToolTip>
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace orvalin {
 
@@ -12,6 +18,12 @@ namespace {
 // Bars take 80 % of a category's width, so neighbours stay apart when there are few of them.
 constexpr double BarWidth = 0.8;
 const QColor BarColour(0x1f, 0x5f, 0xa8);
+// The shown record's bar: a darker shade, outlined 2 pixels wide so that it stands out even
+// among 1000 bars narrower than a pixel.
+const QColor MarkColour = BarColour.darker(220);
+constexpr double MarkOutlinePixels = 2.0;
+
+const QString MarkLayer = QStringLiteral("mark");
 
 }  // namespace
 
@@ -19,6 +31,10 @@ BarChart::BarChart(QCustomPlot* plot)
     : QObject(plot),
       plot_(plot),
       bars_(new QCPBars(plot->xAxis, plot->yAxis)),  // owned by the plot
+      markBars_(new QCPBars(plot->xAxis, plot->yAxis)),
+      markLayer_(nullptr),
+      saveAction_(new QAction(QStringLiteral("Save Chart As..."), plot)),
+      copyAction_(new QAction(QStringLiteral("Copy Chart"), plot)),
       categoryTicker_(new QCPAxisTickerText) {
     bars_->setWidthType(QCPBars::wtPlotCoords);
     bars_->setWidth(BarWidth);
@@ -26,6 +42,29 @@ BarChart::BarChart(QCustomPlot* plot)
     // A cosmetic outline of the bar colour keeps bars visible when 1000 of them share fewer
     // than 600 pixels and each is narrower than one.
     bars_->setPen(QPen(BarColour, 0));
+    // The mark sits on a buffered layer of its own above the bars: moving it repaints that
+    // layer's buffer and composes the others as they are, without drawing the 1000 bars.
+    plot_->addLayer(MarkLayer, plot_->layer(QStringLiteral("main")), QCustomPlot::limAbove);
+    markLayer_ = plot_->layer(MarkLayer);
+    markLayer_->setMode(QCPLayer::lmBuffered);
+    markBars_->setLayer(markLayer_);
+    markBars_->setWidthType(QCPBars::wtPlotCoords);
+    markBars_->setWidth(BarWidth);
+    markBars_->setBrush(MarkColour);
+    markBars_->setPen(QPen(MarkColour, MarkOutlinePixels));
+    markBars_->setSelectable(QCP::stNone);
+
+    // Moves over the widget arrive without a pressed button too: a visible tool tip follows
+    // the bar under the mouse. A move itself never redraws the chart.
+    plot_->setMouseTracking(true);
+    plot_->installEventFilter(this);
+    saveAction_->setObjectName(QStringLiteral("SaveChartAs"));
+    copyAction_->setObjectName(QStringLiteral("CopyChart"));
+    for (QAction* action : {saveAction_, copyAction_}) {
+        action->setEnabled(false);
+        plot_->addAction(action);
+    }
+    plot_->setContextMenuPolicy(Qt::ActionsContextMenu);
     // Axis texts in the chart widget's own font.
     for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
         axis->setTickLabelFont(plot_->font());
@@ -39,6 +78,18 @@ BarChart::BarChart(QCustomPlot* plot)
     connect(plot_, &QCustomPlot::beforeReplot, this, [this] {
         if (dirty_) syncPlot();
     });
+    connect(plot_, &QCustomPlot::afterReplot, this, &BarChart::redrawn);
+}
+
+QWidget* BarChart::createWidget(QWidget* parent) {
+    auto* plot = new QCustomPlot(parent);
+    new BarChart(plot);  // owned by the plot
+    return plot;
+}
+
+BarChart* BarChart::of(const QWidget* widget) {
+    if (qobject_cast<const QCustomPlot*>(widget) == nullptr) return nullptr;
+    return widget->findChild<BarChart*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 void BarChart::setChartType(ChartType type) {
@@ -50,6 +101,8 @@ void BarChart::setRowCount(int rows) {
     const auto size = static_cast<std::size_t>(std::max(rows, 1));
     labels_.resize(size);
     values_.resize(size, 0.0);
+    saveAction_->setEnabled(true);
+    copyAction_->setEnabled(true);
     changed();
 }
 
@@ -99,6 +152,128 @@ QString BarChart::rowLabelAt(int row) const {
 double BarChart::valueAt(int row) const {
     if (row < 1 || row > rowCount()) return 0.0;
     return values_[static_cast<std::size_t>(row - 1)];
+}
+
+int BarChart::drawnRowCount() const {
+    return bars_->data()->size();
+}
+
+QRectF BarChart::barRect(int row) const {
+    if (row < 1 || row > drawnRowCount()) return {};
+    const double value = bars_->data()->at(row - 1)->value;
+    const QCPAxis* x = plot_->xAxis;
+    const QCPAxis* y = plot_->yAxis;
+    return QRectF(QPointF(x->coordToPixel(row - BarWidth / 2), y->coordToPixel(0.0)),
+                  QPointF(x->coordToPixel(row + BarWidth / 2), y->coordToPixel(value)))
+        .normalized();
+}
+
+int BarChart::barAt(QPointF pos) const {
+    const int rows = drawnRowCount();
+    if (rows < 1) return 0;
+    // Categories sit at whole numbers: the nearest one is the only candidate.
+    const double category = plot_->xAxis->pixelToCoord(pos.x());
+    if (!(category >= 0.5 && category <= rows + 0.5)) return 0;
+    const int row = static_cast<int>(std::lround(std::clamp(category, 1.0, double(rows))));
+    QRectF hit = barRect(row);
+    const double growX = std::max(0.0, MinHitPixels - hit.width()) / 2;
+    const double growY = std::max(0.0, MinHitPixels - hit.height()) / 2;
+    hit.adjust(-growX, -growY, growX, growY);
+    return hit.contains(pos) ? row : 0;
+}
+
+void BarChart::setBarDescription(std::function<QString(int row)> describe) {
+    describe_ = std::move(describe);
+}
+
+QString BarChart::toolTipAt(QPointF pos) const {
+    QString text = plot_->toolTip();
+    const int row = barAt(pos);
+    if (row > 0 && describe_) {
+        const QString line = describe_(row);
+        if (!line.isEmpty()) text += u'\n' + line;
+    }
+    return text;
+}
+
+void BarChart::showToolTip(QPointF pos, QPoint globalPos) {
+    toolTipRow_ = barAt(pos);
+    const QString text = toolTipAt(pos);
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        toolTipRow_ = -1;
+        return;
+    }
+    QToolTip::showText(globalPos, text, plot_);
+}
+
+bool BarChart::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != plot_) return false;
+    switch (event->type()) {
+        case QEvent::ToolTip: {
+            const auto* help = static_cast<QHelpEvent*>(event);
+            showToolTip(help->pos(), help->globalPos());
+            return true;
+        }
+        case QEvent::MouseMove: {
+            // Only a visible tip changes with the bar under the mouse; a hidden one waits for
+            // the next tool tip event.
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (toolTipRow_ >= 0 && !QToolTip::isVisible()) toolTipRow_ = -1;
+            if (toolTipRow_ >= 0 && barAt(mouse->position()) != toolTipRow_)
+                showToolTip(mouse->position(), mouse->globalPosition().toPoint());
+            return false;
+        }
+        case QEvent::MouseButtonPress: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            pressedRow_ = mouse->button() == Qt::LeftButton ? barAt(mouse->position()) : 0;
+            return false;
+        }
+        case QEvent::MouseButtonRelease: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const int pressed = std::exchange(pressedRow_, 0);
+            if (mouse->button() == Qt::LeftButton && pressed > 0 &&
+                barAt(mouse->position()) == pressed)
+                emit barClicked(pressed);
+            return false;
+        }
+        default:
+            return false;
+    }
+}
+
+void BarChart::setMarkedRow(int row) {
+    markedRow_ = row;
+    // A pending full redraw places the mark itself.
+    if (dirty_) return;
+    updateMark();
+    markLayer_->replot();
+}
+
+void BarChart::updateMark() {
+    QVector<QCPBarsData> mark;
+    if (markedRow_ >= 1 && markedRow_ <= drawnRowCount())
+        mark.append(QCPBarsData(markedRow_, bars_->data()->at(markedRow_ - 1)->value));
+    markBars_->data()->set(mark, true);
+}
+
+QList<QPointF> BarChart::drawnBars() const {
+    QList<QPointF> drawn;
+    for (auto it = bars_->data()->constBegin(); it != bars_->data()->constEnd(); ++it)
+        drawn.append(QPointF(it->key, it->value));
+    return drawn;
+}
+
+QMap<double, QString> BarChart::drawnTicks() const {
+    return categoryTicker_->ticks();
+}
+
+int BarChart::drawnMarkedRow() const {
+    return markBars_->data()->isEmpty() ? 0 : static_cast<int>(markBars_->data()->at(0)->key);
+}
+
+void BarChart::bringUpToDate() {
+    if (dirty_) syncPlot();
 }
 
 void BarChart::changed() {
@@ -160,6 +335,7 @@ void BarChart::syncPlot() {
     if (high == low) high = low + 1.0;
     const double margin = (high - low) * 0.05;
     plot_->yAxis->setRange(low < 0.0 ? low - margin : low, high > 0.0 ? high + margin : high);
+    updateMark();
 }
 
 }  // namespace orvalin

@@ -5,17 +5,30 @@
 // The writes only change the grid held here; the plot is rebuilt from the grid once, in the next
 // replot, which is queued to the next turn of the event loop. A full refill of 1000 rows (four
 // operations a row) therefore costs one redraw, however many operations it took.
+//
+// Reading the chart costs no redraw: the bar under the mouse is found from the bars' geometry,
+// and the tool tip names its record. Marking the shown record's bar redraws only the mark, on
+// a layer of its own. A click on a bar is reported as barClicked; the context menu holds the
+// save and copy actions, which the window wires.
 #pragma once
 
+#include <QList>
+#include <QMap>
 #include <QObject>
+#include <QPointF>
+#include <QRectF>
 #include <QSharedPointer>
 #include <QString>
 #include <QStringView>
+#include <functional>
 #include <vector>
 
+class QAction;
 class QCustomPlot;
 class QCPBars;
 class QCPAxisTickerText;
+class QCPLayer;
+class QWidget;
 
 namespace orvalin {
 
@@ -30,6 +43,11 @@ public:
 
     // Drives `plot`, which becomes the parent (owner) of this adapter.
     explicit BarChart(QCustomPlot* plot);
+
+    // The chart widget of the window, with its adapter attached (owned by the widget).
+    static QWidget* createWidget(QWidget* parent);
+    // The adapter of a widget made by createWidget; nullptr for any other widget.
+    static BarChart* of(const QWidget* widget);
 
     // --- The operations, rows and columns counted from 1. ---
     void setChartType(ChartType type);
@@ -60,10 +78,50 @@ public:
     QString rowLabelAt(int row) const;
     double valueAt(int row) const;
 
+    // --- Reading, marking and clicking bars (rows as drawn, in widget pixels). ---
+    // The row whose bar is under pos, 0 when none. Each bar counts as at least MinHitPixels
+    // wide and high around its drawn rectangle, so that the bars of 1000 records (each
+    // narrower than a pixel) and flat bars can still be pointed at; the nearest bar wins.
+    static constexpr double MinHitPixels = 5.0;
+    int barAt(QPointF pos) const;
+    // The drawn rectangle of a row's bar; empty for a row that is not drawn.
+    QRectF barRect(int row) const;
+    // The widget's tool tip ("graphical value"), and over a bar a second line from the
+    // bar description, if it gives one.
+    QString toolTipAt(QPointF pos) const;
+    void setBarDescription(std::function<QString(int row)> describe);
+    // Marks one row's bar in a darker shade with an outline; 0 or a row that is not drawn marks
+    // none. Redraws only the mark.
+    void setMarkedRow(int row);
+    int markedRow() const { return markedRow_; }
+
+    // --- What is drawn now, for checks. ---
+    QList<QPointF> drawnBars() const;          // (category, value) of every bar
+    QMap<double, QString> drawnTicks() const;  // category ticks with their labels
+    int drawnMarkedRow() const;                // 0 when no bar is marked
+
+    // The context menu's entries "Save Chart As..." and "Copy Chart"; enabled once there are bars.
+    QAction* saveAction() const { return saveAction_; }
+    QAction* copyAction() const { return copyAction_; }
+
+    // Rebuilds the plot from the grid now, where a picture is drawn outside a redraw.
+    void bringUpToDate();
     QCustomPlot* plot() const { return plot_; }
+
+signals:
+    // A bar was clicked with the left button (pressed and released on the same bar).
+    void barClicked(int row);
+    // After every full redraw of the chart.
+    void redrawn();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool rowSelected() const { return row_ >= 1 && row_ <= rowCount(); }
+    int drawnRowCount() const;
+    void updateMark();
+    void showToolTip(QPointF pos, QPoint globalPos);
     void changed();
     // Rebuilds the bars, the category ticks and the axis ranges from the grid.
     void syncPlot();
@@ -73,6 +131,14 @@ private:
 
     QCustomPlot* plot_;
     QCPBars* bars_;
+    QCPBars* markBars_;  // one bar over the marked row's, on markLayer_
+    QCPLayer* markLayer_;
+    QAction* saveAction_;
+    QAction* copyAction_;
+    std::function<QString(int row)> describe_;
+    int markedRow_ = 0;
+    int pressedRow_ = 0;   // bar under the left button when it went down
+    int toolTipRow_ = -1;  // row the visible tool tip describes (0: no bar); -1: none shown
     QSharedPointer<QCPAxisTickerText> categoryTicker_;
     ChartType type_ = ChartType::Bar2d;
     std::vector<QString> labels_;

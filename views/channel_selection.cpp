@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 
+#include "decoder/number_text.h"
 #include "views/bar_chart.h"
 
 namespace orvalin {
@@ -32,6 +33,7 @@ ChannelSelection::ChannelSelection(const RecordTable& table, const ChannelContro
         highlightPalettes_[i] = normalPalettes_[i];
         highlightPalettes_[i].setColor(QPalette::Base, HighlightColour);
     }
+    chart_.setBarDescription([this](int row) { return barDescription(row); });
 }
 
 ChannelSelection::~ChannelSelection() = default;
@@ -60,6 +62,7 @@ void ChannelSelection::drawChart(ChannelIndex channel) {
     const auto i = static_cast<std::size_t>(channel);
     controls_.chartFrame->setTitle(
         frameCaption(controls_.optionButtons[i]->text(), controls_.unitLabels[i]->text()));
+    chartedChannel_ = channel;
     chart_.setChartType(ChartType::Bar2d);
     if (count > AutoScaledRecords) {
         chart_.setCategoryAutoScaling(false);
@@ -81,6 +84,19 @@ void ChannelSelection::drawChart(ChannelIndex channel) {
 
 ChannelIndex ChannelSelection::selectedChannel() const {
     return group_->checkedId();
+}
+
+QString ChannelSelection::barDescription(int row) const {
+    const int count = table_.count();
+    if (chartedChannel_ < 0 || row < 1 || row > count) return {};
+    const TelemetryRecord& record = table_.record(row);
+    const auto i = static_cast<std::size_t>(chartedChannel_);
+    QString text = QStringLiteral("Record %1 of %2, ").arg(row).arg(count);
+    text.append(record.DateText.view()).append(u' ').append(record.TimeText.view());
+    text.append(u": ").append(formatOneDecimal(record.Values[i], localeDecimalSeparator()));
+    const QString unit = controls_.unitLabels[i]->text().trimmed();
+    if (!unit.isEmpty()) text.append(u' ').append(unit);
+    return text;
 }
 
 int ChannelSelection::categoryDivisions(int recordCount) {

@@ -55,6 +55,15 @@ public:
 
     // The selected channel, -1 while none is.
     ChannelIndex selectedChannel() const;
+    // The channel the chart shows, -1 before the first plot. It differs from the selected one
+    // when a channel was selected while there was no record to plot.
+    ChannelIndex chartedChannel() const { return chartedChannel_; }
+
+    // The tool tip line of the chart's bar `row`: "Record 5 of 12, 06.12.2026 00:00:04: 7.0 C",
+    // the value as the record view shows it, with the channel's unit if it has one. Empty when
+    // the row holds no record of the current table (a plot kept after an intake without
+    // records).
+    QString barDescription(int row) const;
 
     // One label and one tick every k categories above 100 records: count / 20, halves to even.
     static int categoryDivisions(int recordCount);
@@ -68,6 +77,7 @@ private:
     std::unique_ptr<QButtonGroup> group_;
     std::array<QPalette, ChannelCount> normalPalettes_;
     std::array<QPalette, ChannelCount> highlightPalettes_;
+    ChannelIndex chartedChannel_ = -1;
 };
 
 }  // namespace orvalin

@@ -12,6 +12,7 @@
 #include "cli/log_stream.h"
 #include "decoder/csv_text.h"
 #include "decoder/log_scan.h"
+#include "decoder/log_text.h"
 #include "decoder/record_table.h"
 
 namespace orvalin::cli::test {
@@ -20,25 +21,21 @@ namespace orvalin::cli::test {
 inline const QByteArray WorkedLine =
     "!06122026@123456;000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
 
-// What the window writes for a text pasted into it: the text is split at CR LF and scanned
-// by scanLogText (in groups of lines, so that any number of records fits the table), and
-// every record goes through appendCsvRecordLine; --time puts the texts of Label4 first.
-inline QByteArray windowCsv(const QByteArray& crlfText, QChar separator = u'.',
+// What the window writes for the bytes of a log pasted into it: the text (a byte-order mark
+// kept) goes into the text box, whose line breaks reach scanLogText as CR LF; the scan runs
+// in groups of lines, so that any number of records fits the table, and the records are
+// written by appendCsvRecordLine, --time putting the texts of Label4 first.
+inline QByteArray windowCsv(const QByteArray& bytes, QChar separator = u'.',
                             bool withTime = false) {
-    QByteArray csv = withTime ? QByteArray("Date;Time;") : QByteArray();
-    csv += csvHeaderLine();
-    const QStringList lines = QString::fromUtf8(crlfText).split(QStringLiteral("\r\n"));
+    QByteArray csv = csvHeaderLine(withTime);
+    QString text;
+    appendWithCrLfBreaks(text, textOfUtf8(bytes.constData(), bytes.size()));
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
     RecordTable table;
     for (qsizetype first = 0; first < lines.size(); first += 500) {
         scanLogText(lines.mid(first, 500).join(QStringLiteral("\r\n")), table);
-        for (int slot = 1; slot <= table.count(); ++slot) {
-            const TelemetryRecord& record = table.record(slot);
-            if (withTime) {
-                csv += record.DateText.toString().toUtf8() + ';';
-                csv += record.TimeText.toString().toUtf8() + ';';
-            }
-            appendCsvRecordLine(csv, record.Values, separator);
-        }
+        for (int slot = 1; slot <= table.count(); ++slot)
+            appendCsvRecordLine(csv, table.record(slot), separator, withTime);
     }
     return csv;
 }

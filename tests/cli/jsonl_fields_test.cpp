@@ -135,15 +135,11 @@ TEST(CsvTimestampColumn, IsTheDefinitionsTextForTheWindowsRecords) {
         DecodeSettings settings;
         settings.withTime = withTime;
         settings.isoTime = true;
-        std::string expected = withTime ? "Timestamp;Date;Time;" : "Timestamp;";
-        expected += test::toStd(csvHeaderLine());
+        std::string expected = "Timestamp;" + test::toStd(csvHeaderLine(withTime));
         expected += fromWindowRecords(log, [&](std::string& out, const TelemetryRecord& record) {
             QByteArray line =
                 isoTimestamp(record.DateText.view(), record.TimeText.view()).toLatin1() + ';';
-            if (withTime)
-                line += record.DateText.toString().toUtf8() + ';' +
-                        record.TimeText.toString().toUtf8() + ';';
-            appendCsvRecordLine(line, record.Values, u'.');
+            appendCsvRecordLine(line, record, u'.', withTime);
             out += line.toStdString();
         });
         EXPECT_EQ(decodeStream(log, settings).csv, expected) << "with time: " << withTime;

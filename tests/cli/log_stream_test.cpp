@@ -36,18 +36,23 @@ void PrintTo(const WindowCase& c, std::ostream* os) {
 
 class SameAsWindow : public ::testing::TestWithParam<WindowCase> {};
 
-TEST_P(SameAsWindow, CrlfAndLfLogsGiveTheWindowsCsv) {
-    const QByteArray crlf = joined(GetParam().lines, "\r\n");
-    const QByteArray lf = joined(GetParam().lines, "\n");
-    for (const QChar separator : {QChar(u'.'), QChar(u',')}) {
-        for (const bool withTime : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "separator " << char(separator.unicode())
-                                            << (withTime ? ", with time" : ""));
-            const DecodeSettings settings{withTime, separator};
-            const std::string expected = toStd(windowCsv(crlf, separator, withTime));
-            EXPECT_EQ(decodeStream(crlf, settings).csv, expected);
-            EXPECT_EQ(decodeStream(lf, settings).csv, expected);
+// Every line end that the window's text box takes for a line break, in UTF-8.
+const QByteArray LineEnds[] = {"\r\n", "\n", "\r", "\xe2\x80\xa8", "\xe2\x80\xa9", "\xef\xb7\x90"};
+
+TEST_P(SameAsWindow, LogsWithAnyLineEndGiveTheWindowsCsv) {
+    const std::string crlfCsv = toStd(windowCsv(joined(GetParam().lines, "\r\n")));
+    for (const QByteArray& end : LineEnds) {
+        const QByteArray log = joined(GetParam().lines, end);
+        for (const QChar separator : {QChar(u'.'), QChar(u',')}) {
+            for (const bool withTime : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "line end " << end.toHex().constData()
+                                                << ", separator " << char(separator.unicode())
+                                                << (withTime ? ", with time" : ""));
+                EXPECT_EQ(decodeStream(log, {withTime, separator}).csv,
+                          toStd(windowCsv(log, separator, withTime)));
+            }
         }
+        EXPECT_EQ(decodeStream(log).csv, crlfCsv);
     }
 }
 
@@ -151,6 +156,48 @@ TEST(SameAsWindowBytes, WorkedExampleWithTimeAndDecimalComma) {
 
 // --- Line ends, chunks and long lines -----------------------------------------------------
 
+const QByteArray Bom = "\xef\xbb\xbf";
+
+struct BreakCase {
+    const char* name;
+    QByteArray log;  // L stands for the worked line
+    std::uint64_t accepted;
+    std::uint64_t empty;
+};
+
+void PrintTo(const BreakCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LineBreaks : public ::testing::TestWithParam<BreakCase> {};
+
+// The lines the window's text box makes of the same text, in chunks of any size too.
+TEST_P(LineBreaks, CutTheLinesAsTheWindowDoes) {
+    const QByteArray log = QByteArray(GetParam().log).replace("L", WorkedLine);
+    const test::StreamOutput whole = decodeStream(log);
+    EXPECT_EQ(whole.counts.accepted, GetParam().accepted);
+    EXPECT_EQ(whole.counts.empty, GetParam().empty);
+    EXPECT_EQ(whole.csv, toStd(windowCsv(log)));
+    for (const std::size_t chunk : {1, 2, 3, 82}) {
+        const test::StreamOutput pieces = decodeStream(log, {}, chunk);
+        EXPECT_EQ(pieces.csv, whole.csv) << "chunk " << chunk;
+        EXPECT_EQ(pieces.report, whole.report) << "chunk " << chunk;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, LineBreaks,
+    ::testing::Values(BreakCase{"LoneCrs", "L\rL\r", 2, 0},
+                      BreakCase{"CrBeforeCrLf", "L\r\r\nL", 2, 1},
+                      BreakCase{"LfCr", "L\n\rL", 2, 1},
+                      BreakCase{"LineSeparator", "L\xe2\x80\xa8L", 2, 0},
+                      BreakCase{"ParagraphSeparatorAndFrameMarks", "L\xe2\x80\xa9L\xef\xb7\x91L", 3, 0},
+                      BreakCase{"CutSeparatorIsACharacter", "L\xe2\x80\nL\xe2\x80", 0, 0},
+                      BreakCase{"OtherControlsStayInTheLine", "L\vL\n\fL\nL\xc2\x85", 0, 0},
+                      BreakCase{"ByteOrderMarkMakes82Characters", Bom + "L\r\n" + Bom + "L", 0, 0},
+                      BreakCase{"ByteOrderMarkOnItsOwnLine", Bom + "\nL", 1, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 QByteArray mixedLog() {
     QByteArray log;
     log += WorkedLine + "\r\n" + WorkedLine.toUpper() + "\n\n\r\n";
@@ -159,6 +206,7 @@ QByteArray mixedLog() {
     log += Euro.repeated(81) + "\r\n" + Euro.repeated(82) + "\n" + Eacute.repeated(200) + "\r\n";
     log += replaced(WorkedLine, 3, Eacute) + "\r\n";
     log += QByteArray(70000, 'd') + "\r\n" + WorkedLine + "\r\r\n";
+    log += QByteArray(300, 'f') + "\xe2\x80\xa8" + WorkedLine + "\xe2\x80\xa9" + Bom + WorkedLine + "\r";
     log += QByteArray(5000, 'e') + Euro + "\n" + "\r\r\r\n" + WorkedLine;  // no final line end
     return log;
 }
@@ -166,9 +214,10 @@ QByteArray mixedLog() {
 TEST(StreamChunks, AnyChunkSizeGivesTheSameOutput) {
     const QByteArray log = mixedLog();
     const test::StreamOutput whole = decodeStream(log);
-    // Accepted: the first two lines, the one with a two-byte character and the last one;
-    // "\r\r\n" leaves one CR in its line.
-    ASSERT_EQ(whole.counts.accepted, 4u);
+    // Accepted: the first two lines, the one with a two-byte character, the one before
+    // "\r\r\n", the one between the separators and the last one.
+    ASSERT_EQ(whole.counts.accepted, 6u);
+    EXPECT_EQ(whole.csv, toStd(windowCsv(log)));
     for (const std::size_t chunk : {1, 2, 3, 5, 64, 81, 82, 83, 243, 244, 245, 246, 1000, 4096}) {
         SCOPED_TRACE(testing::Message() << "chunk " << chunk);
         const test::StreamOutput pieces = decodeStream(log, {}, chunk);
@@ -226,7 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "wrong length: 1000 characters, not 81"},
         ReportCase{"CrBeforeLfIsNotPartOfTheLine", QByteArray(300, 'a') + "\r\n",
                    "wrong length: 300 characters, not 81"},
-        ReportCase{"CrAtEndOfFileIsPartOfTheLine", WorkedLine + "\r",
+        ReportCase{"ByteOrderMarkIsACharacter", "\xef\xbb\xbf" + WorkedLine + "\r",
                    "wrong length: 82 characters, not 81"}),
     [](const auto& info) { return std::string(info.param.name); });
 

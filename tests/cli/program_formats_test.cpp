@@ -316,6 +316,10 @@ TEST_P(Follow, DecodesEveryCompleteLineAsItArrives) {
         {"appended line", Change::Append, logLine(2) + "\n", logLine(2)},
         {"first half of a line", Change::Append, line3.left(40), {}},
         {"its second half", Change::Append, line3.mid(40) + "\r\n", line3},
+        {"a line ended by a CR alone", Change::Append, logLine(8) + "\r", logLine(8)},
+        {"the LF of that CR LF, later", Change::Append, "\n", {}},
+        {"a line and half a U+2028", Change::Append, logLine(9) + "\xE2\x80", {}},
+        {"the rest of the U+2028", Change::Append, "\xA8", logLine(9)},
         {"truncated and rewritten", Change::Truncate, logLine(4) + "\n", logLine(4)},
         {"replaced by another file", Change::Replace, logLine(5) + "\n" + logLine(6) + "\n",
          logLine(5) + "\r\n" + logLine(6)},
@@ -346,7 +350,7 @@ TEST_P(Follow, DecodesEveryCompleteLineAsItArrives) {
     EXPECT_EQ(program.outputOf(0), expected) << "the unfinished line is not decoded";
     EXPECT_EQ(program.errors(),
               "pass.log:2: wrong length: 9 characters, not 81\n"
-              "orvalin-decode: 6 lines accepted, 1 rejected, 0 empty\n");
+              "orvalin-decode: 8 lines accepted, 1 rejected, 0 empty\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -56,16 +56,22 @@ protected:
     }
 
     // Starts the program in the working directory on the given standard streams (which the
-    // child takes over; the caller closes its copies), with a file size limit.
+    // child takes over; the caller closes its copies; -1 starts it with that one closed), with
+    // a file size limit and no core dumps.
     pid_t start(const std::vector<std::string>& args, int in, int out, int err,
                 rlim_t fileSizeLimit = RLIM_INFINITY) const {
         const std::string workDir = dir_.path().toStdString();
         const pid_t pid = ::fork();
         if (pid != 0) return pid;
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        for (int fd = 3; fd < 1024; ++fd) ::close(fd);
+        const int streams[3] = {in, out, err};
+        for (int fd = 0; fd < 3; ++fd) {
+            if (streams[fd] >= 0) ::dup2(streams[fd], fd);
+        }
+        for (int fd = 0; fd < 1024; ++fd) {
+            if (fd > 2 || streams[fd] < 0) ::close(fd);
+        }
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
         if (runAsUser_ != NoUser && (::setgroups(0, nullptr) != 0 || ::setgid(runAsGroup_) != 0 ||
                                      ::setuid(runAsUser_) != 0))
             ::_exit(126);
@@ -79,7 +85,8 @@ protected:
     }
 
     ProgramRun run(const std::vector<std::string>& args, const QByteArray& input = {},
-                   Stdout output = Stdout::Captured, rlim_t fileSizeLimit = RLIM_INFINITY) const {
+                   Stdout output = Stdout::Captured, rlim_t fileSizeLimit = RLIM_INFINITY,
+                   int closedStream = -1) const {
         QTemporaryDir io;  // standard streams live outside the working directory
         const QString in = io.filePath("in");
         const QString out = io.filePath("out");
@@ -97,10 +104,16 @@ protected:
             const QString target = output == Stdout::DevFull ? QStringLiteral("/dev/full") : out;
             stdoutFd = ::open(target.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         }
-        const int stdinFd = ::open(in.toLocal8Bit().constData(), O_RDONLY);
-        const int stderrFd = ::open(err.toLocal8Bit().constData(), O_WRONLY | O_CREAT, 0644);
-        const pid_t pid = start(args, stdinFd, stdoutFd, stderrFd, fileSizeLimit);
-        for (const int fd : {stdinFd, stdoutFd, stderrFd}) ::close(fd);
+        int streams[3] = {::open(in.toLocal8Bit().constData(), O_RDONLY), stdoutFd,
+                          ::open(err.toLocal8Bit().constData(), O_WRONLY | O_CREAT, 0644)};
+        if (closedStream >= 0) {
+            ::close(streams[closedStream]);
+            streams[closedStream] = -1;
+        }
+        const pid_t pid = start(args, streams[0], streams[1], streams[2], fileSizeLimit);
+        for (const int fd : streams) {
+            if (fd >= 0) ::close(fd);
+        }
         int status = 0;
         ::waitpid(pid, &status, 0);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(out), readAll(err)};
@@ -255,7 +268,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {"good.log", "logs", "good.log"},
                   1,
                   "orvalin-decode: logs: Is a directory\n"},
-        InputCase{"BinaryFileHasNoLogLines", {"good.log", "binary.dat", "good.log"}, 0, ""}),
+        InputCase{"BinaryFileHasNoLogLines", {"good.log", "binary.dat", "good.log"}, 0, ""},
+        InputCase{"NameWithControlCharacters",
+                  {"good.log", "no\nsuch\x1b[2J.log", "good.log"},
+                  1,
+                  "orvalin-decode: no\\nsuch\\x1b[2J.log: No such file or directory\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Outputs that cannot be written -----------------------------------------------------
@@ -293,7 +310,24 @@ TEST_F(ProgramTest, OutputFileIsLeftAsItWasWhenAnInputFails) {
     EXPECT_EQ(entries(), "a.log out.csv");
 }
 
-TEST_F(ProgramTest, InterruptedOutputLeavesNothing) {
+// Whether the process has a regular file open, other than its standard streams, that holds
+// bytes: its output, written part-way.
+bool hasWrittenOutput(pid_t pid) {
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString& fd : QDir(fds).entryList(QDir::Files | QDir::System)) {
+        struct stat info {};
+        if (fd.toInt() > 2 && ::stat(QFile::encodeName(fds + u'/' + fd).constData(), &info) == 0 &&
+            S_ISREG(info.st_mode) && info.st_size > 0)
+            return true;
+    }
+    return false;
+}
+
+class KilledProgram : public ProgramTest, public ::testing::WithParamInterface<int> {};
+
+// Killed by any signal in the middle of its output, the program leaves the old file as it was
+// and nothing beside it.
+TEST_P(KilledProgram, LeavesTheOldOutputAndNothingElse) {
     write("out.csv", "old");
     int input[2];
     ASSERT_EQ(::pipe(input), 0);
@@ -301,17 +335,23 @@ TEST_F(ProgramTest, InterruptedOutputLeavesNothing) {
     const pid_t pid = start({"-o", "out.csv"}, input[0], devNull, devNull);
     ::close(input[0]);
     ::close(devNull);
-    // The temporary file exists from the start; the program then waits for more input.
-    for (int i = 0; i < 500 && entries() == "out.csv"; ++i) ::usleep(10000);
-    EXPECT_NE(entries(), "out.csv");
-    ::kill(pid, SIGTERM);
+    // More than the CSV buffer holds, so that part of the output is written; the program then
+    // waits for more input.
+    const QByteArray log = sampleLog(8000);
+    ASSERT_EQ(::write(input[1], log.constData(), static_cast<std::size_t>(log.size())), log.size());
+    for (int i = 0; i < 500 && !hasWrittenOutput(pid); ++i) ::usleep(10000);
+    EXPECT_TRUE(hasWrittenOutput(pid));
+    ::kill(pid, GetParam());
     int status = 0;
     ::waitpid(pid, &status, 0);
     ::close(input[1]);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam());
     EXPECT_EQ(entries(), "out.csv");
     EXPECT_EQ(readAll(path("out.csv")), "old");
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, KilledProgram, ::testing::Values(SIGKILL, SIGTERM, SIGQUIT),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 TEST_F(ProgramTest, OutputIntoReadOnlyDirectoryLeavesNothing) {
     write("a.log", sampleLog(10));
@@ -332,6 +372,76 @@ TEST_F(ProgramTest, OutputIntoReadOnlyDirectoryLeavesNothing) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "orvalin-decode: ro/out.csv: Permission denied\n");
     EXPECT_TRUE(QDir(path("ro")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+
+    // A file there that may be written is written in place.
+    ::chmod(path("ro").toLocal8Bit().constData(), 0755);
+    write("ro/out.csv", "old and longer than nothing");
+    ::chmod(path("ro/out.csv").toLocal8Bit().constData(), 0666);
+    ::chmod(path("ro").toLocal8Bit().constData(), 0555);
+    const ProgramRun inPlace = run({"-o", "ro/out.csv", "a.log"});
+    EXPECT_EQ(inPlace.status, 0);
+    EXPECT_EQ(inPlace.err, "");
+    EXPECT_EQ(readAll(path("ro/out.csv")), toStd(windowCsv(sampleLog(10))));
+    ::chmod(path("ro").toLocal8Bit().constData(), 0755);
+}
+
+// Started with a standard stream closed, the program neither writes its output into another
+// stream nor reads its own output, and a stream it needs that is closed is a failure.
+struct ClosedStreamCase {
+    const char* name;
+    int closed;  // 0, 1 or 2
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+    bool outputWritten;  // out.csv holds the CSV of a.log
+};
+
+void PrintTo(const ClosedStreamCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ClosedStream : public ProgramTest, public ::testing::WithParamInterface<ClosedStreamCase> {};
+
+TEST_P(ClosedStream, IsNeitherUsedForFilesNorTakenForSuccess) {
+    const ClosedStreamCase& c = GetParam();
+    write("a.log", sampleLog(20));
+    const ProgramRun result = run(c.args, WorkedLine, Stdout::Captured, RLIM_INFINITY, c.closed);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(readAll(path("out.csv")),
+              c.outputWritten ? toStd(windowCsv(sampleLog(20))) : "<missing>");
+    EXPECT_EQ(entries(), c.outputWritten ? "a.log out.csv" : "a.log");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, ClosedStream,
+    ::testing::Values(
+        ClosedStreamCase{"InputReadFromStandardInput", 0, {"-o", "out.csv"}, 1,
+                         "orvalin-decode: standard input: Bad file descriptor\n"
+                         "orvalin-decode: out.csv: left unchanged, as an input could not be read\n",
+                         false},
+        ClosedStreamCase{"InputNotUsed", 0, {"-o", "out.csv", "a.log"}, 0, "", true},
+        ClosedStreamCase{"OutputToStandardOutput", 1, {"a.log"}, 1,
+                         "orvalin-decode: standard output: Bad file descriptor\n", false},
+        ClosedStreamCase{"OutputToAFile", 1, {"-o", "out.csv", "a.log"}, 0, "", true},
+        ClosedStreamCase{"ErrorWithAReport", 2, {"-r", "-o", "out.csv", "a.log"}, 0, "", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PrintableName, EscapesControlCharactersAndBytesThatAreNotUtf8) {
+    const struct {
+        std::string name;
+        std::string shown;
+    } cases[] = {
+        {"pass 06.12.log", "pass 06.12.log"},
+        {"caf\xc3\xa9 \xe2\x82\xac\xf0\x9f\x9b\xb0", "caf\xc3\xa9 \xe2\x82\xac\xf0\x9f\x9b\xb0"},
+        {"a\nb\tc\rd", "a\\nb\\tc\\rd"},
+        {"\x1b[31mred\x7f", "\\x1b[31mred\\x7f"},
+        {"csi\xc2\x9b" "2J", "csi\\xc2\\x9b2J"},
+        {std::string("nul\0", 4) + "\xff\xc3", "nul\\x00\\xff\\xc3"},
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},  // a surrogate is not UTF-8
+    };
+    for (const auto& c : cases) EXPECT_EQ(printableName(c.name), c.shown) << c.shown;
 }
 
 struct OutputCase {

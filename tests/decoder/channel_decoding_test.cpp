@@ -111,7 +111,7 @@ TEST(ChannelDecoding, CatalogueMatchesTheFrameLayout) {
     EXPECT_EQ(ChannelCatalogue[28].caption, "SU TH G0");
     for (int c = 0; c < ChannelCount; ++c) {
         EXPECT_EQ(ChannelCatalogue[c].frameByte, c + 3);
-        EXPECT_EQ(linePieceOffset(c), 17 + 2 * ChannelCatalogue[c].frameByte);  // 0-based position
+        EXPECT_EQ(linePieceOffset(c) + 1, 24 + 2 * c);  // line positions counted from 1
     }
     int blankUnits = 0;
     for (const auto& info : ChannelCatalogue) blankUnits += info.unit == " ";

@@ -188,18 +188,31 @@ TEST_F(CsvExportFailure, MissingDirectory) {
     EXPECT_FALSE(QFileInfo::exists(dir_.path() + "/gone"));
 }
 
+// A read-only directory takes no new file: an export fails there, unless the directory holds
+// a CSV file that may be written, which is then written in place.
 TEST_F(CsvExportFailure, ReadOnlyDirectory) {
-    writeOldFile();
-    ASSERT_TRUE(QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::ExeOwner));
-    std::optional<PermissionBitsEnforced> asUser(std::in_place);  // root, too, is then refused
-    // access() would answer for the real user id, which keeps root's rights: try a real file.
-    const bool rootWritesAnyway = QFile(dir_.filePath(QStringLiteral("probe"))).open(QIODevice::WriteOnly);
-    if (!rootWritesAnyway) {
-        expectFailureWithOldFileIntact(writeCsvFile(dir_.path(), tableOf(MadeUpValues, 3), u'.'));
+    const RecordTable table = tableOf(MadeUpValues, 3);
+    for (const bool oldFile : {false, true}) {
+        SCOPED_TRACE(oldFile ? "with a writable CSV file" : "without a CSV file");
+        if (oldFile) writeOldFile();
+        ASSERT_TRUE(QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::ExeOwner));
+        std::optional<PermissionBitsEnforced> asUser(std::in_place);  // root, too, is refused
+        // access() would answer for the real user id, which keeps root's rights: try a file.
+        const bool rootWritesAnyway =
+            QFile(dir_.filePath(QStringLiteral("probe"))).open(QIODevice::WriteOnly);
+        CsvExportResult result;
+        if (!rootWritesAnyway) result = writeCsvFile(dir_.path(), table, u'.');
+        asUser.reset();
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (rootWritesAnyway) GTEST_SKIP() << "running as root: directory permissions do not stop it";
+        if (oldFile) {
+            EXPECT_TRUE(result.ok) << result.error.toStdString();
+            EXPECT_EQ(readAll(csvPath()), csvFileBytes(table, u'.'));
+        } else {
+            expectFailureWithOldFileIntact(result);
+            EXPECT_TRUE(result.previousKept);
+        }
     }
-    asUser.reset();
-    QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (rootWritesAnyway) GTEST_SKIP() << "running as root: directory permissions do not stop it";
 }
 
 // A write error part-way through the file, as on a full disk.

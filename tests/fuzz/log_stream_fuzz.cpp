@@ -5,12 +5,14 @@
 //
 // Properties: the output (CSV, rejection report, line counts) is the same whether the bytes
 // come in one piece or in chunks of any size, empty chunks included; every line is counted
-// once as accepted, rejected or empty, and each rejection is one report line; LF and CR LF
-// line ends give the same output; an abandoned source drops only its unfinished last line;
-// and the records are byte for byte what the window writes for the same text pasted with
-// CR LF line ends (its first 1000 records, the rest only counted).
+// once as accepted, rejected or empty, and each rejection is one report line; LF, CR LF and
+// U+2028 line ends give the same output; an abandoned source drops only its unfinished last
+// line; and the records are byte for byte what the window writes for the same text pasted
+// into its text box, a byte-order mark included (its first 1000 records, the rest only
+// counted).
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -21,6 +23,7 @@
 #include "cli/log_stream.h"
 #include "decoder/csv_text.h"
 #include "decoder/log_scan.h"
+#include "decoder/log_text.h"
 #include "decoder/record_table.h"
 #include "fuzz_support.h"
 
@@ -114,15 +117,31 @@ bool sameOutput(const StreamOutput& a, const StreamOutput& b) {
     return a.csv == b.csv && a.report == b.report && a.counts == b.counts;
 }
 
-// Every LF gets a CR before it, unless it has one.
-QByteArray withCrLf(const QByteArray& bytes) {
+// Every LF that has no CR before it gets one, or becomes U+2028.
+QByteArray withLineEnd(const QByteArray& bytes, const QByteArray& end) {
     QByteArray text;
-    text.reserve(bytes.size() * 2);
+    text.reserve(bytes.size() * 3);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) text += '\r';
-        text += bytes[i];
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) {
+            text += end;
+        } else {
+            text += bytes[i];
+        }
     }
     return text;
+}
+
+// Where the last line break of the bytes ends (0 when there is none).
+qsizetype endOfLastLineBreak(const QByteArray& bytes) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const unsigned char* end = begin + bytes.size();
+    qsizetype last = 0;
+    for (const unsigned char* p = begin; p < end;) {
+        const int length = utf8LineBreakAt(p, end);
+        p += length > 0 ? length : 1;
+        if (length > 0) last = p - begin;
+    }
+    return last;
 }
 
 std::uint64_t occurrences(const std::string& text, std::string_view what) {
@@ -131,21 +150,24 @@ std::uint64_t occurrences(const std::string& text, std::string_view what) {
     return count;
 }
 
+// The text the window's scan reads when the log's text is pasted into its text box: every
+// line break written as CR LF. A byte-order mark is a character of a pasted text, so it is
+// decoded here without the batch decoder's own reading, which must keep it too.
+QString windowText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                    QStringConverter::Flag::Stateless);
+    QString text;
+    appendWithCrLfBreaks(text, QString(utf8.decode(bytes)));
+    return text;
+}
+
 // What the window's CSV export writes for the text, with the date and time first when asked.
-QByteArray windowCsv(const QByteArray& crlfText, const DecodeSettings& settings,
-                     ScanResult& result) {
+QByteArray windowCsv(const QString& text, const DecodeSettings& settings, ScanResult& result) {
     static RecordTable table;  // large: kept from one input to the next
-    result = scanLogText(QString::fromUtf8(crlfText), table);
-    QByteArray csv = settings.withTime ? QByteArray("Date;Time;") : QByteArray();
-    csv += csvHeaderLine();
-    for (int slot = 1; slot <= table.count(); ++slot) {
-        const TelemetryRecord& record = table.record(slot);
-        if (settings.withTime) {
-            csv += record.DateText.toString().toUtf8() + ';';
-            csv += record.TimeText.toString().toUtf8() + ';';
-        }
-        appendCsvRecordLine(csv, record.Values, settings.decimalSeparator);
-    }
+    result = scanLogText(text, table);
+    QByteArray csv = csvHeaderLine(settings.withTime);
+    for (int slot = 1; slot <= table.count(); ++slot)
+        appendCsvRecordLine(csv, table.record(slot), settings.decimalSeparator, settings.withTime);
     return csv;
 }
 
@@ -164,9 +186,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const StreamOutput whole = rig.run(bytes, nullptr, false);
     FUZZ_CHECK(sameOutput(rigFor(settingsByte, true).run(bytes, &chunks, false), whole));
 
-    // Every line counted once, every rejection reported once.
-    const auto lines = static_cast<std::uint64_t>(bytes.count('\n')) +
-                       (!bytes.isEmpty() && !bytes.endsWith('\n') ? 1 : 0);
+    // Every line counted once, every rejection reported once. The window's text has one
+    // CR LF per line break; the text after the last one is a line when it is not empty.
+    const QString text = windowText(bytes);
+    const auto lines = static_cast<std::uint64_t>(text.count(QStringLiteral("\r\n"))) +
+                       (!text.isEmpty() && !text.endsWith(QStringLiteral("\r\n")) ? 1 : 0);
     FUZZ_CHECK(whole.counts.accepted + whole.counts.rejected + whole.counts.empty == lines);
     FUZZ_CHECK(occurrences(whole.report, "\n") == whole.counts.rejected);
     FUZZ_CHECK(whole.report.empty() || whole.report.rfind("log:", 0) == 0);
@@ -175,17 +199,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The header and one CR LF-terminated line per accepted line; no field holds CR LF.
     FUZZ_CHECK(occurrences(whole.csv, "\r\n") == 1 + whole.counts.accepted);
 
-    // LF or CR LF: the same log.
-    const QByteArray crlfText = withCrLf(bytes);
-    FUZZ_CHECK(sameOutput(rig.run(crlfText, nullptr, false), whole));
+    // LF, CR LF or U+2028: the same log.
+    FUZZ_CHECK(sameOutput(rig.run(withLineEnd(bytes, "\r\n"), nullptr, false), whole));
+    FUZZ_CHECK(sameOutput(rig.run(withLineEnd(bytes, "\xe2\x80\xa8"), nullptr, false), whole));
 
     // An abandoned source is decoded up to its last complete line.
-    const QByteArray complete = bytes.left(bytes.lastIndexOf('\n') + 1);
+    const QByteArray complete = bytes.left(endOfLastLineBreak(bytes));
     FUZZ_CHECK(sameOutput(rig.run(bytes, nullptr, true), rig.run(complete, nullptr, false)));
 
     // The window, given the same text, writes the same records.
     ScanResult scan;
-    const QByteArray expected = windowCsv(crlfText, decodeSettings(settingsByte), scan);
+    const QByteArray expected = windowCsv(text, decodeSettings(settingsByte), scan);
     const std::string_view window(expected.constData(), static_cast<std::size_t>(expected.size()));
     FUZZ_CHECK(whole.counts.accepted == static_cast<std::uint64_t>(scan.stored + scan.leftOut));
     FUZZ_CHECK(scan.leftOut == 0 ? whole.csv == window : whole.csv.starts_with(window));

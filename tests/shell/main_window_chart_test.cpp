@@ -6,12 +6,10 @@ namespace {
 
 class ChartTest : public Form1Test {
 protected:
-    QCPBars* bars() { return qobject_cast<QCPBars*>(chartPlot()->plottable(0)); }
-    QCPAxisTickerText* ticker() {
-        return dynamic_cast<QCPAxisTickerText*>(chartPlot()->xAxis->ticker().data());
-    }
+    // (category, value) of every bar, as drawn.
+    QList<QPointF> bars() { return form().chart().drawnBars(); }
     // Category positions that carry a tick, with their labels, as drawn.
-    QMap<double, QString> ticks() { return ticker()->ticks(); }
+    QMap<double, QString> ticks() { return form().chart().drawnTicks(); }
 };
 
 TEST_F(ChartTest, RowsLabelsValuesAndLabelSpacingFollowTheRecordCount) {
@@ -36,9 +34,10 @@ TEST_F(ChartTest, RowsLabelsValuesAndLabelSpacingFollowTheRecordCount) {
         }
 
         // What is drawn: one bar per record at categories 1..n, labels every k categories.
-        ASSERT_EQ(bars()->data()->size(), c.records);
-        EXPECT_EQ(bars()->data()->at(0)->key, 1.0);
-        EXPECT_EQ(bars()->data()->at(c.records - 1)->value, chart.valueAt(c.records));
+        const QList<QPointF> drawn = bars();
+        ASSERT_EQ(drawn.size(), c.records);
+        EXPECT_EQ(drawn.first().x(), 1.0);
+        EXPECT_EQ(drawn.last().y(), chart.valueAt(c.records));
         const QMap<double, QString> shown = ticks();
         ASSERT_FALSE(shown.isEmpty());
         EXPECT_EQ(shown.firstKey(), 1.0);
@@ -57,13 +56,14 @@ TEST_F(ChartTest, RowsLabelsValuesAndLabelSpacingFollowTheRecordCount) {
 
 TEST_F(ChartTest, AutomaticLabelsDoNotOverlap) {
     paste(logText(100));
-    const QFontMetrics metrics(chartPlot()->xAxis->tickLabelFont());
+    const QFontMetrics metrics(chartPlot()->font());
     const int labelWidth = metrics.horizontalAdvance(QStringLiteral("00:00:00"));
     const QMap<double, QString> shown = ticks();
     ASSERT_GE(shown.size(), 2);
     const QList<double> keys = shown.keys();
-    const double pixelsApart =
-        chartPlot()->xAxis->coordToPixel(keys[1]) - chartPlot()->xAxis->coordToPixel(keys[0]);
+    const BarChart& chart = form().chart();
+    const double pixelsApart = chart.barRect(static_cast<int>(keys[1])).center().x() -
+                               chart.barRect(static_cast<int>(keys[0])).center().x();
     EXPECT_GT(pixelsApart, labelWidth);
 }
 
@@ -71,13 +71,13 @@ TEST_F(ChartTest, ShorterTextShrinksTheChart) {
     paste(logText(12));
     paste(logText(5));
     EXPECT_EQ(form().chart().rowCount(), 5);
-    EXPECT_EQ(bars()->data()->size(), 5);
+    EXPECT_EQ(bars().size(), 5);
     for (double key : ticks().keys()) EXPECT_LE(key, 5.0);
 }
 
 TEST_F(ChartTest, RecordsWithTheSameTimeAreTwoBars) {
     paste(logLine(30, 0x10) + u'\n' + logLine(30, 0x20));
-    EXPECT_EQ(bars()->data()->size(), 2);
+    EXPECT_EQ(bars().size(), 2);
     EXPECT_EQ(ticks().size(), 2);
     EXPECT_EQ(ticks().value(1.0), timeText(30));
     EXPECT_EQ(ticks().value(2.0), timeText(30));
@@ -88,7 +88,7 @@ TEST_F(ChartTest, EmptiedTextKeepsThePreviousPlot) {
     QTest::keyClick(text2(), Qt::Key_A, Qt::ControlModifier);
     key(Qt::Key_Delete);
     EXPECT_EQ(frame8()->title(), "Batt Temp  [ C ]");
-    EXPECT_EQ(bars()->data()->size(), 7);
+    EXPECT_EQ(bars().size(), 7);
 }
 
 // After every click exactly one button is selected and one value box highlighted, for the
@@ -140,7 +140,7 @@ TEST_F(ChartTest, OneIntakeRedrawsTheChartOnce) {
     QTest::mouseClick(option1(27), Qt::LeftButton);
     settle();
     int redraws = 0;
-    QObject::connect(chartPlot(), &QCustomPlot::afterReplot, chartPlot(), [&] { ++redraws; });
+    QObject::connect(&form().chart(), &BarChart::redrawn, [&] { ++redraws; });
     // This intake changes the selection back to channel 6, so the chart is filled twice.
     paste(logText(300));
     EXPECT_EQ(redraws, 1);

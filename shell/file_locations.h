@@ -1,0 +1,53 @@
+// Where the window reads conf.ini and writes the CSV file and, by default, its pictures.
+//
+//   portable   the executable's directory has no ../share/orvalin-decoder beside it (a build
+//              tree, a copied folder): conf.ini, the CSV file and the pictures all live in the
+//              executable's directory.
+//   installed  ../share/orvalin-decoder exists (any prefix: /usr, /usr/local, a folder given to
+//              cmake --install, an unpacked package). Nothing is written into the installation:
+//              conf.ini is read from <config home>/orvalin-decoder/, and the CSV file and the
+//              pictures go to <documents>/Orvalin Telemetry/, made when first written to.
+//
+// The choice is a function of the executable's directory and the user's folders, so every case
+// can be tried with a temporary tree and temporary folders.
+#pragma once
+
+#include <QString>
+
+namespace orvalin {
+
+enum class InstallMode { Portable, Installed };
+
+// Beside the executable's directory in an installation; holds the example conf.ini.
+inline constexpr char InstalledShareDir[] = "../share/orvalin-decoder";
+// Below the user's configuration folder (XDG_CONFIG_HOME, ~/.config by default).
+inline constexpr char UserConfigFolderName[] = "orvalin-decoder";
+// Below the user's documents folder.
+inline constexpr char UserDataFolderName[] = "Orvalin Telemetry";
+
+// The user's folders as the session names them.
+struct UserFolders {
+    QString home;
+    QString configHome;  // XDG_CONFIG_HOME, else ~/.config
+    QString documents;   // XDG_DOCUMENTS_DIR of user-dirs.dirs, else ~/Documents
+};
+
+// Read from QStandardPaths and the environment at the time of the call.
+UserFolders currentUserFolders();
+
+struct FileLocations {
+    InstallMode mode = InstallMode::Portable;
+    QString confIniDir;  // holds conf.ini
+    QString dataDir;     // holds the CSV file; the default picture prefix is dataDir + "/"
+};
+
+// executableDir without a trailing "/". A relative configuration or documents folder (the XDG
+// base directory rules call it invalid) is replaced by its default under home, so the files
+// never depend on the working directory.
+FileLocations chooseFileLocations(const QString& executableDir, const UserFolders& user);
+
+// Makes dataDir and its missing parents when the mode keeps files per user; returns why it
+// could not, or an empty text. Portable mode makes nothing: the executable's directory exists.
+QString prepareDataDir(const FileLocations& locations);
+
+}  // namespace orvalin

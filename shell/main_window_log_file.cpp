@@ -1,0 +1,245 @@
+// Log files in the main window: "Open Log File...", files dropped on the window, the command
+// line, and following a file that grows. Every road ends in a change of Text2, so intake
+// (Text2_Change) decodes a file exactly as it decodes a paste.
+#include <QAction>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QUrl>
+
+#include "shell/main_window.h"
+
+namespace orvalin {
+
+namespace {
+
+// Within a second of a line's arrival, even where the file system sends no change notices.
+constexpr int FollowCheckMs = 250;
+
+struct LogFileMenuEntry {
+    const char* name;
+    const char* caption;
+    QKeySequence::StandardKey shortcut;
+    bool checkable;
+};
+
+// Above "Exit" in the "File" menu.
+constexpr LogFileMenuEntry LogFileMenuEntries[] = {
+    {.name = "MnuOpenLog",
+     .caption = "Open Log File...",
+     .shortcut = QKeySequence::Open,
+     .checkable = false},
+    {.name = "MnuFollowLog",
+     .caption = "Follow Log File",
+     .shortcut = QKeySequence::UnknownKey,
+     .checkable = true},
+};
+
+constexpr char FileDialogFilter[] = "Log and text files (*.log *.txt);;All files (*)";
+
+// The local files among dropped data, in the order given; empty for anything else.
+QStringList droppedFiles(const QMimeData* data) {
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    return paths;
+}
+
+}  // namespace
+
+void Form1::setUpLogFiles() {
+    auto* fileMenu = menuBar()->findChild<QMenu*>(QStringLiteral("MnuFile"));
+    QAction* exit = menuBar()->findChild<QAction*>(QStringLiteral("MnuExit"));
+    for (const LogFileMenuEntry& entry : LogFileMenuEntries) {
+        auto* action = new QAction(QString::fromLatin1(entry.caption), fileMenu);
+        action->setObjectName(QString::fromLatin1(entry.name));
+        action->setShortcut(entry.shortcut);
+        action->setCheckable(entry.checkable);
+        fileMenu->insertAction(exit, action);
+    }
+    fileMenu->insertSeparator(exit);
+    openAction_ = fileMenu->findChild<QAction*>(QStringLiteral("MnuOpenLog"));
+    followAction_ = fileMenu->findChild<QAction*>(QStringLiteral("MnuFollowLog"));
+    connect(openAction_, &QAction::triggered, this, &Form1::MnuOpenLog_Click);
+    connect(followAction_, &QAction::toggled, this, &Form1::MnuFollowLog_Click);
+
+    chooseFile_ = [this](QWidget* parent) {
+        const QString folder =
+            logFile_.isOpen() ? QFileInfo(logFile_.path()).absolutePath() : QString();
+        return QFileDialog::getOpenFileName(parent, QString::fromLatin1(OpenLogFileTitle), folder,
+                                            QString::fromLatin1(FileDialogFilter));
+    };
+
+    fileWatcher_ = new QFileSystemWatcher(this);
+    connect(fileWatcher_, &QFileSystemWatcher::fileChanged, this,
+            [this] { checkFollowedFile(false); });
+    followTimer_ = new QTimer(this);
+    followTimer_->setInterval(FollowCheckMs);
+    connect(followTimer_, &QTimer::timeout, this, [this] { checkFollowedFile(); });
+
+    // Files may be dropped anywhere: on the window, and on the boxes that take dropped text.
+    setAcceptDrops(true);
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        if (child->acceptDrops()) child->installEventFilter(this);
+}
+
+void Form1::MnuOpenLog_Click() {
+    const QString path = chooseFile_(this);
+    if (!path.isEmpty()) openLogFile(path);
+}
+
+bool Form1::openLogFiles(const QStringList& paths) {
+    if (paths.isEmpty()) return false;
+    // Every file is read and checked before Text2 changes, so a bad one changes nothing.
+    std::vector<LogFileRead> reads;
+    for (const QString& path : paths) {
+        // A followed file may be mid-line: that line waits for its line end.
+        reads.push_back(readLogFile(path, isFollowing() && path == paths.back()));
+        if (!reads.back().ok()) {
+            showMessage_(QMessageBox::Warning, QString::fromLatin1(OpenLogFileTitle),
+                         logFileProblemText(reads.back()));
+            return false;
+        }
+    }
+    QString text;
+    for (const LogFileRead& read : reads) {
+        if (!text.isEmpty() && !text.endsWith(u'\n')) text += u'\n';
+        text += read.text;
+    }
+    logFile_.start(reads.back());
+    // A log of megabytes takes seconds to lay out and decode.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    replaceText2(text);
+    QGuiApplication::restoreOverrideCursor();
+    if (isFollowing()) watchFollowedFile();
+    return true;
+}
+
+void Form1::replaceText2(const QString& text) {
+    // One edit block: one change (one intake) and one undo step.
+    QTextCursor cursor(controls_.text2->document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+    cursor.endEditBlock();
+}
+
+void Form1::appendToText2(const QString& lines, const QString& shownUnfinishedLine) {
+    QScrollBar* navigator = controls_.hScroll1;
+    const bool onLastRecord = records_.count() == 0 || navigator->value() == navigator->maximum();
+    QScrollBar* rows = controls_.text2->verticalScrollBar();
+    const bool showingEnd = rows->value() == rows->maximum();
+
+    QTextCursor cursor(controls_.text2->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    const QString lastLine = cursor.block().text();
+    if (!shownUnfinishedLine.isEmpty() && lastLine == shownUnfinishedLine) {
+        // The box shows the start of the first line; `lines` repeats it in full.
+        cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+    } else if (!lastLine.isEmpty()) {
+        // The box ends with a line of its own (typed by the user): the new lines go below it.
+        cursor.insertText(QStringLiteral("\n"));
+    }
+    cursor.insertText(lines);
+    cursor.endEditBlock();  // one change: intake runs once
+
+    if (onLastRecord) navigator->setValue(navigator->maximum());
+    if (showingEnd) rows->setValue(rows->maximum());
+}
+
+void Form1::setFollowing(bool on) {
+    followAction_->setChecked(on);
+}
+
+bool Form1::isFollowing() const {
+    return followAction_->isChecked();
+}
+
+void Form1::MnuFollowLog_Click(bool on) {
+    if (on) {
+        watchFollowedFile();
+        checkFollowedFile();
+    } else {
+        followTimer_->stop();
+        if (!fileWatcher_->files().isEmpty()) fileWatcher_->removePaths(fileWatcher_->files());
+    }
+}
+
+void Form1::watchFollowedFile() {
+    if (!isFollowing() || !logFile_.isOpen()) return;
+    // The watcher forgets a file that was removed or renamed; a new one at the path is
+    // watched again.
+    if (!fileWatcher_->files().contains(logFile_.path())) {
+        if (!fileWatcher_->files().isEmpty()) fileWatcher_->removePaths(fileWatcher_->files());
+        fileWatcher_->addPath(logFile_.path());
+    }
+    if (!followTimer_->isActive()) followTimer_->start();
+}
+
+void Form1::checkFollowedFile(bool countAbsence) {
+    if (!isFollowing() || !logFile_.isOpen()) return;
+    const LogFileReader::Update update = logFile_.check(countAbsence);
+    switch (update.change) {
+        case LogFileReader::Change::None:
+            break;
+        case LogFileReader::Change::Appended:
+            appendToText2(update.text, update.shownUnfinishedLine);
+            break;
+        case LogFileReader::Change::Reopened:
+            replaceText2(update.read.text);
+            break;
+        case LogFileReader::Change::Removed:
+            stopFollowing(QStringLiteral("Follow stopped: %1 is gone.")
+                              .arg(QFileInfo(logFile_.path()).fileName()));
+            return;
+        case LogFileReader::Change::Failed:
+            stopFollowing(QStringLiteral("Follow stopped: ") +
+                          logFileProblemText(update.read, true));
+            return;
+    }
+    watchFollowedFile();
+}
+
+void Form1::stopFollowing(const QString& why) {
+    logFile_.stop();
+    setFollowing(false);
+    statusLabel()->setText(why);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList paths = droppedFiles(drop->mimeData());
+        if (!paths.isEmpty()) {
+            drop->acceptProposedAction();
+            // Opened once the drop is over: a message box must not hold the drag source.
+            if (type == QEvent::Drop)
+                QTimer::singleShot(0, this, [this, paths] { openLogFiles(paths); });
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::applyCommandLine(const WindowOptions& options) {
+    if (options.follow) setFollowing(true);
+    if (!options.files.isEmpty()) openLogFiles(options.files);
+}
+
+}  // namespace orvalin

@@ -1,0 +1,426 @@
+// Log files in the real window: opened through the menu, Ctrl+O, the command line or a drop;
+// files that cannot be opened; following a file while another program writes it.
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "export/permission_bits.h"
+#include "main_window_harness.h"
+
+namespace orvalin::test {
+namespace {
+
+QByteArray lines(int first, int count, const char* lineEnd = "\n") {
+    QByteArray bytes;
+    for (int r = first; r < first + count; ++r) bytes += logLine(r, r).toLatin1() + lineEnd;
+    return bytes;
+}
+
+class LogFileTest : public Form1Test {
+protected:
+    void SetUp() override {
+        Form1Test::SetUp();
+        ASSERT_TRUE(dir_.isValid());
+        form().setMessagePresenter(
+            [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
+                messages_.push_back({icon, title, text});
+            });
+    }
+    QString path(const char* name = "pass.log") const { return dir_.filePath(name); }
+    static void write(const QString& file, const QByteArray& bytes,
+                      QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate) {
+        QFile out(file);
+        ASSERT_TRUE(out.open(mode)) << file.toStdString();
+        ASSERT_EQ(out.write(bytes), bytes.size());
+    }
+    static void append(const QString& file, const QByteArray& bytes) {
+        write(file, bytes, QIODevice::WriteOnly | QIODevice::Append);
+    }
+    void drop(QWidget* target, const QStringList& files) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& file : files) urls << QUrl::fromLocalFile(file);
+        data.setUrls(urls);
+        sendDrop(target, data);
+    }
+    static void sendDrop(QWidget* target, const QMimeData& data, QPoint at = {5, 5}) {
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        settle();
+    }
+    QAction* action(const char* name) { return control<QAction>(QString::fromLatin1(name)); }
+    // One look at the followed file, as the timer or the watcher would take.
+    void check() {
+        form().checkFollowedFile();
+        settle();
+    }
+    QString lastLine() {
+        QString text = text2()->toPlainText();
+        if (text.endsWith(u'\n')) text.chop(1);
+        return text.section(u'\n', -1);
+    }
+
+    QTemporaryDir dir_;
+    std::vector<ShownMessage> messages_;
+};
+
+// ---- Opening: every road puts the file's text into Text2 in one change.
+
+enum class Road { Menu, Shortcut, CommandLine, DropOnText2, DropOnWindow };
+
+TEST_F(LogFileTest, EveryRoadOpensTheFileInOneChange) {
+    const struct {
+        const char* name;
+        Road road;
+        const char* lineEnd;
+    } cases[] = {
+        {"menu, LF", Road::Menu, "\n"},
+        {"Ctrl+O, CR LF", Road::Shortcut, "\r\n"},
+        {"command line", Road::CommandLine, "\n"},
+        {"dropped on Text2", Road::DropOnText2, "\r\n"},
+        {"dropped on the window", Road::DropOnWindow, "\n"},
+    };
+    form().setFileChooser([this](QWidget*) { return path(); });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        paste(QStringLiteral("typed before"));
+        write(path(), QByteArray("# receiver started\n") + lines(10, 3, c.lineEnd));
+        QSignalSpy changes(text2(), &QPlainTextEdit::textChanged);
+        switch (c.road) {
+            case Road::Menu:
+                action("MnuOpenLog")->trigger();
+                break;
+            case Road::Shortcut:
+                form().activateWindow();
+                QTest::keyClick(text2(), Qt::Key_O, Qt::ControlModifier);
+                break;
+            case Road::CommandLine: {
+                const WindowCommandLine commandLine =
+                    parseWindowCommandLine({QStringLiteral("orvalin-decoder"), path()});
+                ASSERT_EQ(commandLine.action, WindowCommandLine::Action::Run);
+                form().applyCommandLine(commandLine.options);
+                break;
+            }
+            case Road::DropOnText2:
+                drop(text2()->viewport(), {path()});
+                break;
+            case Road::DropOnWindow:
+                drop(&form(), {path()});
+                break;
+        }
+        settle();
+        EXPECT_EQ(changes.count(), 1);
+        EXPECT_EQ(text2()->toPlainText(),
+                  "# receiver started\n" + QString::fromLatin1(lines(10, 3)));
+        EXPECT_EQ(form().records().count(), 3);
+        EXPECT_EQ(form().records().record(3).TimeText.toString(), timeText(12));
+        EXPECT_EQ(label("Label4")->text(), "06.12.2026 00:00:10");
+        EXPECT_FALSE(form().isFollowing());
+        EXPECT_TRUE(messages_.empty());
+    }
+}
+
+TEST_F(LogFileTest, MenuHoldsOpenAndFollowAboveExit) {
+    auto* file = control<QMenu>(QStringLiteral("MnuFile"));
+    QStringList names;
+    for (QAction* entry : file->actions())
+        if (!entry->isSeparator()) names << entry->objectName();
+    EXPECT_EQ(names, QStringList({"MnuOpenLog", "MnuFollowLog", "MnuExit"}));
+    EXPECT_EQ(action("MnuOpenLog")->text(), "Open Log File...");
+    EXPECT_EQ(action("MnuOpenLog")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(action("MnuFollowLog")->text(), "Follow Log File");
+    EXPECT_TRUE(action("MnuFollowLog")->isCheckable());
+}
+
+TEST_F(LogFileTest, SeveralDroppedFilesAreJoinedInTheOrderGiven) {
+    write(path("a.log"), lines(1, 2));
+    write(path("b.log"), lines(3, 1, ""));  // no line end at the end
+    write(path("c.log"), lines(4, 1));
+    drop(text2()->viewport(), {path("a.log"), path("b.log"), path("c.log")});
+    ASSERT_EQ(form().records().count(), 4);
+    for (int r = 1; r <= 4; ++r)
+        EXPECT_EQ(form().records().record(r).TimeText.toString(), timeText(r));
+}
+
+TEST_F(LogFileTest, DroppedTextIsStillInsertedWhereItIsDropped) {
+    QMimeData data;
+    data.setText(WorkedExampleLine);
+    sendDrop(text2()->viewport(), data);
+    EXPECT_EQ(text2()->toPlainText(), WorkedExampleLine);
+    EXPECT_EQ(form().records().count(), 1);
+}
+
+TEST_F(LogFileTest, UndoBringsBackTheTextBeforeTheOpen) {
+    paste(logLine(40, 4));
+    write(path(), lines(1, 5));
+    ASSERT_TRUE(form().openLogFile(path()));
+    ASSERT_EQ(form().records().count(), 5);
+    key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text2()->toPlainText(), logLine(40, 4));
+    EXPECT_EQ(form().records().count(), 1);
+    key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form().records().count(), 5);
+}
+
+// The CSV file is the same whether the text came from a file or from the clipboard, with
+// other lines, non-ASCII text and an invalid UTF-8 byte among the log lines.
+TEST_F(LogFileTest, CsvAfterOpeningIsTheCsvAfterPastingTheSameText) {
+    const QByteArray bytes = "# caf\xC3\xA9 \xFF start\r\n" + lines(1, 4, "\r\n") + "noise\n" +
+                             lines(5, 3) + logLine(9, 0xAB).toUpper().toLatin1();
+    write(path(), bytes);
+    QByteArray csv[2];
+    for (int pasted = 0; pasted < 2; ++pasted) {
+        QTemporaryDir appDir;
+        Form1 window(appDir.path());
+        window.show();
+        auto* box = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+        if (pasted) {
+            QApplication::clipboard()->setText(QString::fromUtf8(bytes));
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            ASSERT_TRUE(window.openLogFile(path()));
+        }
+        settle();
+        EXPECT_EQ(window.records().count(), 8);
+        window.findChild<QAction*>(QStringLiteral("WriteCSVFile"))->trigger();
+        QFile file(appDir.filePath(QStringLiteral("pellam_telemetry.csv")));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        csv[pasted] = file.readAll();
+    }
+    EXPECT_FALSE(csv[0].isEmpty());
+    EXPECT_EQ(csv[0], csv[1]);
+}
+
+// ---- Files that cannot be opened: one clear message, and the window as it was.
+
+TEST_F(LogFileTest, BadFileGivesAMessageAndChangesNothing) {
+    const struct {
+        const char* name;
+        void (*make)(const QString& path);
+        const char* says;
+    } cases[] = {
+        {"missing", [](const QString&) {}, "does not exist"},
+        {"unreadable",
+         [](const QString& p) {
+             write(p, lines(1, 2));
+             QFile::setPermissions(p, {});
+         },
+         "cannot be read: Permission denied"},
+        {"directory", [](const QString& p) { QDir().mkdir(p); }, "is a folder"},
+        {"too large",
+         [](const QString& p) {
+             write(p, lines(1, 2));
+             QFile(p).resize(LogFileSizeLimit + 1);
+         },
+         "Decode it with the batch decoder orvalin-decode"},
+        {"not text",
+         [](const QString& p) { write(p, lines(1, 2) + QByteArray("\x89PNG\0\0\0", 7)); },
+         "is not a text file"},
+        {"pipe", [](const QString& p) { ::mkfifo(QFile::encodeName(p).constData(), 0600); },
+         "not a log file"},
+    };
+    paste(logText(2));
+    form().setFileChooser([this](QWidget*) { return path("bad.log"); });
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString bad = path("bad.log");
+        QFile::remove(bad);
+        QDir(bad).removeRecursively();
+        c.make(bad);
+        messages_.clear();
+        const PermissionBitsEnforced asAUser;
+        // The menu once, then a drop of a good file with the bad one.
+        if (n++ % 2 == 0) {
+            action("MnuOpenLog")->trigger();
+        } else {
+            write(path(), lines(20, 3));
+            drop(&form(), {path(), bad});
+        }
+        ASSERT_EQ(messages_.size(), 1u);
+        EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(messages_[0].title, "Open Log File");
+        EXPECT_TRUE(messages_[0].text.contains(bad)) << messages_[0].text.toStdString();
+        EXPECT_TRUE(messages_[0].text.contains(QString::fromLatin1(c.says)))
+            << messages_[0].text.toStdString();
+        EXPECT_EQ(text2()->toPlainText(), logText(2, "\n"));
+        EXPECT_EQ(form().records().count(), 2);
+    }
+}
+
+// ---- Following.
+
+enum class Step { Append, Rewrite, Replace, Remove, Grow, Type };
+
+struct FollowStep {
+    Step step;
+    QByteArray bytes;
+    int records;           // after the step
+    const char* lastLine;  // of Text2 after the step; nullptr: not checked
+};
+
+TEST_F(LogFileTest, FollowedFileChanges) {
+    const QByteArray partial = logLine(4, 4).toLatin1();
+    const struct {
+        const char* name;
+        std::vector<FollowStep> steps;
+        const char* status;  // Label3 at the end
+        bool following;      // at the end
+    } cases[] = {
+        {"appended lines",
+         {{Step::Append, lines(4, 2), 5, nullptr}, {Step::Append, lines(6, 1), 6, nullptr}},
+         "",
+         true},
+        {"a line finished later, split inside a character",
+         {{Step::Append, partial.left(30), 3, nullptr},
+          {Step::Append, partial.mid(30) + "\n# caf\xC3", 4, nullptr},
+          {Step::Append, "\xA9\n", 4, "# café"}},
+         "",
+         true},
+        {"typed lines stay",
+         {{Step::Type, "# note", 3, "# note"},
+          {Step::Append, lines(4, 1), 4, nullptr},
+          {Step::Append, {}, 4, nullptr}},
+         "",
+         true},
+        {"truncated",
+         {{Step::Rewrite, lines(30, 1), 1, nullptr}, {Step::Append, lines(31, 1), 2, nullptr}},
+         "",
+         true},
+        {"rewritten in place, larger", {{Step::Rewrite, lines(40, 5), 5, nullptr}}, "", true},
+        {"replaced",
+         {{Step::Replace, lines(50, 2), 2, nullptr}, {Step::Append, lines(52, 1), 3, nullptr}},
+         "",
+         true},
+        {"removed", {{Step::Remove, {}, 3, nullptr}}, "Follow stopped: pass.log is gone.", false},
+        {"grown too large",
+         {{Step::Grow, {}, 3, nullptr}},
+         "Follow stopped: The file pass.log is larger than the 32 MB that the window takes. "
+         "Decode it with the batch decoder orvalin-decode.",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        form().statusLabel()->clear();
+        write(path(), lines(1, 3));
+        form().setFollowing(true);
+        ASSERT_TRUE(form().openLogFile(path()));
+        for (const FollowStep& s : c.steps) {
+            switch (s.step) {
+                case Step::Append:
+                    if (s.bytes.isEmpty()) {
+                        EXPECT_TRUE(text2()->toPlainText().contains("\n# note\n"));
+                    }
+                    append(path(), s.bytes);
+                    break;
+                case Step::Rewrite:
+                    write(path(), s.bytes);
+                    break;
+                case Step::Replace:
+                    write(path("pass.new"), s.bytes);
+                    QFile::remove(path());
+                    QFile::rename(path("pass.new"), path());
+                    break;
+                case Step::Remove:
+                    QFile::remove(path());
+                    check();  // a rotated log may be missing for a moment
+                    EXPECT_TRUE(form().isFollowing());
+                    break;
+                case Step::Grow:
+                    QFile(path()).resize(LogFileSizeLimit + 1);
+                    break;
+                case Step::Type:
+                    text2()->moveCursor(QTextCursor::End);
+                    typeText(QString::fromUtf8(s.bytes));
+                    break;
+            }
+            check();
+            EXPECT_EQ(form().records().count(), s.records);
+            if (s.lastLine) {
+                EXPECT_EQ(lastLine(), QString::fromUtf8(s.lastLine));
+            }
+        }
+        EXPECT_EQ(form().statusLabel()->text(), QString::fromLatin1(c.status));
+        EXPECT_EQ(form().isFollowing(), c.following);
+        EXPECT_EQ(action("MnuFollowLog")->isChecked(), c.following);
+        EXPECT_TRUE(messages_.empty());
+        form().setFollowing(false);
+    }
+}
+
+// When the navigator stood on the last record, it moves on to the new last record.
+TEST_F(LogFileTest, NavigatorFollowsNewRecordsOnlyFromTheLastRecord) {
+    const struct {
+        const char* name;
+        int standsOn;
+        int movesTo;
+    } cases[] = {{"on the last record", 3, 5}, {"on an earlier record", 2, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        write(path(), lines(1, 3));
+        form().setFollowing(true);
+        ASSERT_TRUE(form().openLogFile(path()));
+        hScroll1()->setValue(c.standsOn);
+        append(path(), lines(4, 2));
+        check();
+        EXPECT_EQ(hScroll1()->value(), c.movesTo);
+        EXPECT_EQ(label("Label4")->text(), "06.12.2026 " + timeText(c.movesTo));
+        form().setFollowing(false);
+    }
+}
+
+TEST_F(LogFileTest, FollowPastTheTableKeepsTheFirstThousandRecords) {
+    write(path(), lines(0, 1000));
+    form().setFollowing(true);
+    ASSERT_TRUE(form().openLogFile(path()));
+    append(path(), lines(1000, 2));
+    check();
+    EXPECT_EQ(form().records().count(), 1000);
+    EXPECT_EQ(form().records().record(1000).TimeText.toString(), timeText(999));
+    EXPECT_EQ(form().statusLabel()->text(),
+              "Only the first 1000 log lines are decoded; 2 more were left out.");
+}
+
+// The command line with --follow holds back a line being written and follows the file; the
+// timer and the watcher bring the lines in with nobody calling.
+TEST_F(LogFileTest, CommandLineFollowBringsLinesInByItself) {
+    write(path(), lines(1, 1) + logLine(2, 2).toLatin1().left(20));
+    const WindowCommandLine commandLine = parseWindowCommandLine(
+        {QStringLiteral("orvalin-decoder"), QStringLiteral("--follow"), path()});
+    ASSERT_EQ(commandLine.action, WindowCommandLine::Action::Run);
+    form().applyCommandLine(commandLine.options);
+    EXPECT_TRUE(form().isFollowing());
+    EXPECT_EQ(text2()->toPlainText(), QString::fromLatin1(lines(1, 1)));
+    append(path(), logLine(2, 2).toLatin1().mid(20) + "\n");
+    for (int waited = 0; form().records().count() < 2 && waited < 5000; waited += 50)
+        QTest::qWait(50);
+    EXPECT_EQ(form().records().count(), 2);
+    EXPECT_EQ(hScroll1()->value(), 2);
+}
+
+// Following turned on after a file was opened whole: its unfinished last line, already shown,
+// is completed in place and not repeated.
+TEST_F(LogFileTest, ShownUnfinishedLineIsCompletedInPlace) {
+    const QByteArray third = logLine(3, 3).toLatin1();
+    write(path(), lines(1, 2) + third.left(50));
+    ASSERT_TRUE(form().openLogFile(path()));
+    EXPECT_EQ(form().records().count(), 2);
+    form().setFollowing(true);
+    append(path(), third.mid(50) + "\n");
+    check();
+    EXPECT_EQ(text2()->toPlainText(), QString::fromLatin1(lines(1, 3)));
+    EXPECT_EQ(form().records().count(), 3);
+}
+
+}  // namespace
+}  // namespace orvalin::test
