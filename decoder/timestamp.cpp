@@ -21,6 +21,18 @@ int daysInMonth(int year, int month) {
     return month == 2 && leap ? 29 : Days[month - 1];
 }
 
+// The characters of the pieces of a field's text ("DD.MM.YYYY" gives DDMMYYYY), written to
+// `to`; false when the text has not the field's length and separators.
+bool fieldTextDigits(const LineField& field, QStringView text, char16_t* to) {
+    if (text.size() != field.textLength()) return false;
+    qsizetype at = 0;
+    for (const LinePiece& piece : field.pieces) {
+        if (at > 0 && text[at++] != field.separator) return false;
+        for (int i = 0; i < piece.length; ++i) *to++ = text[at++].unicode();
+    }
+    return true;
+}
+
 }  // namespace
 
 bool writeIsoTimestamp(const char16_t (&ddmmyyyy)[8], const char16_t (&hhmmss)[6], char* out) {
@@ -45,15 +57,10 @@ bool writeIsoTimestamp(const char16_t (&ddmmyyyy)[8], const char16_t (&hhmmss)[6
 }
 
 QString isoTimestamp(QStringView dateText, QStringView timeText) {
-    if (dateText.size() != 10 || timeText.size() != 8 || dateText[2] != u'.' ||
-        dateText[5] != u'.' || timeText[2] != u':' || timeText[5] != u':')
-        return {};
     char16_t date[8];
     char16_t time[6];
-    for (int i = 0, at = 0; i < 10; ++i)
-        if (i != 2 && i != 5) date[at++] = dateText[i].unicode();
-    for (int i = 0, at = 0; i < 8; ++i)
-        if (i != 2 && i != 5) time[at++] = timeText[i].unicode();
+    if (!fieldTextDigits(DateField, dateText, date) || !fieldTextDigits(TimeField, timeText, time))
+        return {};
     char text[IsoTimestampLength];
     if (!writeIsoTimestamp(date, time, text)) return {};
     return QString::fromLatin1(text, IsoTimestampLength);

@@ -60,6 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
         TimestampCase{"Minute60", "06.12.2026", "12:60:00", ""},
         TimestampCase{"ArabicIndicDigits", "06.12.\u0662\u0660\u0662\u0666", "10:00:00", ""},
         TimestampCase{"ShortDateText", "6.12.2026", "10:00:00", ""},
+        TimestampCase{"OtherSeparators", "06-12-2026", "12.34.56", ""},
         TimestampCase{"EmptyTexts", "", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
