@@ -1,7 +1,9 @@
-// The batch decoder on a log of 1,000,000 lines (82 MB), written to a CSV file: throughput
-// of input and peak memory, in-process through the library and as the built program. The
-// program is also fed one line of 300 MB without a line end through a pipe, to show that
-// its memory does not grow with the length of a line.
+// The batch decoder on a log of 1,000,000 lines (82 MB), written as CSV and as JSON Lines to
+// a file: throughput of input and peak memory, in-process through the library and as the
+// built program. The program is also fed one line of 300 MB without a line end through a
+// pipe, to show that its memory does not grow with the length of a line, and follows a log
+// to which the million lines are appended in blocks, to show that following keeps it bounded
+// too.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -13,6 +15,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -63,11 +66,15 @@ BenchFiles& files() {
     return f;
 }
 
-// Arg 0: the CSV file is new; arg 1: it replaces the CSV of the run before (the kernel then
-// also frees the old file's pages, which costs a little more).
+// First arg 0: the output file is new; 1: it replaces the output of the run before (the
+// kernel then also frees the old file's pages, which costs a little more). Second arg 0: CSV,
+// 1: JSON Lines.
 void BM_DecodeLogToFile(benchmark::State& state) {
     BenchFiles& f = files();
     const bool replace = state.range(0) != 0;
+    const bool jsonl = state.range(1) != 0;
+    std::vector<std::string> args{"-o", f.csv, f.log};
+    if (jsonl) args.insert(args.begin(), {"--format", "jsonl"});
     const int devNull = ::open("/dev/null", O_RDWR);
     const orvalin::cli::StandardStreams streams{devNull, devNull, devNull};
     for (auto _ : state) {
@@ -76,16 +83,46 @@ void BM_DecodeLogToFile(benchmark::State& state) {
             ::unlink(f.csv.c_str());
             state.ResumeTiming();
         }
-        const int status = orvalin::cli::runBatchDecoder({"-o", f.csv, f.log}, streams);
+        const int status = orvalin::cli::runBatchDecoder(args, streams);
         if (status != 0) state.SkipWithError("the decoder failed");
     }
     ::close(devNull);
-    state.SetLabel(replace ? "replacing the CSV" : "new CSV");
+    state.SetLabel(std::string(jsonl ? "JSON Lines, " : "CSV, ") +
+                   (replace ? "replacing the file" : "new file"));
     state.SetBytesProcessed(state.iterations() * f.logBytes);
     state.counters["MB/s"] = benchmark::Counter(static_cast<double>(f.logBytes) / 1e6,
                                                 benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_DecodeLogToFile)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+// The decoder without the cost of storing its output (as when a pipe's reader keeps up): the
+// output goes to /dev/null. JSON Lines are about 8 times the input (690 MB for the 82 MB
+// log), so into a file the page cache sets their pace. Arg 0: CSV, 1: JSON Lines.
+void BM_DecodeLogToDevNull(benchmark::State& state) {
+    BenchFiles& f = files();
+    const bool jsonl = state.range(0) != 0;
+    std::vector<std::string> args{f.log};
+    if (jsonl) args.insert(args.begin(), {"--format", "jsonl"});
+    const int devNull = ::open("/dev/null", O_RDWR);
+    const orvalin::cli::StandardStreams streams{devNull, devNull, devNull};
+    for (auto _ : state) {
+        if (orvalin::cli::runBatchDecoder(args, streams) != 0)
+            state.SkipWithError("the decoder failed");
+    }
+    ::close(devNull);
+    state.SetLabel(jsonl ? "JSON Lines to /dev/null" : "CSV to /dev/null");
+    state.SetBytesProcessed(state.iterations() * f.logBytes);
+    state.counters["MB/s"] = benchmark::Counter(static_cast<double>(f.logBytes) / 1e6,
+                                                benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_DecodeLogToDevNull)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
@@ -136,6 +173,45 @@ long childPeakKiB() {
     return usage.ru_maxrss;
 }
 
+// --follow --format jsonl on a log that starts empty and grows by the million lines in blocks
+// of 1 MiB; the program's output goes to a file whose size shows when it has caught up.
+void measureFollow(const std::string& program, long long expectedBytes) {
+    BenchFiles& f = files();
+    const std::string log = f.dir.filePath("growing.log").toStdString();
+    const std::string out = f.dir.filePath("growing.jsonl").toStdString();
+    const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int source = ::open(f.log.c_str(), O_RDONLY);
+    if (logFd < 0 || outFd < 0 || source < 0) return;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(outFd, 1);
+        ::execl(program.c_str(), program.c_str(), "--follow", "--format", "jsonl", log.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(outFd);
+    std::vector<char> block(std::size_t{1} << 20);
+    for (ssize_t got; (got = ::read(source, block.data(), block.size())) > 0;)
+        if (::write(logFd, block.data(), static_cast<std::size_t>(got)) != got) break;
+    ::close(source);
+    ::close(logFd);
+    struct stat info {};
+    for (int i = 0; i < 6000 && (::stat(out.c_str(), &info) != 0 || info.st_size < expectedBytes);
+         ++i)
+        ::usleep(10000);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    ::kill(pid, SIGTERM);
+    int status = -1;
+    ::waitpid(pid, &status, 0);
+    std::printf(
+        "program --follow --format jsonl, %d lines appended in 1 MiB blocks: %.1f MB out in "
+        "%.2f s, status %d after SIGTERM, peak memory of all runs %ld KiB\n",
+        LogLines, info.st_size / 1e6, took.count(), WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+        childPeakKiB());
+}
+
 void measureProgram() {
     const std::string program = programPath();
     if (::access(program.c_str(), X_OK) != 0) {
@@ -145,25 +221,35 @@ void measureProgram() {
     }
     BenchFiles& f = files();
     struct stat csvInfo {};
-    for (const bool replace : {false, true}) {
-        double best = 1e9;
-        for (int i = 0; i < 3; ++i) {
-            if (!replace) ::unlink(f.csv.c_str());
-            const ChildRun run = runProgram({program, "-o", f.csv, f.log}, [](int) {});
-            if (run.status != 0) {
-                std::printf("orvalin-decode failed with status %d\n", run.status);
-                return;
+    long long jsonlBytes = 0;
+    for (const bool jsonl : {false, true}) {
+        for (const int target : {0, 1, 2}) {  // a new file, a file it replaces, /dev/null
+            const std::string output = target == 2 ? "/dev/null" : f.csv;
+            std::vector<std::string> args{program, "-o", output, f.log};
+            if (jsonl) args.insert(args.begin() + 1, {"--format", "jsonl"});
+            double best = 1e9;
+            for (int i = 0; i < 3; ++i) {
+                if (target == 0) ::unlink(f.csv.c_str());
+                const ChildRun run = runProgram(args, [](int) {});
+                if (run.status != 0) {
+                    std::printf("orvalin-decode failed with status %d\n", run.status);
+                    return;
+                }
+                best = std::min(best, run.seconds);
             }
-            best = std::min(best, run.seconds);
+            ::stat(f.csv.c_str(), &csvInfo);
+            if (jsonl) jsonlBytes = csvInfo.st_size;
+            static constexpr const char* Targets[] = {"a new file", "a file it replaces",
+                                                      "/dev/null"};
+            std::printf(
+                "program, %s, %d lines, %.1f MB in, %.1f MB out to %s: best of 3 %.3f s, "
+                "%.0f MB/s of input\n",
+                jsonl ? "JSON Lines" : "CSV", LogLines, f.logBytes / 1e6, csvInfo.st_size / 1e6,
+                Targets[target], best, f.logBytes / 1e6 / best);
         }
-        ::stat(f.csv.c_str(), &csvInfo);
-        std::printf(
-            "program, %d lines, %.1f MB in, %.1f MB out to a %s: best of 3 %.3f s, "
-            "%.0f MB/s of input\n",
-            LogLines, f.logBytes / 1e6, csvInfo.st_size / 1e6,
-            replace ? "file it replaces" : "new file", best, f.logBytes / 1e6 / best);
     }
     std::printf("program peak memory (ru_maxrss): %ld KiB\n", childPeakKiB());
+    measureFollow(program, jsonlBytes);
 
     // One line of 300 MB without a line end, through a pipe.
     const long long longLine = 300LL << 20;

@@ -10,6 +10,7 @@
 
 #include "cli/byte_output.h"
 #include "cli/command_line.h"
+#include "cli/follow.h"
 #include "cli/log_stream.h"
 #include "decoder/atomic_file.h"
 
@@ -116,14 +117,33 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     FdSink csvSink(toFile ? file.fd() : streams.output);
     BufferedWriter csv(csvSink);
 
-    const DecodeSettings settings{options.withTime, options.decimalComma ? u',' : u'.'};
+    const DecodeSettings settings{options.withTime, options.decimalComma ? u',' : u'.',
+                                  options.format, options.isoTime};
     LogStreamDecoder decoder(settings, csv, options.report ? &err : nullptr);
     decoder.writeHeader();
 
     int status = ExitSuccess;
+    // A followed file (the one input; the command line makes sure of it) is read here and
+    // not by the loop below.
     const std::vector<std::string> inputs =
-        options.inputs.empty() ? std::vector<std::string>{"-"} : options.inputs;
+        options.follow ? std::vector<std::string>{}
+        : options.inputs.empty() ? std::vector<std::string>{"-"}
+                                 : options.inputs;
     const auto buffer = std::make_unique<char[]>(ReadBufferSize);
+    if (options.follow) {
+        const std::string& followed = options.inputs.front();
+        const FollowResult result =
+            followLog(followed, decoder, csv, options.report ? &err : nullptr, streams.output,
+                      buffer.get(), ReadBufferSize);
+        if (result.inputError != 0) {
+            errorMessage(err, followed, result.inputError);
+            status = ExitFailure;
+        }
+        if (result.outputError != 0) {
+            errorMessage(err, outputName, result.outputError);
+            return ExitFailure;
+        }
+    }
     for (const std::string& input : inputs) {
         if (csv.failed()) break;
         if (const int error = decodeInput(input, streams.input, decoder, csv, buffer.get())) {

@@ -1,5 +1,9 @@
 #include "cli/command_line.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
 #include <string_view>
 
 #ifndef ORVALIN_VERSION
@@ -10,133 +14,201 @@ namespace orvalin::cli {
 
 namespace {
 
-struct Flag {
-    char shortName;
-    std::string_view longName;
-    bool CommandLine::*member;
+struct OptionInfo {
+    const char* shortName;  // "" when there is none
+    const char* longName;
+    const char* valueName;  // "" for a flag
+    const char* help;       // lines after the first are indented under it
 };
 
-constexpr Flag Flags[] = {
-    {'t', "time", &CommandLine::withTime},   {'c', "decimal-comma", &CommandLine::decimalComma},
-    {'r', "report", &CommandLine::report},   {'h', "help", &CommandLine::help},
-    {'V', "version", &CommandLine::version},
+// The options in the order of the help text.
+constexpr OptionInfo Options[] = {
+    {.shortName = "o",
+     .longName = "output",
+     .valueName = "FILE",
+     .help = "write to FILE instead of standard output (\"-\");\n"
+             "FILE is replaced only once the whole output is written"},
+    {.shortName = "",
+     .longName = "format",
+     .valueName = "FORMAT",
+     .help = "csv (the default) or jsonl: one JSON object per line"},
+    {.shortName = "t",
+     .longName = "time",
+     .valueName = "",
+     .help = "put the columns Date and Time (as written in the line)\n"
+             "first (CSV)"},
+    {.shortName = "i",
+     .longName = "iso-time",
+     .valueName = "",
+     .help = "put a column Timestamp first (CSV), before Date and\n"
+             "Time: YYYY-MM-DDTHH:MM:SS, or empty when the line's date\n"
+             "and time are not a real date and time"},
+    {.shortName = "c",
+     .longName = "decimal-comma",
+     .valueName = "",
+     .help = "write a comma as the decimal separator (CSV; default:\n"
+             "a point, whatever the locale)"},
+    {.shortName = "f",
+     .longName = "follow",
+     .valueName = "",
+     .help = "after the end of the one FILE, keep decoding what is\n"
+             "appended to it, each record written at once; read it\n"
+             "again from its start when it shrinks or is replaced;\n"
+             "SIGINT or SIGTERM end it with status 0"},
+    {.shortName = "r",
+     .longName = "report",
+     .valueName = "",
+     .help = "list every rejected non-empty line on standard error as\n"
+             "FILE:LINE: reason, and the numbers of lines at the end"},
+    {.shortName = "h", .longName = "help", .valueName = "", .help = "show this help and exit"},
+    {.shortName = "V", .longName = "version", .valueName = "", .help = "show the version and exit"},
 };
 
-class Parser {
-public:
-    explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+QCommandLineOption makeOption(const OptionInfo& info) {
+    QStringList names;
+    if (*info.shortName) names << QString::fromLatin1(info.shortName);
+    names << QString::fromLatin1(info.longName);
+    return QCommandLineOption(names, QString::fromLatin1(info.help),
+                              QString::fromLatin1(info.valueName));
+}
 
-    ParsedCommandLine run() {
-        bool optionsEnded = false;
-        for (next_ = 0; next_ < args_.size() && result_.error.empty();) {
-            const std::string& arg = args_[next_++];
-            if (optionsEnded || arg == "-" || arg.size() < 2 || arg[0] != '-') {
-                result_.options.inputs.push_back(arg);
-            } else if (arg == "--") {
-                optionsEnded = true;
-            } else if (arg[1] == '-') {
-                longOption(std::string_view(arg).substr(2));
-            } else {
-                shortOptions(std::string_view(arg).substr(1));
-            }
-        }
-        return result_;
+// Arguments go through Latin-1, which maps every byte to one character and back: option
+// names are ASCII, and file names of any encoding come back byte for byte.
+QString fromBytes(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string toBytes(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+// The parser's own message, in the form of ours ("missing value after '-o'").
+std::string parserError(const QCommandLineParser& parser) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        const QString& name = unknown.first();
+        return "unknown option '" + std::string(name.size() == 1 ? "-" : "--") + toBytes(name) +
+               "'";
     }
+    std::string text = toBytes(parser.errorText());
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = static_cast<char>(text[0] + 32);
+    return text;
+}
 
-private:
-    void longOption(std::string_view text) {
-        const std::size_t equals = text.find('=');
-        const std::string_view name = text.substr(0, equals);
-        if (name == "output") {
-            if (equals != std::string_view::npos) return setOutput(text.substr(equals + 1));
-            return outputFromNext("--output");
-        }
-        for (const Flag& flag : Flags) {
-            if (name != flag.longName) continue;
-            if (equals != std::string_view::npos)
-                return fail("option '--" + std::string(name) + "' takes no value");
-            result_.options.*flag.member = true;
-            return;
-        }
-        fail("unknown option '--" + std::string(name) + "'");
+// Combinations that cannot work; empty when the options fit together.
+std::string conflict(const CommandLine& line) {
+    if (line.format == OutputFormat::JsonLines) {
+        if (line.withTime) return "--time applies to CSV only (JSON Lines carry the date and time)";
+        if (line.isoTime) return "--iso-time applies to CSV only (JSON Lines carry the timestamp)";
+        if (line.decimalComma) return "--decimal-comma applies to CSV only";
     }
-
-    void shortOptions(std::string_view letters) {
-        for (std::size_t i = 0; i < letters.size(); ++i) {
-            if (letters[i] == 'o') {
-                if (i + 1 < letters.size()) return setOutput(letters.substr(i + 1));
-                return outputFromNext("-o");
-            }
-            bool known = false;
-            for (const Flag& flag : Flags) {
-                if (letters[i] != flag.shortName) continue;
-                result_.options.*flag.member = true;
-                known = true;
-            }
-            if (!known) return fail(std::string("unknown option '-") + letters[i] + "'");
-        }
+    if (line.follow) {
+        if (!line.outputPath.empty() && line.outputPath != "-")
+            return "--follow cannot write to a file with -o (the output would never be complete)";
+        if (line.inputs.size() != 1 || line.inputs.front() == "-")
+            return "--follow needs exactly one log file, and not standard input";
     }
-
-    void outputFromNext(const std::string& option) {
-        if (next_ >= args_.size()) return fail("option '" + option + "' needs a file name");
-        setOutput(args_[next_++]);
-    }
-
-    void setOutput(std::string_view path) {
-        if (path.empty()) return fail("the output file name is empty");
-        if (!result_.options.outputPath.empty()) return fail("only one output file can be given");
-        result_.options.outputPath.assign(path);
-    }
-
-    void fail(std::string message) { result_.error = std::move(message); }
-
-    const std::vector<std::string>& args_;
-    std::size_t next_ = 0;
-    ParsedCommandLine result_;
-};
+    return {};
+}
 
 }  // namespace
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
-    return Parser(args).run();
+    QCommandLineParser parser;
+    for (const OptionInfo& info : Options) parser.addOption(makeOption(info));
+    QStringList arguments{QString::fromLatin1(ProgramName)};
+    for (const std::string& arg : args) arguments << fromBytes(arg);
+
+    ParsedCommandLine result;
+    if (!parser.parse(arguments)) {
+        result.error = parserError(parser);
+        return result;
+    }
+    CommandLine& line = result.options;
+    line.withTime = parser.isSet(QStringLiteral("time"));
+    line.decimalComma = parser.isSet(QStringLiteral("decimal-comma"));
+    line.report = parser.isSet(QStringLiteral("report"));
+    line.follow = parser.isSet(QStringLiteral("follow"));
+    line.isoTime = parser.isSet(QStringLiteral("iso-time"));
+    line.help = parser.isSet(QStringLiteral("help"));
+    line.version = parser.isSet(QStringLiteral("version"));
+    for (const QString& input : parser.positionalArguments()) line.inputs.push_back(toBytes(input));
+
+    const QStringList outputs = parser.values(QStringLiteral("output"));
+    if (outputs.size() > 1) return {{}, "only one output file can be given"};
+    if (outputs.size() == 1 && outputs.first().isEmpty())
+        return {{}, "the output file name is empty"};
+    if (outputs.size() == 1) line.outputPath = toBytes(outputs.first());
+
+    const QStringList formats = parser.values(QStringLiteral("format"));
+    if (formats.size() > 1) return {{}, "only one format can be given"};
+    if (formats.size() == 1) {
+        if (formats.first() == u"jsonl") {
+            line.format = OutputFormat::JsonLines;
+        } else if (formats.first() != u"csv") {
+            return {{}, "unknown format '" + toBytes(formats.first()) + "' (csv or jsonl)"};
+        }
+    }
+    if (!line.help && !line.version) result.error = conflict(line);
+    return result;
 }
 
 std::string usageText() {
     return std::string("Usage: ") + ProgramName +
-           " [-t] [-c] [-r] [-o FILE] [FILE...]\n"
+           " [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl] [-o FILE] [FILE...]\n"
            "Try '" +
            ProgramName + " --help' for more information.\n";
 }
 
 std::string helpText() {
-    return std::string("Usage: ") + ProgramName + " [OPTIONS] [FILE...]\n" +
-           R"(Decode Orvalin telemetry log lines into semicolon-separated CSV.
+    std::string text =
+        std::string("Usage: ") + ProgramName + " [OPTIONS] [FILE...]\n" +
+        R"(Decode Orvalin telemetry log lines into semicolon-separated CSV or JSON Lines.
 
 Reads the named log files in order, or standard input when no FILE is given or a
 FILE is "-". Lines end in LF or CR LF. A line is accepted when it has exactly 81
 characters with "!" at position 1, "@" at 10 and ";" at 17; each accepted
 line becomes one CSV record of the 29 channel values, in the format of the window's
 CSV export: a header of the channel captions, ";" after every field, CR LF line ends.
+With --format jsonl each accepted line becomes one JSON object on a line of its
+own: "date" and "time" as the window shows them, "timestamp" (ISO 8601 or null),
+then the 29 channel captions with their values, each the shortest number that
+reads back to exactly the decoded value.
 
 Options:
-  -o, --output FILE    write the CSV to FILE instead of standard output ("-");
-                       FILE is replaced only once the whole output is written
-  -t, --time           put the columns Date and Time (as written in the line) first
-  -c, --decimal-comma  write a comma as the decimal separator (default: a point,
-                       whatever the locale)
-  -r, --report         list every rejected non-empty line on standard error as
-                       FILE:LINE: reason, and the numbers of lines at the end
-  -h, --help           show this help and exit
-  -V, --version        show the version and exit
-
+)";
+    constexpr std::size_t HelpColumn = 23;
+    for (const OptionInfo& info : Options) {
+        std::string names =
+            *info.shortName ? std::string("  -") + info.shortName + ", " : std::string("      ");
+        names += std::string("--") + info.longName;
+        if (*info.valueName) names += std::string(" ") + info.valueName;
+        names.resize(HelpColumn, ' ');
+        std::string_view help = info.help;
+        for (std::size_t end; (end = help.find('\n')) != std::string_view::npos;) {
+            text += names;
+            text += help.substr(0, end);
+            text += '\n';
+            names.assign(HelpColumn, ' ');
+            help.remove_prefix(end + 1);
+        }
+        text += names;
+        text += help;
+        text += '\n';
+    }
+    text += R"(
 Log files are read as UTF-8; every byte that is not valid UTF-8 counts as one
 character. A FILE that cannot be read is reported and skipped, and the other files
 are still decoded; the exit status is then 1 and an output file named with -o is
 left as it was.
 
-Exit status: 0 when every file was decoded and the output written, 1 when a file
-could not be read or the output could not be written, 2 for wrong usage.
+Exit status: 0 when every file was decoded and the output written (with
+--follow: when it was ended by SIGINT or SIGTERM), 1 when a file could not be
+read or the output could not be written, 2 for wrong usage.
 )";
+    return text;
 }
 
 std::string versionText() {

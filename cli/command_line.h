@@ -4,18 +4,23 @@
 #include <string>
 #include <vector>
 
+#include "cli/record_format.h"
+
 namespace orvalin::cli {
 
 inline constexpr const char* ProgramName = "orvalin-decode";
 
 struct CommandLine {
-    bool withTime = false;            // --time
-    bool decimalComma = false;        // --decimal-comma
-    bool report = false;              // --report
-    bool help = false;                // --help
-    bool version = false;             // --version
-    std::string outputPath;           // -o FILE; empty: standard output
-    std::vector<std::string> inputs;  // "-" is standard input; none: standard input
+    bool withTime = false;                    // --time
+    bool decimalComma = false;                // --decimal-comma
+    bool report = false;                      // --report
+    bool follow = false;                      // --follow
+    bool isoTime = false;                     // --iso-time
+    OutputFormat format = OutputFormat::Csv;  // --format
+    bool help = false;                        // --help
+    bool version = false;                     // --version
+    std::string outputPath;                   // -o FILE; empty: standard output
+    std::vector<std::string> inputs;          // "-" is standard input; none: standard input
 };
 
 struct ParsedCommandLine {
@@ -23,9 +28,10 @@ struct ParsedCommandLine {
     std::string error;  // a usage error, empty when the arguments are fine
 };
 
-// Parses the arguments after the program name. Short options may be bundled ("-tr"), "-o"
-// takes the next argument or the rest of its own ("-oout.csv"), "--output=FILE" works too,
-// and "--" ends the options.
+// Parses the arguments after the program name with QCommandLineParser: short options may be
+// bundled ("-tr"), "-o" takes the next argument or the rest of its own ("-oout.csv"),
+// "--output=FILE" works too, and "--" ends the options. Arguments are bytes, as the system
+// gives them; file names come back unchanged whatever their encoding.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);
 
 std::string usageText();

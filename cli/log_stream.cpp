@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstring>
 
+#include "cli/jsonl_fields.h"
 #include "decoder/hex.h"
 #include "decoder/log_text.h"
 
@@ -63,13 +64,17 @@ const unsigned char* firstCrOrHighByte(const unsigned char* p, const unsigned ch
 
 LogStreamDecoder::LogStreamDecoder(const DecodeSettings& settings, BufferedWriter& csv,
                                    BufferedWriter* report)
-    : settings_(settings), csv_(csv), report_(report), fields_(settings.decimalSeparator) {
+    : settings_(settings),
+      csv_(csv),
+      report_(report),
+      format_(settings.format == OutputFormat::JsonLines
+                  ? makeJsonLinesFormat()
+                  : makeCsvFormat(settings.withTime, settings.isoTime, settings.decimalSeparator)) {
     pieceValues();  // built before the first line rather than inside it
 }
 
 void LogStreamDecoder::writeHeader() {
-    const QByteArray header = csvHeaderLine(settings_.withTime);
-    csv_.append(std::string_view(header.constData(), static_cast<std::size_t>(header.size())));
+    format_->writeHeader(csv_);
 }
 
 void LogStreamDecoder::beginSource(std::string_view name) {
@@ -224,15 +229,13 @@ void LogStreamDecoder::decodeAsciiLine(const unsigned char* line) {
     if (verdict != LineVerdict::Accepted) return reject(verdict);
     ++counts_.accepted;
 
-    char* out = csv_.reserve(MaxOutputLineBytes);
-    if (settings_.withTime) out = writeCsvDateTime(line, out);
     const auto& pieces = pieceValues();
     std::uint8_t raws[ChannelCount];
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         const unsigned char* piece = line + linePieceOffset(c);
         raws[c] = pieces[static_cast<std::size_t>(piece[0]) * 256 + piece[1]];
     }
-    csv_.commit(fields_.writeRecord(out, raws));
+    format_->writeAsciiRecord(csv_, line, raws);
 }
 
 void LogStreamDecoder::decodeTextLine(const char* line, std::size_t size) {
@@ -243,10 +246,7 @@ void LogStreamDecoder::decodeTextLine(const char* line, std::size_t size) {
     if (verdict != LineVerdict::Accepted) return reject(verdict);
     ++counts_.accepted;
 
-    textLine_.clear();
-    appendCsvRecordLine(textLine_, record_, settings_.decimalSeparator, settings_.withTime);
-    csv_.append(
-        std::string_view(textLine_.constData(), static_cast<std::size_t>(textLine_.size())));
+    format_->writeRecord(csv_, record_);
 }
 
 bool LogStreamDecoder::startRejection() {

@@ -1,8 +1,8 @@
-// Streaming intake of log files for the batch decoder: bytes in, CSV record lines out.
+// Streaming intake of log files for the batch decoder: bytes in, record lines out.
 //
 //   bytes --split at the window's line breaks (decoder/log_text.h)--> lines
 //         --81 characters, "!" at 1, "@" at 10, ";" at 17 after lower-casing--> accepted
-//         --date, time, 29 raw frame bytes--> CSV record line
+//         --date, time, 29 raw frame bytes--> CSV or JSON Lines record line (RecordFormat)
 //
 // A line is cut, accepted and decoded exactly as the window does it for the same text. Log
 // files are UTF-8. A pure-ASCII line has one character per byte and is tested on its bytes
@@ -19,12 +19,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "cli/byte_output.h"
-#include "cli/csv_fields.h"
-#include "decoder/csv_text.h"
+#include "cli/record_format.h"
 #include "decoder/log_scan.h"
 #include "decoder/record_table.h"
 
@@ -33,6 +33,8 @@ namespace orvalin::cli {
 struct DecodeSettings {
     bool withTime = false;  // "Date" and "Time" columns first, as the window shows them
     QChar decimalSeparator = u'.';
+    OutputFormat format = OutputFormat::Csv;  // JSON Lines take neither of the two above
+    bool isoTime = false;                     // a "Timestamp" column first (CSV)
 };
 
 struct LineCounts {
@@ -51,7 +53,8 @@ public:
     LogStreamDecoder(const DecodeSettings& settings, BufferedWriter& csv,
                      BufferedWriter* report = nullptr);
 
-    // The header line: "Date;Time;" when asked for, then the 29 captions.
+    // The header line of the format: for CSV "Timestamp;" and "Date;Time;" when asked for,
+    // then the 29 captions; nothing for JSON Lines.
     void writeHeader();
 
     // Sources are decoded one after another. Line numbers start at 1 in each, and a line
@@ -66,9 +69,6 @@ public:
     const LineCounts& counts() const { return counts_; }
 
 private:
-    // Room one record line may take in the CSV buffer: "DD.MM.YYYY;HH:MM:SS;" and the fields.
-    static constexpr std::size_t MaxOutputLineBytes =
-        CsvDateTimeBytes + CsvFieldCache::MaxRecordBytes;
     static constexpr std::size_t CarryCapacity = MaxLineBytes;
 
     void feedLines(const unsigned char* p, const unsigned char* end);
@@ -85,9 +85,9 @@ private:
     void rejectLength(const char* line, std::size_t size);
 
     DecodeSettings settings_;
-    BufferedWriter& csv_;
+    BufferedWriter& csv_;  // the record lines, in either format
     BufferedWriter* report_;
-    CsvFieldCache fields_;
+    std::unique_ptr<RecordFormat> format_;
     LineCounts counts_;
 
     std::string sourceName_;
@@ -106,7 +106,6 @@ private:
     bool afterCr_ = false;
 
     TelemetryRecord record_;  // lines that go the UTF-16 way
-    QByteArray textLine_;
 };
 
 }  // namespace orvalin::cli

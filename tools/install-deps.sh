@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libqcustomplot-dev                     # widgets, chart
   qt6-svg-dev                                         # chart saved as SVG
   libgtest-dev libgmock-dev googletest libbenchmark-dev # tests, benchmarks
+  jq python3                                            # the tests read JSON Lines back with both
   fonts-liberation2                                     # metric-compatible window fonts
   dpkg-dev file lintian desktop-file-utils appstream    # the Debian package and its checks
 )

@@ -29,11 +29,23 @@ CommandLine options(bool time, bool comma, bool report, std::string output = {},
     return line;
 }
 
+CommandLine newOptions(bool follow, bool isoTime, OutputFormat format,
+                       std::vector<std::string> inputs = {}, bool time = false) {
+    CommandLine line = options(time, false, false, {}, std::move(inputs));
+    line.follow = follow;
+    line.isoTime = isoTime;
+    line.format = format;
+    return line;
+}
+
 CommandLine helpOrVersion(bool help) {
     CommandLine line;
     (help ? line.help : line.version) = true;
     return line;
 }
+
+const std::string FollowNeedsOneFile =
+    "--follow needs exactly one log file, and not standard input";
 
 class CommandLineParsing : public ::testing::TestWithParam<ParseCase> {};
 
@@ -48,6 +60,9 @@ TEST_P(CommandLineParsing, GivesOptionsOrAUsageError) {
     EXPECT_EQ(got.report, expected.report);
     EXPECT_EQ(got.help, expected.help);
     EXPECT_EQ(got.version, expected.version);
+    EXPECT_EQ(got.follow, expected.follow);
+    EXPECT_EQ(got.isoTime, expected.isoTime);
+    EXPECT_EQ(got.format, expected.format);
     EXPECT_EQ(got.outputPath, expected.outputPath);
     EXPECT_EQ(got.inputs, expected.inputs);
 }
@@ -85,11 +100,60 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"Version", {"-V"}, helpOrVersion(false), ""},
         ParseCase{"UnknownLongOption", {"--times"}, {}, "unknown option '--times'"},
         ParseCase{"UnknownShortOption", {"-tx"}, {}, "unknown option '-x'"},
-        ParseCase{"OutputWithoutName", {"a.log", "-o"}, {}, "option '-o' needs a file name"},
-        ParseCase{"LongOutputWithoutName", {"--output"}, {}, "option '--output' needs a file name"},
+        ParseCase{"OutputWithoutName", {"a.log", "-o"}, {}, "missing value after '-o'"},
+        ParseCase{"LongOutputWithoutName", {"--output"}, {}, "missing value after '--output'"},
         ParseCase{"EmptyOutputName", {"--output="}, {}, "the output file name is empty"},
         ParseCase{"TwoOutputs", {"-o", "a", "-ob"}, {}, "only one output file can be given"},
-        ParseCase{"FlagWithValue", {"--time=yes"}, {}, "option '--time' takes no value"}),
+        ParseCase{"FlagWithValue", {"--time=yes"}, {}, "unexpected value after '--time'"},
+        ParseCase{"NonUtf8FileNamesKeepTheirBytes",
+                  {"-o", "\xe9t\xe9.csv", "\xff.log"},
+                  options(false, false, false, "\xe9t\xe9.csv", {"\xff.log"}),
+                  ""},
+        ParseCase{"FollowOneFile",
+                  {"-f", "pass.log", "--format", "jsonl"},
+                  newOptions(true, false, OutputFormat::JsonLines, {"pass.log"}),
+                  ""},
+        ParseCase{"FollowToStandardOutputByName",
+                  {"--follow", "-o", "-", "pass.log"},
+                  [] {
+                      CommandLine line = newOptions(true, false, OutputFormat::Csv, {"pass.log"});
+                      line.outputPath = "-";
+                      return line;
+                  }(),
+                  ""},
+        ParseCase{"IsoTimeWithTime",
+                  {"-it", "--format=csv"},
+                  newOptions(false, true, OutputFormat::Csv, {}, true),
+                  ""},
+        ParseCase{"UnknownFormat", {"--format", "JSONL"}, {}, "unknown format 'JSONL' (csv or jsonl)"},
+        ParseCase{"TwoFormats",
+                  {"--format", "csv", "--format", "jsonl"},
+                  {},
+                  "only one format can be given"},
+        ParseCase{"FollowWithOutputFile",
+                  {"-f", "-o", "out.csv", "a.log"},
+                  {},
+                  "--follow cannot write to a file with -o (the output would never be complete)"},
+        ParseCase{"FollowWithoutFile", {"-f"}, {}, FollowNeedsOneFile},
+        ParseCase{"FollowStandardInput", {"-f", "-"}, {}, FollowNeedsOneFile},
+        ParseCase{"FollowTwoFiles", {"-f", "a.log", "b.log"}, {}, FollowNeedsOneFile},
+        ParseCase{"JsonLinesWithTime",
+                  {"--format", "jsonl", "-t"},
+                  {},
+                  "--time applies to CSV only (JSON Lines carry the date and time)"},
+        ParseCase{"JsonLinesWithIsoTime",
+                  {"--format", "jsonl", "-i"},
+                  {},
+                  "--iso-time applies to CSV only (JSON Lines carry the timestamp)"},
+        ParseCase{"JsonLinesWithDecimalComma",
+                  {"-c", "--format", "jsonl"},
+                  {},
+                  "--decimal-comma applies to CSV only"},
+        ParseCase{"HelpOutranksAConflict", {"-f", "--help"}, [] {
+                      CommandLine line = helpOrVersion(true);
+                      line.follow = true;
+                      return line;
+                  }(), ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -525,7 +525,8 @@ TEST_P(ProgramUsage, ExitStatusAndTexts) {
     }
 }
 
-const std::string Usage = "Usage: orvalin-decode [-t] [-c] [-r] [-o FILE] [FILE...]\n";
+const std::string Usage =
+    "Usage: orvalin-decode [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl] [-o FILE] [FILE...]\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ProgramUsage,
@@ -538,7 +539,33 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"-o"},
                                 2,
                                 "",
-                                "orvalin-decode: option '-o' needs a file name\n" + Usage},
+                                "orvalin-decode: missing value after '-o'\n" + Usage},
+                      UsageCase{"FollowIntoAFile",
+                                {"--follow", "-o", "out.csv", "a.log"},
+                                2,
+                                "",
+                                "orvalin-decode: --follow cannot write to a file with -o (the "
+                                "output would never be complete)\n" +
+                                    Usage},
+                      UsageCase{"FollowStandardInput",
+                                {"--follow"},
+                                2,
+                                "",
+                                "orvalin-decode: --follow needs exactly one log file, and not "
+                                "standard input\n" +
+                                    Usage},
+                      UsageCase{"DecimalCommaInJsonLines",
+                                {"--format", "jsonl", "-c"},
+                                2,
+                                "",
+                                "orvalin-decode: --decimal-comma applies to CSV only\n" + Usage},
+                      UsageCase{"TimeInJsonLines",
+                                {"--format=jsonl", "--time"},
+                                2,
+                                "",
+                                "orvalin-decode: --time applies to CSV only (JSON Lines carry the "
+                                "date and time)\n" +
+                                    Usage},
                       UsageCase{
                           "Help", {"--help"}, 0, "Usage: orvalin-decode [OPTIONS] [FILE...]\n", ""},
                       UsageCase{"Version", {"--version"}, 0, "orvalin-decode 0.2\n", ""},

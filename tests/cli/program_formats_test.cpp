@@ -1,0 +1,378 @@
+// End-to-end: the built orvalin-decode with --format jsonl read back by real JSON parsers
+// (jq and Python's json module), --iso-time, and --follow on a file that grows, is truncated
+// and is replaced while the program runs.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <bit>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <ostream>
+#include <sstream>
+#include <thread>
+
+#include "cli/follow.h"
+#include "cli/jsonl_fields.h"
+#include "cli_test_support.h"
+#include "decoder/timestamp.h"
+
+namespace orvalin::cli {
+namespace {
+
+using test::toStd;
+using test::windowCsv;
+using test::WorkedLine;
+
+// The orvalin-decode program, started with its standard output and error on pipes.
+class Program {
+public:
+    Program(const std::vector<std::string>& args, const QString& workDir) {
+        int out[2];
+        int err[2];
+        if (::pipe(out) != 0 || ::pipe(err) != 0) return;
+        const std::string dir = workDir.toStdString();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int devNull = ::open("/dev/null", O_RDONLY);
+            ::dup2(devNull, 0);
+            ::dup2(out[1], 1);
+            ::dup2(err[1], 2);
+            for (int fd = 3; fd < 1024; ++fd) ::close(fd);
+            std::vector<char*> argv{const_cast<char*>(ORVALIN_DECODE_PROGRAM)};
+            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            if (::chdir(dir.c_str()) == 0) ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        ::close(err[1]);
+        out_ = out[0];
+        err_ = err[0];
+    }
+    ~Program() {
+        if (pid_ > 0 && status_ == NotDone) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        for (const int fd : {out_, err_})
+            if (fd >= 0) ::close(fd);
+    }
+
+    // Reads standard output until it holds `size` bytes or 20 s have passed without them.
+    const std::string& outputOf(std::size_t size) {
+        for (int i = 0; i < 200 && output_.size() < size; ++i) readOutput(100);
+        return output_;
+    }
+    // Gives the program the time of a few of its polls to write what it should not, and
+    // returns what it wrote.
+    const std::string& outputAfterAWhile() {
+        for (int i = 0; i < 4; ++i) readOutput(static_cast<int>(PollInterval.count()));
+        return output_;
+    }
+    void closeOutput() {
+        ::close(out_);
+        out_ = -1;
+    }
+    // Sends `signal` (unless 0) and waits up to 20 s for the exit; the exit status, or -1.
+    int end(int signal) {
+        if (signal != 0) ::kill(pid_, signal);
+        for (int i = 0; i < 2000 && status_ == NotDone; ++i) {
+            if (out_ >= 0) readOutput(0);
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_)
+                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        while (out_ >= 0 && readOutput(0)) {
+        }
+        return status_;
+    }
+    std::string errors() {
+        std::string text;
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(err_, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, static_cast<std::size_t>(got));
+        return text;
+    }
+
+private:
+    static constexpr int NotDone = -2;
+
+    // Reads what is there within `timeoutMs`; false when nothing came.
+    bool readOutput(int timeoutMs) {
+        pollfd ready{.fd = out_, .events = POLLIN, .revents = 0};
+        if (::poll(&ready, 1, timeoutMs) <= 0) return false;
+        char buffer[65536];
+        const ssize_t got = ::read(out_, buffer, sizeof buffer);
+        if (got <= 0) return false;
+        output_.append(buffer, static_cast<std::size_t>(got));
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    int status_ = NotDone;
+    std::string output_;
+};
+
+// Accepted log line number `n`: its time is 12:00:nn and its frame changes with n.
+QByteArray logLine(int n) {
+    QByteArray line = WorkedLine;
+    line.replace(14, 2, QByteArray::number(n % 60).rightJustified(2, '0'));
+    for (int k = 17; k < 81; ++k) line[k] = "0123456789abcdef"[(k * (n + 3)) % 16];
+    return line;
+}
+
+// What the program writes for `crlfText` in `format`, without the CSV header.
+std::string records(const QByteArray& crlfText, OutputFormat format) {
+    if (format == OutputFormat::Csv)
+        return toStd(windowCsv(crlfText)).substr(test::toStd(csvHeaderLine()).size());
+    RecordTable table;
+    scanLogText(QString::fromUtf8(crlfText), table);
+    std::string out;
+    for (int slot = 1; slot <= table.count(); ++slot) appendJsonRecordLine(out, table.record(slot));
+    return out;
+}
+
+class ProgramFormats : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    std::string name(const QString& file) const { return path(file).toStdString(); }
+
+    void write(const QString& name, const QByteArray& bytes,
+               QIODevice::OpenMode mode = QIODevice::WriteOnly) const {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(mode));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+
+    // Runs a tool with `input` on its standard input; its standard output, or "" when it
+    // failed.
+    static std::string tool(const QString& program, const QStringList& args, const QString& input) {
+        QProcess process;
+        process.setStandardInputFile(input);
+        process.start(program, args);
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+            process.exitCode() != 0) {
+            ADD_FAILURE() << program.toStdString() << ": "
+                          << process.readAllStandardError().toStdString();
+            return {};
+        }
+        return process.readAllStandardOutput().toStdString();
+    }
+
+    QTemporaryDir dir_;
+};
+
+// --- JSON Lines read back by jq and Python ------------------------------------------------
+
+// Log lines with random frames, valid and invalid dates, and a JSON-hostile date.
+QByteArray jsonLog() {
+    QByteArray log;
+    for (int n = 0; n < 300; ++n) log += logLine(n) + (n % 2 ? "\n" : "\r\n");
+    for (const char* stamp : {"!29022024@000000;", "!29022023@000000;", "!06122026@240000;",
+                              "!31122026@235960;", "!0a122026@120000;", "!06\"2\\026@120000;"})
+        log += QByteArray(stamp) + WorkedLine.mid(17) + "\n";
+    return log;
+}
+
+// The values of every line as the reader printed them, "date|time|timestamp|v0|...|v28",
+// compared with the decoder's doubles bit for bit.
+void expectExactValues(const std::string& printed, const QByteArray& log) {
+    RecordTable table;
+    scanLogText(QString::fromUtf8(QByteArray(log).replace("\r\n", "\n").replace('\n', "\r\n")),
+                table);
+    std::istringstream lines(printed);
+    std::string line;
+    int slot = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_LT(slot, table.count()) << line;
+        const TelemetryRecord& record = table.record(++slot);
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, '|');) fields.push_back(field);
+        ASSERT_EQ(fields.size(), 3u + ChannelCount) << line;
+        EXPECT_EQ(fields[0], record.DateText.toString().toStdString());
+        EXPECT_EQ(fields[1], record.TimeText.toString().toStdString());
+        const QString timestamp = isoTimestamp(record.DateText.view(), record.TimeText.view());
+        EXPECT_EQ(fields[2], timestamp.isEmpty() ? "null" : timestamp.toStdString());
+        for (ChannelIndex c = 0; c < ChannelCount; ++c) {
+            const std::string& text = fields[3 + static_cast<std::size_t>(c)];
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(std::strtod(text.c_str(), nullptr)),
+                      std::bit_cast<std::uint64_t>(record.Values[static_cast<std::size_t>(c)]))
+                << "record " << slot << ", channel " << c << ": " << text;
+        }
+    }
+    EXPECT_EQ(slot, table.count());
+}
+
+struct ReaderCase {
+    const char* name;
+    const char* program;
+    QStringList args;
+};
+
+void PrintTo(const ReaderCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class JsonLinesReader : public ProgramFormats, public ::testing::WithParamInterface<ReaderCase> {};
+
+TEST_P(JsonLinesReader, ReadsEveryValueExactly) {
+    const QString reader = QStandardPaths::findExecutable(QString::fromLatin1(GetParam().program));
+    if (reader.isEmpty()) GTEST_SKIP() << GetParam().program << " is not installed";
+    const QByteArray log = jsonLog();
+    write("pass.log", log);
+    Program program({"--format", "jsonl", "pass.log"}, dir_.path());
+    ASSERT_EQ(program.end(0), 0);
+    write("pass.jsonl", QByteArray::fromStdString(program.outputOf(0)));
+    expectExactValues(tool(reader, GetParam().args, path("pass.jsonl")), log);
+}
+
+// Each reader prints the keys of every object once they differ from the expected ones, and
+// then date|time|timestamp|values in the order of the channel catalogue.
+QString expectedKeys() {
+    QStringList keys{QStringLiteral("date"), QStringLiteral("time"), QStringLiteral("timestamp")};
+    for (const ChannelInfo& channel : ChannelCatalogue)
+        keys << QString::fromUtf8(channel.caption.data(),
+                                  static_cast<qsizetype>(channel.caption.size()));
+    return keys.join(u'|');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readers, JsonLinesReader,
+    ::testing::Values(
+        ReaderCase{
+            "Jq",
+            "jq",
+            {QStringLiteral("-r"),
+             QStringLiteral("if (keys_unsorted | join(\"|\")) != \"%1\" then error(\"keys\") "
+                            "else [.[] | if type == \"number\" then tostring "
+                            "elif . == null then \"null\" else . end] | join(\"|\") end")
+                 .arg(expectedKeys())}},
+        ReaderCase{"Python",
+                   "python3",
+                   {QStringLiteral("-c"),
+                    QStringLiteral(
+                        "import json, sys\n"
+                        "for line in sys.stdin:\n"
+                        "    o = json.loads(line)\n"
+                        "    assert '|'.join(o) == '%1', list(o)\n"
+                        "    assert all(type(v) in (int, float) for v in list(o.values())[3:])\n"
+                        "    print('|'.join('null' if v is None else v if isinstance(v, str) "
+                        "else repr(v) for v in o.values()))\n")
+                        .arg(expectedKeys())}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProgramFormats, IsoTimeColumnComesBeforeDateAndTime) {
+    write("pass.log", logLine(5) + "\r\n" + "!31042026@120000;" + WorkedLine.mid(17) + "\r\n");
+    Program program({"--iso-time", "--time", "pass.log"}, dir_.path());
+    ASSERT_EQ(program.end(0), 0);
+    const std::string out = program.outputOf(0);
+    EXPECT_EQ(out.substr(0, 39), "Timestamp;Date;Time;SP4 Volts;GS4 Curr;");
+    EXPECT_NE(out.find("\r\n2026-12-06T12:34:05;06.12.2026;12:34:05;"), std::string::npos);
+    EXPECT_NE(out.find("\r\n;31.04.2026;12:00:00;0.105708;"), std::string::npos);
+}
+
+// --- --follow -------------------------------------------------------------------------------
+
+enum class Change { Append, Truncate, Replace };
+
+struct FollowStep {
+    const char* name;
+    Change change;
+    QByteArray bytes;
+    QByteArray newLines;  // the complete lines whose records must appear now
+};
+
+struct FollowCase {
+    const char* name;
+    OutputFormat format;
+    int signal;
+};
+
+void PrintTo(const FollowCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Follow : public ProgramFormats, public ::testing::WithParamInterface<FollowCase> {};
+
+TEST_P(Follow, DecodesEveryCompleteLineAsItArrives) {
+    const OutputFormat format = GetParam().format;
+    write("pass.log", logLine(1) + "\r\n# comment\n");
+    const QByteArray line3 = logLine(3);
+    const std::vector<FollowStep> steps = {
+        {"appended line", Change::Append, logLine(2) + "\n", logLine(2)},
+        {"first half of a line", Change::Append, line3.left(40), {}},
+        {"its second half", Change::Append, line3.mid(40) + "\r\n", line3},
+        {"a line ended by a CR alone", Change::Append, logLine(8) + "\r", logLine(8)},
+        {"the LF of that CR LF, later", Change::Append, "\n", {}},
+        {"a line and half a U+2028", Change::Append, logLine(9) + "\xE2\x80", {}},
+        {"the rest of the U+2028", Change::Append, "\xA8", logLine(9)},
+        {"truncated and rewritten", Change::Truncate, logLine(4) + "\n", logLine(4)},
+        {"replaced by another file", Change::Replace, logLine(5) + "\n" + logLine(6) + "\n",
+         logLine(5) + "\r\n" + logLine(6)},
+        {"a last line without its end", Change::Append, logLine(7), {}},
+    };
+    std::vector<std::string> args{"--follow", "--report", "pass.log"};
+    if (format == OutputFormat::JsonLines) args = {"-f", "-r", "--format", "jsonl", "pass.log"};
+    Program program(args, dir_.path());
+    std::string expected =
+        (format == OutputFormat::Csv ? toStd(csvHeaderLine()) : "") + records(logLine(1), format);
+    EXPECT_EQ(program.outputOf(expected.size()), expected) << "the file as it was";
+    for (const FollowStep& step : steps) {
+        if (step.change == Change::Replace) {
+            write("next.log", step.bytes);
+            ASSERT_EQ(::rename(name("next.log").c_str(), name("pass.log").c_str()), 0);
+        } else {
+            write("pass.log", step.bytes,
+                  step.change == Change::Append ? QIODevice::Append : QIODevice::WriteOnly);
+        }
+        if (step.newLines.isEmpty()) {
+            EXPECT_EQ(program.outputAfterAWhile(), expected) << step.name;
+        } else {
+            expected += records(step.newLines, format);
+            EXPECT_EQ(program.outputOf(expected.size()), expected) << step.name;
+        }
+    }
+    EXPECT_EQ(program.end(GetParam().signal), 0);
+    EXPECT_EQ(program.outputOf(0), expected) << "the unfinished line is not decoded";
+    EXPECT_EQ(program.errors(),
+              "pass.log:2: wrong length: 9 characters, not 81\n"
+              "orvalin-decode: 8 lines accepted, 1 rejected, 0 empty\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, Follow,
+    ::testing::Values(FollowCase{"CsvEndedBySigterm", OutputFormat::Csv, SIGTERM},
+                      FollowCase{"JsonLinesEndedBySigint", OutputFormat::JsonLines, SIGINT}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProgramFormats, FollowEndsWhenTheReaderOfItsOutputHasGone) {
+    write("pass.log", logLine(1) + "\n");
+    Program program({"--follow", "pass.log"}, dir_.path());
+    ASSERT_NE(program.outputOf(1), "");
+    program.closeOutput();
+    EXPECT_EQ(program.end(0), 1);
+    EXPECT_EQ(program.errors(), "orvalin-decode: standard output: Broken pipe\n");
+}
+
+TEST_F(ProgramFormats, FollowOfAMissingFileFails) {
+    Program program({"--follow", "missing.log"}, dir_.path());
+    EXPECT_EQ(program.end(0), 1);
+    EXPECT_EQ(program.errors(), "orvalin-decode: missing.log: No such file or directory\n");
+}
+
+}  // namespace
+}  // namespace orvalin::cli
