@@ -17,10 +17,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "log_text.h"
 #include "shell/main_window.h"
 #include "shell/memory_tuning.h"
 #include "views/bar_chart.h"
-#include "log_text.h"
 
 namespace {
 

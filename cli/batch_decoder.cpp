@@ -125,10 +125,9 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     int status = ExitSuccess;
     // A followed file (the one input; the command line makes sure of it) is read here and
     // not by the loop below.
-    const std::vector<std::string> inputs =
-        options.follow ? std::vector<std::string>{}
-        : options.inputs.empty() ? std::vector<std::string>{"-"}
-                                 : options.inputs;
+    const std::vector<std::string> inputs = options.follow           ? std::vector<std::string>{}
+                                            : options.inputs.empty() ? std::vector<std::string>{"-"}
+                                                                     : options.inputs;
     const auto buffer = std::make_unique<char[]>(ReadBufferSize);
     if (options.follow) {
         const std::string& followed = options.inputs.front();

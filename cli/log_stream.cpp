@@ -19,9 +19,8 @@ const std::array<std::uint8_t, 65536>& pieceValues() {
         std::array<std::uint8_t, 65536> values{};
         for (int first = 0; first < 256; ++first) {
             for (int second = 0; second < 256; ++second) {
-                values[static_cast<std::size_t>(first * 256 + second)] =
-                    static_cast<std::uint8_t>(hexPieceValue(static_cast<char16_t>(first),
-                                                            static_cast<char16_t>(second)));
+                values[static_cast<std::size_t>(first * 256 + second)] = static_cast<std::uint8_t>(
+                    hexPieceValue(static_cast<char16_t>(first), static_cast<char16_t>(second)));
             }
         }
         return values;
@@ -159,8 +158,8 @@ void LogStreamDecoder::feedLines(const unsigned char* p, const unsigned char* co
 }
 
 void LogStreamDecoder::endSource() {
-    if (heldBytes_ > 0) carry(reinterpret_cast<const char*>(held_.data()),
-                              static_cast<std::size_t>(heldBytes_));
+    if (heldBytes_ > 0)
+        carry(reinterpret_cast<const char*>(held_.data()), static_cast<std::size_t>(heldBytes_));
     heldBytes_ = 0;
     afterCr_ = false;
     if (carriedBytes_ > 0) finishCarried();

@@ -18,12 +18,12 @@ using ChannelValues = std::array<double, ChannelCount>;
 
 // How a raw byte r (0 to 255) becomes an engineering value. n is the exact integer r * 8.
 enum class Formula : std::uint8_t {
-    Volts,       // ((8 / 1000) * r) * 4.4045            volts
-    Temperature, // (n * 0.2) - 273                     degrees Celsius
-    Scaled,      // n * factor                          mA or raw units
-    Plain,       // n                                   raw units
-    Doubled,     // r * 8 * 2 in integer arithmetic      volts (whole numbers)
-    Third,       // n / 3
+    Volts,        // ((8 / 1000) * r) * 4.4045            volts
+    Temperature,  // (n * 0.2) - 273                     degrees Celsius
+    Scaled,       // n * factor                          mA or raw units
+    Plain,        // n                                   raw units
+    Doubled,      // r * 8 * 2 in integer arithmetic      volts (whole numbers)
+    Third,        // n / 3
 };
 
 struct ChannelInfo {
@@ -31,7 +31,7 @@ struct ChannelInfo {
     std::string_view unit;     // unit label; " " where the channel shows no unit
     int frameByte;             // byte of the 32-byte frame, counted from 0
     Formula formula;
-    double factor;             // only for Formula::Scaled
+    double factor;  // only for Formula::Scaled
 };
 
 // clang-format off
@@ -85,7 +85,8 @@ inline double evaluateFormula(Formula formula, double factor, std::int32_t raw) 
         case Formula::Plain:
             return static_cast<double>(n);
         case Formula::Doubled:
-            return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(n) * 2u));
+            return static_cast<double>(
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(n) * 2u));
         case Formula::Third:
             return static_cast<double>(n) / 3.0;
     }

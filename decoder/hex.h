@@ -16,16 +16,19 @@ namespace detail {
 inline constexpr auto HexDigitTable = [] {
     std::array<signed char, 128> t{};
     for (int c = 0; c < 128; ++c)
-        t[static_cast<std::size_t>(c)] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
-                                                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                                                         : -1);
+        t[static_cast<std::size_t>(c)] =
+            static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                     : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                     : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                            : -1);
     return t;
 }();
 }  // namespace detail
 
 // The value of one hexadecimal digit (0-9, a-f, A-F), or -1 for any other character.
-constexpr int hexDigitValue(char16_t c) { return c < 128 ? detail::HexDigitTable[c] : -1; }
+constexpr int hexDigitValue(char16_t c) {
+    return c < 128 ? detail::HexDigitTable[c] : -1;
+}
 
 // HexToDec of a two-character text, the only kind the line decoder passes. For two characters
 // the "0x" and "&h" prefixes leave nothing to read, so the plain digit rule gives the same

@@ -1,8 +1,8 @@
 #include "decoder/log_scan.h"
 
-#include "decoder/hex.h"
-
 #include <utility>
+
+#include "decoder/hex.h"
 
 namespace orvalin {
 
@@ -17,8 +17,8 @@ namespace {
 template <ChannelIndex... C>
 void decodeChannels(const char16_t* line, ChannelValues& values,
                     std::integer_sequence<ChannelIndex, C...>) {
-    ((values[C] = channelValueOf<C>(
-          hexPieceValue(line[linePieceOffset(C)], line[linePieceOffset(C) + 1]))),
+    ((values[C] =
+          channelValueOf<C>(hexPieceValue(line[linePieceOffset(C)], line[linePieceOffset(C) + 1]))),
      ...);
 }
 

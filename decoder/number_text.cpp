@@ -73,8 +73,10 @@ QString formatNumberText(double value, QChar decimalSeparator) {
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
     QString text = QString::fromLatin1(buf, static_cast<qsizetype>(res.ptr - buf));
     for (QChar& c : text) {
-        if (c == u'.') c = decimalSeparator;
-        else if (c == u'e') c = u'E';
+        if (c == u'.')
+            c = decimalSeparator;
+        else if (c == u'e')
+            c = u'E';
     }
     return text;
 }

@@ -22,7 +22,8 @@ public:
     // straight into the record's own storage.
     template <typename Convert>
     void assignField(const char16_t* line, const LineField& field, Convert convert) {
-        length_ = static_cast<int>(writeLineField(field, line, units_.data(), convert) - units_.data());
+        length_ =
+            static_cast<int>(writeLineField(field, line, units_.data(), convert) - units_.data());
     }
     QStringView view() const { return QStringView(units_.data(), length_); }
     QString toString() const { return view().toString(); }

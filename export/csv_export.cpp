@@ -1,7 +1,7 @@
 #include "export/csv_export.h"
 
-#include "decoder/csv_text.h"
 #include "decoder/atomic_file.h"
+#include "decoder/csv_text.h"
 
 namespace orvalin {
 

@@ -17,10 +17,10 @@
 #include <QTextDocument>
 #include <QTextOption>
 
+#include "decoder/atomic_file.h"
 #include "decoder/log_scan.h"
 #include "decoder/log_text.h"
 #include "decoder/number_text.h"
-#include "decoder/atomic_file.h"
 #include "export/csv_export.h"
 #include "shell/conf_ini.h"
 #include "shell/input_box.h"

@@ -19,8 +19,8 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "shell/main_window.h"
 #include "shell/input_box.h"
+#include "shell/main_window.h"
 
 namespace orvalin {
 

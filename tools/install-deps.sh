@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang-format
   qt6-base-dev libqcustomplot-dev                     # widgets, chart
   qt6-svg-dev                                         # chart saved as SVG
   libgtest-dev libgmock-dev googletest libbenchmark-dev # tests, benchmarks

@@ -8,6 +8,9 @@ tools/install-deps.sh
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 
+# Every C++ file as .clang-format lays it out.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
 cmake --preset ci
 cmake --build --preset ci -j"$jobs"
 ctest --preset ci -j"$jobs"

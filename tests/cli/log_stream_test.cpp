@@ -45,9 +45,9 @@ TEST_P(SameAsWindow, LogsWithAnyLineEndGiveTheWindowsCsv) {
         const QByteArray log = joined(GetParam().lines, end);
         for (const QChar separator : {QChar(u'.'), QChar(u',')}) {
             for (const bool withTime : {false, true}) {
-                SCOPED_TRACE(testing::Message() << "line end " << end.toHex().constData()
-                                                << ", separator " << char(separator.unicode())
-                                                << (withTime ? ", with time" : ""));
+                SCOPED_TRACE(testing::Message()
+                             << "line end " << end.toHex().constData() << ", separator "
+                             << char(separator.unicode()) << (withTime ? ", with time" : ""));
                 EXPECT_EQ(decodeStream(log, {withTime, separator}).csv,
                           toStd(windowCsv(log, separator, withTime)));
             }
@@ -187,15 +187,14 @@ TEST_P(LineBreaks, CutTheLinesAsTheWindowDoes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, LineBreaks,
-    ::testing::Values(BreakCase{"LoneCrs", "L\rL\r", 2, 0},
-                      BreakCase{"CrBeforeCrLf", "L\r\r\nL", 2, 1},
-                      BreakCase{"LfCr", "L\n\rL", 2, 1},
-                      BreakCase{"LineSeparator", "L\xe2\x80\xa8L", 2, 0},
-                      BreakCase{"ParagraphSeparatorAndFrameMarks", "L\xe2\x80\xa9L\xef\xb7\x91L", 3, 0},
-                      BreakCase{"CutSeparatorIsACharacter", "L\xe2\x80\nL\xe2\x80", 0, 0},
-                      BreakCase{"OtherControlsStayInTheLine", "L\vL\n\fL\nL\xc2\x85", 0, 0},
-                      BreakCase{"ByteOrderMarkMakes82Characters", Bom + "L\r\n" + Bom + "L", 0, 0},
-                      BreakCase{"ByteOrderMarkOnItsOwnLine", Bom + "\nL", 1, 0}),
+    ::testing::Values(
+        BreakCase{"LoneCrs", "L\rL\r", 2, 0}, BreakCase{"CrBeforeCrLf", "L\r\r\nL", 2, 1},
+        BreakCase{"LfCr", "L\n\rL", 2, 1}, BreakCase{"LineSeparator", "L\xe2\x80\xa8L", 2, 0},
+        BreakCase{"ParagraphSeparatorAndFrameMarks", "L\xe2\x80\xa9L\xef\xb7\x91L", 3, 0},
+        BreakCase{"CutSeparatorIsACharacter", "L\xe2\x80\nL\xe2\x80", 0, 0},
+        BreakCase{"OtherControlsStayInTheLine", "L\vL\n\fL\nL\xc2\x85", 0, 0},
+        BreakCase{"ByteOrderMarkMakes82Characters", Bom + "L\r\n" + Bom + "L", 0, 0},
+        BreakCase{"ByteOrderMarkOnItsOwnLine", Bom + "\nL", 1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 QByteArray mixedLog() {
@@ -206,7 +205,8 @@ QByteArray mixedLog() {
     log += Euro.repeated(81) + "\r\n" + Euro.repeated(82) + "\n" + Eacute.repeated(200) + "\r\n";
     log += replaced(WorkedLine, 3, Eacute) + "\r\n";
     log += QByteArray(70000, 'd') + "\r\n" + WorkedLine + "\r\r\n";
-    log += QByteArray(300, 'f') + "\xe2\x80\xa8" + WorkedLine + "\xe2\x80\xa9" + Bom + WorkedLine + "\r";
+    log += QByteArray(300, 'f') + "\xe2\x80\xa8" + WorkedLine + "\xe2\x80\xa9" + Bom + WorkedLine +
+           "\r";
     log += QByteArray(5000, 'e') + Euro + "\n" + "\r\r\r\n" + WorkedLine;  // no final line end
     return log;
 }

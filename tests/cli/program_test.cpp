@@ -417,13 +417,20 @@ TEST_P(ClosedStream, IsNeitherUsedForFilesNorTakenForSuccess) {
 INSTANTIATE_TEST_SUITE_P(
     Streams, ClosedStream,
     ::testing::Values(
-        ClosedStreamCase{"InputReadFromStandardInput", 0, {"-o", "out.csv"}, 1,
+        ClosedStreamCase{"InputReadFromStandardInput",
+                         0,
+                         {"-o", "out.csv"},
+                         1,
                          "orvalin-decode: standard input: Bad file descriptor\n"
                          "orvalin-decode: out.csv: left unchanged, as an input could not be read\n",
                          false},
         ClosedStreamCase{"InputNotUsed", 0, {"-o", "out.csv", "a.log"}, 0, "", true},
-        ClosedStreamCase{"OutputToStandardOutput", 1, {"a.log"}, 1,
-                         "orvalin-decode: standard output: Bad file descriptor\n", false},
+        ClosedStreamCase{"OutputToStandardOutput",
+                         1,
+                         {"a.log"},
+                         1,
+                         "orvalin-decode: standard output: Bad file descriptor\n",
+                         false},
         ClosedStreamCase{"OutputToAFile", 1, {"-o", "out.csv", "a.log"}, 0, "", true},
         ClosedStreamCase{"ErrorWithAReport", 2, {"-r", "-o", "out.csv", "a.log"}, 0, "", true}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -437,7 +444,9 @@ TEST(PrintableName, EscapesControlCharactersAndBytesThatAreNotUtf8) {
         {"caf\xc3\xa9 \xe2\x82\xac\xf0\x9f\x9b\xb0", "caf\xc3\xa9 \xe2\x82\xac\xf0\x9f\x9b\xb0"},
         {"a\nb\tc\rd", "a\\nb\\tc\\rd"},
         {"\x1b[31mred\x7f", "\\x1b[31mred\\x7f"},
-        {"csi\xc2\x9b" "2J", "csi\\xc2\\x9b2J"},
+        {"csi\xc2\x9b"
+         "2J",
+         "csi\\xc2\\x9b2J"},
         {std::string("nul\0", 4) + "\xff\xc3", "nul\\x00\\xff\\xc3"},
         {"\xed\xa0\x80", "\\xed\\xa0\\x80"},  // a surrogate is not UTF-8
     };

@@ -10,6 +10,7 @@ namespace orvalin {
 namespace {
 
 // The formulas written out independently of the catalogue, each as one IEEE expression.
+// clang-format off
 double expectedValue(int c, int r) {
     const int n = r * 8;
     switch (c) {
@@ -30,27 +31,56 @@ double expectedValue(int c, int r) {
     }
     return -1;
 }
+// clang-format on
 
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 TEST(ChannelDecoding, EveryChannelAndRawValueIsBitExact) {
     for (int c = 0; c < ChannelCount; ++c)
         for (int r = 0; r <= 255; ++r)
-            ASSERT_TRUE(sameBits(channelValue(c, r), expectedValue(c, r))) << "channel " << c << " raw " << r;
+            ASSERT_TRUE(sameBits(channelValue(c, r), expectedValue(c, r)))
+                << "channel " << c << " raw " << r;
 }
 
 TEST(ChannelDecoding, WorkedLineGivesTheDocumentedValues) {
     // Frame byte k holds k, so channel c decodes the raw value c + 3; shown to 15 digits.
-    const char* expected[ChannelCount] = {
-        "0.105708", "8.5344",  "-265",     "0.211416", "-261.8",  "17.0688", "-258.6", "0.35236",
-        "0.387596", "-253.8",  "27.7368",  "0.493304", "-249",    "34.1376", "136",    "24.48",
-        "-242.6",   "8.528",   "168",      "140.8",    "184",     "192",     "-233",   "5.9696",
-        "5.7456",   "448",     "56.2368",  "1.05708",  "82.6666666666667"};
+    const char* expected[ChannelCount] = {"0.105708",
+                                          "8.5344",
+                                          "-265",
+                                          "0.211416",
+                                          "-261.8",
+                                          "17.0688",
+                                          "-258.6",
+                                          "0.35236",
+                                          "0.387596",
+                                          "-253.8",
+                                          "27.7368",
+                                          "0.493304",
+                                          "-249",
+                                          "34.1376",
+                                          "136",
+                                          "24.48",
+                                          "-242.6",
+                                          "8.528",
+                                          "168",
+                                          "140.8",
+                                          "184",
+                                          "192",
+                                          "-233",
+                                          "5.9696",
+                                          "5.7456",
+                                          "448",
+                                          "56.2368",
+                                          "1.05708",
+                                          "82.6666666666667"};
     TelemetryRecord record;
     ASSERT_TRUE(decodeIfLogLine(test::WorkedLine, record));
     for (int c = 0; c < ChannelCount; ++c) {
         EXPECT_TRUE(sameBits(record.Values[c], expectedValue(c, c + 3))) << "channel " << c;
-        EXPECT_EQ(formatNumberText(record.Values[c], u'.').toStdString(), expected[c]) << "channel " << c;
+        EXPECT_EQ(formatNumberText(record.Values[c], u'.').toStdString(), expected[c])
+            << "channel " << c;
     }
     EXPECT_EQ(record.DateText.toString(), QStringLiteral("06.12.2026"));
     EXPECT_EQ(record.TimeText.toString(), QStringLiteral("12:34:56"));
@@ -77,11 +107,12 @@ TEST_P(UniformFrame, GivesTheEndsOfTheRanges) {
         EXPECT_TRUE(sameBits(record.Values[c], expectedValue(c, p.digit == u'0' ? 0 : 255)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Frames, UniformFrame,
-                         ::testing::Values(UniformFrameCase{"AllZero", u'0', 0, -273, 0, 0, 0},
-                                           UniformFrameCase{"AllLowerF", u'f', 8.98518, 135, 2040, 4080, 680},
-                                           UniformFrameCase{"AllUpperF", u'F', 8.98518, 135, 2040, 4080, 680}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Frames, UniformFrame,
+    ::testing::Values(UniformFrameCase{"AllZero", u'0', 0, -273, 0, 0, 0},
+                      UniformFrameCase{"AllLowerF", u'f', 8.98518, 135, 2040, 4080, 680},
+                      UniformFrameCase{"AllUpperF", u'F', 8.98518, 135, 2040, 4080, 680}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ChannelDecoding, FrameBytesZeroToTwoChangeNothing) {
     TelemetryRecord plain, noisy;
@@ -94,8 +125,12 @@ TEST(ChannelDecoding, FrameBytesZeroToTwoChangeNothing) {
 
 TEST(ChannelDecoding, NonHexPiecesFollowTheReadingRules) {
     // Channel 0 reads line positions 24-25, channel 6 (temperature) positions 36-37.
-    struct Case { const char* piece; int raw; };
-    const Case cases[] = {{"7g", 7}, {"g7", 0}, {"0x", 0}, {"&h", 0}, {"&H", 0}, {"  ", 0}, {"f ", 15}};
+    struct Case {
+        const char* piece;
+        int raw;
+    };
+    const Case cases[] = {{"7g", 7}, {"g7", 0}, {"0x", 0}, {"&h", 0},
+                          {"&H", 0}, {"  ", 0}, {"f ", 15}};
     for (const auto& k : cases) {
         QString line = test::WorkedLine;
         line.replace(35, 2, QString::fromLatin1(k.piece));

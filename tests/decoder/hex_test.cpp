@@ -1,8 +1,8 @@
+#include "decoder/hex.h"
+
 #include <gtest/gtest.h>
 
 #include <QString>
-
-#include "decoder/hex.h"
 
 namespace orvalin {
 namespace {
@@ -19,21 +19,24 @@ TEST_P(HexToDecTest, ReadsDigitsFromTheLeft) {
         << QString::fromUtf16(GetParam().text).toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pieces, HexToDecTest,
-    ::testing::Values(HexCase{u"ff", 255}, HexCase{u"FF", 255}, HexCase{u"fF", 255}, HexCase{u"00", 0},
-                      HexCase{u"1f", 31}, HexCase{u"a0", 160}, HexCase{u"7g", 7}, HexCase{u"g7", 0},
-                      HexCase{u"0x", 0}, HexCase{u"0X", 0}, HexCase{u"&h", 0}, HexCase{u"&H", 0},
-                      HexCase{u"", 0}, HexCase{u"f", 15}, HexCase{u" 7", 0}, HexCase{u"\t7", 0},
-                      HexCase{u"-1", 0}, HexCase{u"\u0660\u0661", 0} /* Arabic-Indic digits */,
-                      HexCase{u"\uff21\uff21", 0} /* full-width A */));
+INSTANTIATE_TEST_SUITE_P(Pieces, HexToDecTest,
+                         ::testing::Values(HexCase{u"ff", 255}, HexCase{u"FF", 255},
+                                           HexCase{u"fF", 255}, HexCase{u"00", 0},
+                                           HexCase{u"1f", 31}, HexCase{u"a0", 160},
+                                           HexCase{u"7g", 7}, HexCase{u"g7", 0}, HexCase{u"0x", 0},
+                                           HexCase{u"0X", 0}, HexCase{u"&h", 0}, HexCase{u"&H", 0},
+                                           HexCase{u"", 0}, HexCase{u"f", 15}, HexCase{u" 7", 0},
+                                           HexCase{u"\t7", 0}, HexCase{u"-1", 0},
+                                           HexCase{u"\u0660\u0661", 0} /* Arabic-Indic digits */,
+                                           HexCase{u"\uff21\uff21", 0} /* full-width A */));
 
-INSTANTIATE_TEST_SUITE_P(
-    LongerTexts, HexToDecTest,
-    ::testing::Values(HexCase{u"0x1f", 31}, HexCase{u"0X1F", 31}, HexCase{u"&h1f", 31}, HexCase{u"&H7fz", 127},
-                      HexCase{u"123", 0x123}, HexCase{u"7fffffff", 0x7fffffff},
-                      HexCase{u"ffffffff", -1} /* wraps to 32 bits */, HexCase{u"1ffffffff", -1},
-                      HexCase{u"0x0x1", 0}, HexCase{u"&h&h1", 0}));
+INSTANTIATE_TEST_SUITE_P(LongerTexts, HexToDecTest,
+                         ::testing::Values(HexCase{u"0x1f", 31}, HexCase{u"0X1F", 31},
+                                           HexCase{u"&h1f", 31}, HexCase{u"&H7fz", 127},
+                                           HexCase{u"123", 0x123}, HexCase{u"7fffffff", 0x7fffffff},
+                                           HexCase{u"ffffffff", -1} /* wraps to 32 bits */,
+                                           HexCase{u"1ffffffff", -1}, HexCase{u"0x0x1", 0},
+                                           HexCase{u"&h&h1", 0}));
 
 // Every pair of characters that matter gives a value within 0 to 255 and the digit rule.
 TEST(HexToDec, TwoCharacterPiecesStayInTheByteRange) {
@@ -63,7 +66,8 @@ TEST(HexToDec, PieceReaderAgreesWithHexToDec) {
     for (char16_t a : units)
         for (char16_t b : units) {
             const char16_t piece[2] = {a, b};
-            ASSERT_EQ(hexPieceValue(a, b), HexToDec(QStringView(piece, 2))) << int(a) << " " << int(b);
+            ASSERT_EQ(hexPieceValue(a, b), HexToDec(QStringView(piece, 2)))
+                << int(a) << " " << int(b);
         }
 }
 

@@ -44,6 +44,7 @@ TEST_P(LineAcceptance, CountsAcceptedLines) {
 
 const QString Crlf = QStringLiteral("\r\n");
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Shapes, LineAcceptance,
     ::testing::Values(
@@ -60,7 +61,9 @@ INSTANTIATE_TEST_SUITE_P(
         AcceptCase{"DottedCapitalIKeepsTheLength", withChar(WorkedLine, 2, QChar(0x130)), 1},
         AcceptCase{"DottedCapitalIIn80UnitLine", WorkedLine.left(79) + QChar(0x130), 0}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Splitting, LineAcceptance,
     ::testing::Values(
@@ -79,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                    3},
         AcceptCase{"TextEndingInLoneCr", WorkedLine + u'\r', 0}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(LogScan, UpperAndLowerCaseHexGiveTheSameRecord) {
     RecordTable lower, upper;
@@ -100,13 +104,15 @@ TEST(LogScan, DateAndTimeAreTakenLowerCasedAndUnchecked) {
 }
 
 TEST(LogScan, RecordsAreNumberedWithoutGapsInTextOrder) {
-    const QString text = QStringLiteral("junk\r\n") + repeatLines(5).replace(QStringLiteral("\r\n"),
-                                                                            QStringLiteral("\r\nrubbish\r\n"));
+    const QString text =
+        QStringLiteral("junk\r\n") +
+        repeatLines(5).replace(QStringLiteral("\r\n"), QStringLiteral("\r\nrubbish\r\n"));
     RecordTable table;
     scanLogText(text, table);
     ASSERT_EQ(table.count(), 5);
     for (int n = 1; n <= 5; ++n)
-        EXPECT_EQ(table.record(n).TimeText.toString(), QStringLiteral("00:00:%1").arg(n - 1, 2, 10, QLatin1Char('0')));
+        EXPECT_EQ(table.record(n).TimeText.toString(),
+                  QStringLiteral("00:00:%1").arg(n - 1, 2, 10, QLatin1Char('0')));
 }
 
 TEST(RecordTable, ShorterTextAfterLongerKeepsOldSlotsUnreachable) {
@@ -140,7 +146,8 @@ TEST(RecordTable, ResetOnlyClearsTheCount) {
 TEST(RecordTable, OutOfRangeSlotsReadTheBlankRecord) {
     RecordTable table;
     scanLogText(repeatLines(1000), table);
-    for (int slot : {-1, 1001, 32767, -32768}) EXPECT_TRUE(table.record(slot).TimeText.isEmpty()) << slot;
+    for (int slot : {-1, 1001, 32767, -32768})
+        EXPECT_TRUE(table.record(slot).TimeText.isEmpty()) << slot;
     EXPECT_FALSE(table.record(1000).TimeText.isEmpty());
 }
 
@@ -159,7 +166,8 @@ TEST_P(Capacity, StoresTheFirstThousandAndCountsTheRest) {
     EXPECT_EQ(table.count(), GetParam().stored);
     EXPECT_EQ(result.leftOut, GetParam().leftOut);
     if (GetParam().stored == 1000) {
-        EXPECT_EQ(table.record(1000).TimeText.toString(), QStringLiteral("00:09:99"));  // line 999 (from 0)
+        EXPECT_EQ(table.record(1000).TimeText.toString(),
+                  QStringLiteral("00:09:99"));  // line 999 (from 0)
         EXPECT_EQ(table.append(), nullptr);
         EXPECT_EQ(table.count(), 1000);
     }
@@ -167,7 +175,8 @@ TEST_P(Capacity, StoresTheFirstThousandAndCountsTheRest) {
 
 INSTANTIATE_TEST_SUITE_P(Lines, Capacity,
                          ::testing::Values(CapacityCase{999, 999, 0}, CapacityCase{1000, 1000, 0},
-                                           CapacityCase{1001, 1000, 1}, CapacityCase{2500, 1000, 1500}));
+                                           CapacityCase{1001, 1000, 1},
+                                           CapacityCase{2500, 1000, 1500}));
 
 TEST(LogScan, ScanningTwiceGivesTheSameTable) {
     const QString text = repeatLines(50);
@@ -183,13 +192,17 @@ TEST(LogScan, ScanningTwiceGivesTheSameTable) {
 }
 
 TEST(LogScan, VerdictNamesTheFirstFailedTest) {
-    struct Case { QString line; LineVerdict verdict; };
-    const Case cases[] = {{WorkedLine, LineVerdict::Accepted},
-                          {WorkedLine.left(80), LineVerdict::WrongLength},
-                          {withChar(WorkedLine, 1, u'#'), LineVerdict::NoExclamationAt1},
-                          {withChar(WorkedLine, 10, u'#'), LineVerdict::NoAtSignAt10},
-                          {withChar(WorkedLine, 17, u'#'), LineVerdict::NoSemicolonAt17},
-                          {withChar(withChar(WorkedLine, 1, u'#'), 17, u'#'), LineVerdict::NoExclamationAt1}};
+    struct Case {
+        QString line;
+        LineVerdict verdict;
+    };
+    const Case cases[] = {
+        {WorkedLine, LineVerdict::Accepted},
+        {WorkedLine.left(80), LineVerdict::WrongLength},
+        {withChar(WorkedLine, 1, u'#'), LineVerdict::NoExclamationAt1},
+        {withChar(WorkedLine, 10, u'#'), LineVerdict::NoAtSignAt10},
+        {withChar(WorkedLine, 17, u'#'), LineVerdict::NoSemicolonAt17},
+        {withChar(withChar(WorkedLine, 1, u'#'), 17, u'#'), LineVerdict::NoExclamationAt1}};
     for (const auto& k : cases) EXPECT_EQ(checkLogLine(k.line), k.verdict) << k.line.toStdString();
 }
 

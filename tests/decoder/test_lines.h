@@ -8,7 +8,8 @@ namespace orvalin::test {
 inline const QString WorkedLine = QStringLiteral(
     "!06122026@123456;000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
 
-inline QString lineWithFrame(const QString& frame64, const QString& stamp = QStringLiteral("!06122026@123456;")) {
+inline QString lineWithFrame(const QString& frame64,
+                             const QString& stamp = QStringLiteral("!06122026@123456;")) {
     return stamp + frame64;
 }
 

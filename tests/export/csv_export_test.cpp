@@ -1,19 +1,18 @@
 #include "export/csv_export.h"
 
 #include <gtest/gtest.h>
-
-#include <optional>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <optional>
 
 #include "decoder/csv_text.h"
 #include "decoder/log_scan.h"
 #include "decoder/test_lines.h"
-#include "file_size_limit.h"
 #include "export/permission_bits.h"
+#include "file_size_limit.h"
 
 namespace orvalin {
 namespace {
@@ -199,7 +198,8 @@ TEST_F(CsvExportFailure, ReadOnlyDirectory) {
         if (!rootWritesAnyway) result = writeCsvFile(dir_.path(), table, u'.');
         asUser.reset();
         QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        if (rootWritesAnyway) GTEST_SKIP() << "running as root: directory permissions do not stop it";
+        if (rootWritesAnyway)
+            GTEST_SKIP() << "running as root: directory permissions do not stop it";
         if (oldFile) {
             EXPECT_TRUE(result.ok) << result.error.toStdString();
             EXPECT_EQ(readAll(csvPath()), csvFileBytes(table, u'.'));

@@ -1,8 +1,9 @@
 // Fuzz target: the scan of a pasted text into the record table.
 //
 // Input: one flag byte, then the text. The text is scanned twice, read as UTF-16 code units
-// and read as UTF-8 by the batch decoder's reading (a byte-order mark kept). Flag bit 0 repeats the text, joined by CR LF, until it has more than
-// 1000 lines, so that the table's limit is reached too.
+// and read as UTF-8 by the batch decoder's reading (a byte-order mark kept). Flag bit 0 repeats the
+// text, joined by CR LF, until it has more than 1000 lines, so that the table's limit is reached
+// too.
 //
 // Properties: the scan agrees with a plain line-by-line reading of the text (split at CR LF,
 // each unit lower-cased, length 81 and the three marks tested); stored records are the first
@@ -156,7 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool repeat = (input.takeByte() & 1) != 0;
     const QByteArray bytes = input.rest();
     // As UTF-8, a byte-order mark stays a character, as it would in a paste.
-    for (const QString& text : {utf16Text(bytes), orvalin::textOfUtf8(bytes.constData(), bytes.size())}) {
+    for (const QString& text :
+         {utf16Text(bytes), orvalin::textOfUtf8(bytes.constData(), bytes.size())}) {
         checkScan(repeat ? repeatedText(text) : text);
     }
     return 0;

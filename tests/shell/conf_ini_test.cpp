@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
 #include "export/permission_bits.h"
 
 namespace orvalin {

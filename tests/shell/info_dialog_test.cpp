@@ -1,5 +1,4 @@
 #include "shell/info_dialog.h"
-#include "shell/main_window_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,8 @@
 #include <QPixmap>
 #include <QTimer>
 #include <memory>
+
+#include "shell/main_window_layout.h"
 
 namespace orvalin {
 namespace {
