@@ -56,6 +56,7 @@ status=0
 # The desktop entry's command line, found on PATH as the menu would; the window must still be
 # running when it is stopped after two seconds.
 exec_line="$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$app_id.desktop")"
+exec_line="${exec_line// %[fFuU]/}"  # the menu puts no files in the field codes' place
 status=0
 # shellcheck disable=SC2086
 HOME="$home" PATH="$root/usr/bin:$PATH" QT_QPA_PLATFORM=offscreen timeout 2 $exec_line || status=$?
