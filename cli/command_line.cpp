@@ -168,7 +168,8 @@ std::string helpText() {
         R"(Decode Orvalin telemetry log lines into semicolon-separated CSV or JSON Lines.
 
 Reads the named log files in order, or standard input when no FILE is given or a
-FILE is "-". Lines end in LF or CR LF. A line is accepted when it has exactly 81
+FILE is "-". Lines end where the window's input box ends them: at LF, CR LF, CR,
+U+2028 or U+2029. A line is accepted when it has exactly 81
 characters with "!" at position 1, "@" at 10 and ";" at 17; each accepted
 line becomes one CSV record of the 29 channel values, in the format of the window's
 CSV export: a header of the channel captions, ";" after every field, CR LF line ends.
