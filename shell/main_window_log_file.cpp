@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -202,6 +203,18 @@ void Form1::watchFollowedFile() {
 void Form1::checkFollowedFile(bool countAbsence) {
     if (!isFollowing() || !logFile_.isOpen()) return;
     const LogFileReader::Update update = logFile_.check(countAbsence);
+    const QString& text =
+        update.change == LogFileReader::Change::Reopened ? update.read.text : update.text;
+    // A line the box would lay out again at every keystroke ends the follow, as a paste of it
+    // is refused.
+    if (const qsizetype longest = longestLineLength(text); longest > InputLineLimit) {
+        stopFollowing(QStringLiteral("Follow stopped: %1 has a line of %2 characters; the input "
+                                     "box takes lines of up to %3. Decode it with the batch "
+                                     "decoder orvalin-decode.")
+                          .arg(QFileInfo(logFile_.path()).fileName(), QLocale().toString(longest),
+                               QLocale().toString(InputLineLimit)));
+        return;
+    }
     switch (update.change) {
         case LogFileReader::Change::None:
             break;

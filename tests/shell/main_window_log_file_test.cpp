@@ -312,6 +312,11 @@ TEST_F(LogFileTest, FollowedFileChanges) {
          "Follow stopped: The file pass.log is larger than the 32 MB that the window takes. "
          "Decode it with the batch decoder orvalin-decode.",
          false},
+        {"overlong line appended",
+         {{Step::Append, QByteArray(InputLineLimit + 1, 'a') + "\n", 3, nullptr}},
+         "Follow stopped: pass.log has a line of 65,537 characters; the input box takes lines of "
+         "up to 65,536. Decode it with the batch decoder orvalin-decode.",
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
