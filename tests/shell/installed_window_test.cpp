@@ -59,10 +59,7 @@ protected:
 
     Form1& open(const QString& executableDir) {
         auto& window = windows_.emplace_back(std::make_unique<Form1>(executableDir));
-        window->setMessagePresenter(
-            [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
-                messages_.push_back({icon, title, text});
-            });
+        recordMessages(*window, messages_);
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         return *window;

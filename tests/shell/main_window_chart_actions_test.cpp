@@ -20,10 +20,6 @@ class ChartActionsTest : public Form1Test {
 protected:
     void SetUp() override {
         Form1Test::SetUp();
-        form().setMessagePresenter(
-            [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
-                messages_.push_back({icon, title, text});
-            });
         form().setSaveFileNameAsker([this](const QString& suggested) {
             suggestions_ << suggested;
             return answer_;
@@ -67,7 +63,6 @@ protected:
     QTemporaryDir dir_;
     QString answer_;
     QStringList suggestions_;
-    std::vector<ShownMessage> messages_;
 };
 
 // The tool tip's second line agrees with what the record view shows for that record, in

@@ -58,6 +58,14 @@ struct ShownMessage {
     QString text;
 };
 
+// Makes `window` record its message boxes in `messages` instead of showing them.
+inline void recordMessages(Form1& window, std::vector<ShownMessage>& messages) {
+    window.setMessagePresenter(
+        [&messages](QMessageBox::Icon icon, const QString& title, const QString& text) {
+            messages.push_back({icon, title, text});
+        });
+}
+
 // The real window, opened on a temporary application directory (conf.ini, the CSV file and
 // the pictures go there), with its message boxes recorded instead of shown.
 class WindowHarness : public ::testing::Test {
@@ -73,10 +81,7 @@ protected:
         EXPECT_TRUE(appDir_.isValid());
         window_ =
             std::make_unique<Form1>(applicationDir.isEmpty() ? appDir_.path() : applicationDir);
-        window_->setMessagePresenter(
-            [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
-                messages_.push_back({icon, title, text});
-            });
+        recordMessages(*window_, messages_);
         window_->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
         return *window_;

@@ -29,10 +29,6 @@ protected:
     void SetUp() override {
         Form1Test::SetUp();
         ASSERT_TRUE(dir_.isValid());
-        form().setMessagePresenter(
-            [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
-                messages_.push_back({icon, title, text});
-            });
     }
     QString path(const char* name = "pass.log") const { return dir_.filePath(name); }
     static void write(const QString& file, const QByteArray& bytes,
@@ -71,7 +67,6 @@ protected:
     }
 
     QTemporaryDir dir_;
-    std::vector<ShownMessage> messages_;
 };
 
 // ---- Opening: every road puts the file's text into Text2 in one change.
