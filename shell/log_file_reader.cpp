@@ -11,6 +11,8 @@
 #include <cstring>
 #include <utility>
 
+#include "decoder/log_text.h"
+
 namespace orvalin {
 
 namespace {
@@ -59,8 +61,9 @@ bool readFrom(int fd, qint64 offset, qint64 limit, QByteArray& out) {
     return true;
 }
 
+// The bytes as the batch decoder reads them too (decoder/log_text.h).
 QString decode(QByteArrayView bytes) {
-    return QString::fromUtf8(bytes);
+    return textOfUtf8(bytes.data(), bytes.size());
 }
 
 }  // namespace
