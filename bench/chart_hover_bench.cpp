@@ -21,7 +21,7 @@
 namespace {
 
 struct Window {
-    orvalin::Form1 form;
+    orvalin::MainWindow form;
     QWidget* chartWidget = nullptr;
     std::vector<QPoint> points;  // over every bar, and as many beside or above one
     int redraws = 0;
@@ -29,9 +29,9 @@ struct Window {
     bool open() {
         form.show();
         if (!QTest::qWaitForWindowExposed(&form)) return false;
-        form.controls().text2->setPlainText(orvalin::bench::logText(1000));
+        form.controls().logInput->setPlainText(orvalin::bench::logText(1000));
         for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-        chartWidget = form.controls().msChart1;
+        chartWidget = form.controls().chartWidget;
         const orvalin::BarChart& chart = form.chart();
         for (int row = 1; row <= chart.rowCount(); ++row) {
             const QRectF bar = chart.barRect(row);

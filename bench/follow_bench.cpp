@@ -1,7 +1,7 @@
 // Following a log file in the real main window (offscreen): the file starts with 1000 log
 // lines, so the table is full, and grows by one line every 100 ms while "Follow Log File" is
 // on. Prints, per update, the median, 99th percentile and maximum of: reading the new line
-// and appending it to Text2, intake (Text2_Change), and the whole update including the
+// and appending it to the input box, intake (onLogTextChanged), and the whole update including the
 // repaint of the chart and the window.
 //
 // Then opens a file just below the size limit of the window (32 MB of log lines) and prints
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    orvalin::Form1 window;
+    orvalin::MainWindow window;
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "follow_bench: the window was not shown\n");
@@ -69,16 +69,16 @@ int main(int argc, char** argv) {
     window.setFollowing(true);
     if (!window.openLogFile(path)) return 1;
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-    auto* text2 = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+    auto* logInput = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
     auto* plot = window.findChild<QCustomPlot*>(QStringLiteral("MSChart1"));
 
     QElapsedTimer clock;
     clock.start();
     qint64 changeAt = 0, intakeEnd = 0;
-    QObject::connect(text2->document(), &QTextDocument::contentsChange, text2,
+    QObject::connect(logInput->document(), &QTextDocument::contentsChange, logInput,
                      [&] { changeAt = clock.nsecsElapsed(); });
     // Connected after the window's own slot, so this runs when intake has ended.
-    QObject::connect(text2, &QPlainTextEdit::textChanged, text2,
+    QObject::connect(logInput, &QPlainTextEdit::textChanged, logInput,
                      [&] { intakeEnd = clock.nsecsElapsed(); });
     PaintCounter chartPaints;
     plot->installEventFilter(&chartPaints);
@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
     std::printf(
         "follow_bench: %d records at start, %d lines appended one every 100 ms, offscreen\n",
         startRecords, updates);
-    report("read + append to Text2", readAppendMs);
-    report("intake (Text2_Change)", intakeMs);
+    report("read + append to the input box", readAppendMs);
+    report("intake (onLogTextChanged)", intakeMs);
     report("one update in all (with repaint)", totalMs);
 
     // The largest file the window takes.

@@ -3,8 +3,8 @@
 // the paste check does not see: this measures what a line of a given length costs), then one
 // character is typed at its end and taken back with Backspace (the first keystroke after a
 // paste may meet memory that the second finds ready). Prints, per paste and per keystroke, the
-// handler time (Text2_Change) and the whole event: the key event with the text box's own edit and
-// layout, then the repaint of the window in the next turns of the event loop.
+// handler time (onLogTextChanged) and the whole event: the key event with the text box's own edit
+// and layout, then the repaint of the window in the next turns of the event loop.
 //
 //   hostile_paste_bench [repetitions [case]]   (default 3 repetitions; case: a word of its name)
 #include <sys/resource.h>
@@ -71,15 +71,15 @@ class Bench {
 public:
     Bench() {
         window_.show();
-        text2_ = window_.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+        logInput_ = window_.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
         clock_.start();
 
         // The handler alone: the window's own connection is replaced by one that times it.
-        QObject::disconnect(text2_, &QPlainTextEdit::textChanged, &window_,
-                            &orvalin::Form1::Text2_Change);
-        QObject::connect(text2_, &QPlainTextEdit::textChanged, &window_, [this] {
+        QObject::disconnect(logInput_, &QPlainTextEdit::textChanged, &window_,
+                            &orvalin::MainWindow::onLogTextChanged);
+        QObject::connect(logInput_, &QPlainTextEdit::textChanged, &window_, [this] {
             const qint64 start = clock_.nsecsElapsed();
-            window_.Text2_Change();
+            window_.onLogTextChanged();
             lastHandlerMs_ = static_cast<double>(clock_.nsecsElapsed() - start) / 1e6;
         });
         // A refused paste is counted, not shown in a box that waits for a click.
@@ -87,9 +87,9 @@ public:
             [this](QMessageBox::Icon, const QString&, const QString&) { ++messages_; });
     }
     bool shown() { return QTest::qWaitForWindowExposed(&window_); }
-    const orvalin::Form1& window() const { return window_; }
+    const orvalin::MainWindow& window() const { return window_; }
     int messages() const { return messages_; }
-    qsizetype textSize() const { return text2_->document()->characterCount() - 1; }
+    qsizetype textSize() const { return logInput_->document()->characterCount() - 1; }
 
     // Runs one user action and measures it: the handler, the action's event and the repaint
     // that follows in the event loop.
@@ -106,22 +106,22 @@ public:
     }
 
     void empty() {
-        text2_->clear();
+        logInput_->clear();
         settle();
     }
     void paste(const QString& text) {
-        text2_->setFocus();
+        logInput_->setFocus();
         QApplication::clipboard()->setText(text);
-        measure([this] { QTest::keyClick(text2_, Qt::Key_V, Qt::ControlModifier); }, paste_);
+        measure([this] { QTest::keyClick(logInput_, Qt::Key_V, Qt::ControlModifier); }, paste_);
     }
     void load(const QString& text) {
-        text2_->setFocus();
-        measure([&] { text2_->setPlainText(text); }, paste_);
+        logInput_->setFocus();
+        measure([&] { logInput_->setPlainText(text); }, paste_);
     }
     void typeAtEnd() {
-        text2_->moveCursor(QTextCursor::End);
-        measure([this] { QTest::keyClick(text2_, Qt::Key_X); }, typed_);
-        measure([this] { QTest::keyClick(text2_, Qt::Key_Backspace); }, erased_);
+        logInput_->moveCursor(QTextCursor::End);
+        measure([this] { QTest::keyClick(logInput_, Qt::Key_X); }, typed_);
+        measure([this] { QTest::keyClick(logInput_, Qt::Key_Backspace); }, erased_);
     }
 
     void report(const char* name) {
@@ -149,8 +149,8 @@ private:
             maximum(total));
     }
 
-    orvalin::Form1 window_;
-    QPlainTextEdit* text2_ = nullptr;
+    orvalin::MainWindow window_;
+    QPlainTextEdit* logInput_ = nullptr;
     QElapsedTimer clock_;
     double lastHandlerMs_ = 0.0;
     int messages_ = 0;

@@ -33,23 +33,23 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int keystrokes = argc > 1 ? std::max(2, std::atoi(argv[1])) : 400;
 
-    orvalin::Form1 window;
+    orvalin::MainWindow window;
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "window_bench: the window was not shown\n");
         return 1;
     }
-    auto* text2 = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
-    QWidget* plot = window.controls().msChart1;
-    text2->setPlainText(orvalin::bench::logText(1000));
+    auto* logInput = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+    QWidget* plot = window.controls().chartWidget;
+    logInput->setPlainText(orvalin::bench::logText(1000));
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     if (window.records().count() != 1000) {
         std::fprintf(stderr, "window_bench: %d records instead of 1000\n",
                      window.records().count());
         return 1;
     }
-    text2->setFocus();
-    text2->moveCursor(QTextCursor::End);
+    logInput->setFocus();
+    logInput->moveCursor(QTextCursor::End);
 
     // Handler: from the document's change to the end of the window's own textChanged slot
     // (connected first, so the slot below runs right after it).
@@ -57,9 +57,9 @@ int main(int argc, char** argv) {
     clock.start();
     qint64 handlerStart = 0;
     std::vector<double> handlerMs, keyMs, repaintMs, totalMs;
-    QObject::connect(text2->document(), &QTextDocument::contentsChange, text2,
+    QObject::connect(logInput->document(), &QTextDocument::contentsChange, logInput,
                      [&] { handlerStart = clock.nsecsElapsed(); });
-    QObject::connect(text2, &QPlainTextEdit::textChanged, text2, [&] {
+    QObject::connect(logInput, &QPlainTextEdit::textChanged, logInput, [&] {
         handlerMs.push_back(static_cast<double>(clock.nsecsElapsed() - handlerStart) / 1e6);
     });
     int redraws = 0;
@@ -70,9 +70,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < keystrokes; ++i) {
         const qint64 t0 = clock.nsecsElapsed();
         if (i % 2 == 0) {
-            QTest::keyClick(text2, Qt::Key_X);
+            QTest::keyClick(logInput, Qt::Key_X);
         } else {
-            QTest::keyClick(text2, Qt::Key_Backspace);
+            QTest::keyClick(logInput, Qt::Key_Backspace);
         }
         const qint64 t1 = clock.nsecsElapsed();
         // Repaint: the queued chart redraw and the paint of the window, in the next turns of
@@ -94,10 +94,10 @@ int main(int argc, char** argv) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf(
-        "window_bench: 1000 records in Text2, %d keystrokes at its end "
+        "window_bench: 1000 records in the input box, %d keystrokes at its end "
         "(typed character and Backspace alternating), offscreen\n",
         keystrokes);
-    report("handler (Text2_Change)", handlerMs);
+    report("handler (onLogTextChanged)", handlerMs);
     report("key event (text box edit + handler)", keyMs);
     report("repaint (chart redraw + window paint)", repaintMs);
     report("one keystroke in all", totalMs);

@@ -36,7 +36,7 @@ void paintBackground(QWidget& widget, QRgb background) {
 
 struct LabelEntry {
     const char* name;
-    bool inFrame;  // placed in Frame1 rather than on the dialog
+    bool inFrame;  // placed in the frame rather than on the dialog
     int left, top, width, height;
     const char* text;  // nullptr: empty until the load step writes it
     FontKind font;
@@ -49,19 +49,19 @@ constexpr Qt::Alignment Left = Qt::AlignLeft | Qt::AlignVCenter;
 // clang-format off
 const std::array<LabelEntry, 8> Labels = {{
     {"Label1", false, 120,  120, 3615, 375, "Orvalin Telemetry Decoder", FontKind::Title, 0, Left},
-    {"Label3", false, 120,  600, 3015, 255, Form2::Notice,               FontKind::Default, 0, Left},
+    {"Label3", false, 120,  600, 3015, 255, InfoDialog::Notice,               FontKind::Default, 0, Left},
     {"Label8", false, 120,  960,  735, 255, "Teskar",                    FontKind::Bold, Black, Left},
     {"Label2", true,  120,  240, 3255, 255, nullptr,                     FontKind::Default, 0, Qt::AlignCenter},
     {"Label6", false, 360, 2160,  855, 255, "Homepage:",                 FontKind::Default, 0, Left},
-    {"Label4", false, 1320, 2160, 1815, 255, Form2::WebAddress,          FontKind::Link, LinkBlue, Left},
+    {"Label4", false, 1320, 2160, 1815, 255, InfoDialog::WebAddress,          FontKind::Link, LinkBlue, Left},
     {"Label7", false, 360, 2520,  615, 255, "e-mail:",                   FontKind::Default, 0, Left},
-    {"Label5", false, 1320, 2520, 1815, 255, Form2::MailAddress,         FontKind::Link, LinkBlue, Left},
+    {"Label5", false, 1320, 2520, 1815, 255, InfoDialog::MailAddress,         FontKind::Link, LinkBlue, Left},
 }};
 // clang-format on
 
 }  // namespace
 
-Form2::Form2() : QWidget(nullptr) {
+InfoDialog::InfoDialog() : QWidget(nullptr) {
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);
     // Fixed single border: title, system menu and close box, no minimize or maximize button.
@@ -89,7 +89,7 @@ Form2::Form2() : QWidget(nullptr) {
         label->setGeometry(twipsToPixels(entry.left), twipsToPixels(entry.top),
                            twipsToPixels(entry.width), twipsToPixels(entry.height));
         if (entry.text != nullptr) label->setText(QLatin1String(entry.text));
-        if (container == frame) label2_ = label;
+        if (container == frame) versionLabel_ = label;
         label->setTextFormat(Qt::PlainText);  // the addresses are not links
         label->setFont(dialogFont(entry.font));
         label->setAlignment(entry.alignment);
@@ -100,15 +100,15 @@ Form2::Form2() : QWidget(nullptr) {
             label->setPalette(palette);
         }
     }
-    Form_Load();
+    load();
 }
 
-void Form2::Form_Load() {
-    label2_->setText(QLatin1String(VersionText));
+void InfoDialog::load() {
+    versionLabel_->setText(QLatin1String(VersionText));
 }
 
-Form2* showInfoDialog(QPointer<Form2>& dialog) {
-    if (dialog.isNull()) dialog = new Form2();  // deletes itself when closed
+InfoDialog* showInfoDialog(QPointer<InfoDialog>& dialog) {
+    if (dialog.isNull()) dialog = new InfoDialog();  // deletes itself when closed
     dialog->show();
     dialog->raise();
     dialog->activateWindow();

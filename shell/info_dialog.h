@@ -11,7 +11,7 @@ class QLabel;
 
 namespace orvalin {
 
-class Form2 : public QWidget {
+class InfoDialog : public QWidget {
     Q_OBJECT
 public:
     static constexpr char VersionText[] = "Version Ver. 0.2    (31 May 2017)";
@@ -21,17 +21,17 @@ public:
 
     // Builds the dialog without a parent, with the application's window icon (the main
     // window's), and runs its load step.
-    Form2();
+    InfoDialog();
 
 private:
-    // Writes the version text into Label2.
-    void Form_Load();
+    // Writes the version text into its label.
+    void load();
 
-    QLabel* label2_ = nullptr;  // the version text, in Frame1
+    QLabel* versionLabel_ = nullptr;  // the version text, in the frame
 };
 
 // The "Info" command: shows the dialog that `dialog` remembers, or creates one when there is
 // none (never opened, or closed since). Returns the dialog shown.
-Form2* showInfoDialog(QPointer<Form2>& dialog);
+InfoDialog* showInfoDialog(QPointer<InfoDialog>& dialog);
 
 }  // namespace orvalin

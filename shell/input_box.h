@@ -1,4 +1,4 @@
-// The input box for log lines (Text2), and the bound on the length of one of its lines.
+// The input box for log lines, and the bound on the length of one of its lines.
 #pragma once
 
 #include <QPlainTextEdit>
@@ -21,8 +21,8 @@ qsizetype longestLineLength(QStringView text);
 inline constexpr char OverlongLineTitle[] = "Text not taken";
 QString overlongLineText(qsizetype longest);
 
-// Text2. A paste or drop that would make a line longer than InputLineLimit, counting the text
-// around the cursor that joins it, changes nothing: the box keeps its text and reports the
+// The log input box. A paste or drop that would make a line longer than InputLineLimit, counting
+// the text around the cursor that joins it, changes nothing: the box keeps its text and reports the
 // refusal, so the window stays answering.
 class InputBox : public QPlainTextEdit {
     Q_OBJECT

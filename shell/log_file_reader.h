@@ -1,7 +1,7 @@
 // A log file brought into the input box: read whole when it is opened, then, while it is
 // followed, checked again and again for the complete lines appended since.
 //
-//   readLogFile(path) --checks, UTF-8--> LogFileRead (text for Text2, where the file ended)
+//   readLogFile(path) --checks, UTF-8--> LogFileRead (text for the input box, where the file ended)
 //   LogFileReader::start(read), then check() --> nothing new | appended lines | read again
 //                                                | gone | failed
 //

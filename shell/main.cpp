@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
         orvalin::parseWindowCommandLine(QApplication::arguments());
     if (const std::optional<int> status = answer(commandLine)) return *status;
 
-    orvalin::Form1 window;
+    orvalin::MainWindow window;
     window.show();
     window.applyCommandLine(commandLine.options);
     // The program ends when its last window closes (an open Info dialog keeps it running).

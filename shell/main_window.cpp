@@ -53,7 +53,7 @@ QString askChartFileName(QWidget* parent, const QString& suggestedPath) {
 
 }  // namespace
 
-Form1::Form1(QString executableDir, QWidget* parent)
+MainWindow::MainWindow(QString executableDir, QWidget* parent)
     : QMainWindow(parent),
       locations_(chooseFileLocations(
           executableDir.isEmpty() ? QCoreApplication::applicationDirPath() : executableDir,
@@ -83,75 +83,78 @@ Form1::Form1(QString executableDir, QWidget* parent)
     // makes the text layout search the rest of an unbroken run for a blank at every row, so a
     // pasted line of megabytes without one (a hex dump, say) would take hours to lay out. Log
     // lines fit on one row and look the same either way.
-    controls_.text2->setWordWrapMode(QTextOption::WrapAnywhere);
-    chart_ = BarChart::of(controls_.msChart1);
+    controls_.logInput->setWordWrapMode(QTextOption::WrapAnywhere);
+    chart_ = BarChart::of(controls_.chartWidget);
     markShownRecord();
     recordView_ = std::make_unique<RecordView>(
-        records_, RecordViewControls{controls_.text1, controls_.label4, controls_.label2,
-                                     controls_.hScroll1});
+        records_, RecordViewControls{controls_.valueBoxes, controls_.recordTimeLabel,
+                                     controls_.navigatorLabel, controls_.recordNavigator});
     channelSelection_ = std::make_unique<ChannelSelection>(
         records_,
-        ChannelControls{controls_.option1, controls_.text1, controls_.label1, controls_.frame8},
+        ChannelControls{controls_.channelButtons, controls_.valueBoxes, controls_.unitLabels,
+                        controls_.chartFrame},
         *chart_);
     wireEvents(menu);
     setUpLogFiles();
-    Form_Load();
+    load();
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-void Form1::wireEvents(const MainWindowMenu& menu) {
+void MainWindow::wireEvents(const MainWindowMenu& menu) {
     // textChanged follows every change of the text: typing, deleting, pasting, cutting and
     // changes by the program.
-    connect(controls_.text2, &QPlainTextEdit::textChanged, this, &Form1::Text2_Change);
-    connect(controls_.text2, &InputBox::insertRefused, this, [this](qsizetype longest) {
+    connect(controls_.logInput, &QPlainTextEdit::textChanged, this, &MainWindow::onLogTextChanged);
+    connect(controls_.logInput, &InputBox::insertRefused, this, [this](qsizetype longest) {
         showMessage_(QMessageBox::Warning, QString::fromLatin1(OverlongLineTitle),
                      overlongLineText(longest));
     });
     // With tracking off, a dragged thumb changes the value only when it is released.
-    connect(controls_.hScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
-    connect(controls_.hScroll1, &QScrollBar::valueChanged, this, &Form1::markShownRecord);
-    connect(chart_, &BarChart::barClicked, this, &Form1::MSChart1_BarClick);
-    connect(chart_->saveAction(), &QAction::triggered, this, &Form1::SaveChartAs_Click);
-    connect(chart_->copyAction(), &QAction::triggered, this, &Form1::CopyChart_Click);
+    connect(controls_.recordNavigator, &QScrollBar::valueChanged, this,
+            &MainWindow::onNavigatorChanged);
+    connect(controls_.recordNavigator, &QScrollBar::valueChanged, this,
+            &MainWindow::markShownRecord);
+    connect(chart_, &BarChart::barClicked, this, &MainWindow::onChartBarClicked);
+    connect(chart_->saveAction(), &QAction::triggered, this, &MainWindow::onSaveChartAs);
+    connect(chart_->copyAction(), &QAction::triggered, this, &MainWindow::onCopyChart);
     connect(channelSelection_->buttonGroup(), &QButtonGroup::idToggled, this,
             [this](int channel, bool selected) {
-                if (selected) Option1_Click(channel);
+                if (selected) onChannelSelected(channel);
             });
-    connect(controls_.command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(menu.exit, &QAction::triggered, this, &Form1::MnuExit_Click);
-    connect(menu.writeCsvFile, &QAction::triggered, this, &Form1::WriteCSVFile_Click);
-    connect(menu.info, &QAction::triggered, this, &Form1::MnuInfo_Click);
+    connect(controls_.screenshotButton, &QPushButton::clicked, this, &MainWindow::onScreenshot);
+    connect(menu.exit, &QAction::triggered, this, &MainWindow::onExit);
+    connect(menu.writeCsvFile, &QAction::triggered, this, &MainWindow::onWriteCsvFile);
+    connect(menu.info, &QAction::triggered, this, &MainWindow::onInfo);
 }
 
-void Form1::Text2_Change() {
+void MainWindow::onLogTextChanged() {
     readLogText();
     const ScanResult scan = scanLogText(logText_, records_);
     showLeftOutLines(scan.leftOut);
     recordView_->afterIntake(records_.count());
-    // Runs Option1_Click when this changes the selection.
-    controls_.option1[DefaultChannel]->setChecked(true);
-    Show_Data(controls_.hScroll1->value());
-    Draw_Chart(DefaultChannel);
+    // Runs onChannelSelected when this changes the selection.
+    controls_.channelButtons[DefaultChannel]->setChecked(true);
+    showRecord(controls_.recordNavigator->value());
+    drawChart(DefaultChannel);
     markShownRecord();
 }
 
-void Form1::markShownRecord() {
+void MainWindow::markShownRecord() {
     // A navigator above the count (after an intake without records) shows the blank record.
-    const int position = controls_.hScroll1->value();
+    const int position = controls_.recordNavigator->value();
     chart_->setMarkedRow(position <= records_.count() ? position : 0);
 }
 
-void Form1::readLogText() {
+void MainWindow::readLogText() {
     // The text box keeps lines as blocks, whatever line end a pasted text had, and a Shift+Enter
     // break inside a block looks like a line break too. Each becomes CR LF, the scan's line end,
     // by the line rule that the batch decoder follows as well.
     logText_.resize(0);
-    appendWithCrLfBreaks(logText_, controls_.text2->document()->toRawText());
+    appendWithCrLfBreaks(logText_, controls_.logInput->document()->toRawText());
 }
 
-void Form1::showLeftOutLines(int leftOut) {
-    QLabel* status = statusLabel();
+void MainWindow::showLeftOutLines(int leftOut) {
+    QLabel* status = statusLine();
     if (leftOut > 0) {
         leftOutNotice_ =
             QStringLiteral("Only the first %1 log lines are decoded; %2 more %3 left out.")
@@ -166,29 +169,29 @@ void Form1::showLeftOutLines(int leftOut) {
     }
 }
 
-void Form1::HScroll1_Change() {
+void MainWindow::onNavigatorChanged() {
     recordView_->navigatorChanged();
 }
 
-void Form1::Option1_Click(int channel) {
+void MainWindow::onChannelSelected(int channel) {
     channelSelection_->select(channel);
 }
 
-void Form1::Show_Data(int recordNumber) {
+void MainWindow::showRecord(int recordNumber) {
     recordView_->showRecord(recordNumber);
 }
 
-void Form1::Draw_Chart(int channel) {
+void MainWindow::drawChart(int channel) {
     channelSelection_->drawChart(channel);
 }
 
-void Form1::Form_Load() {
+void MainWindow::load() {
     // Start-up is silent: whatever conf.ini holds or lacks, the window opens.
     const StartupSettings settings = loadConfIni(locations_.confIniDir, locations_.dataDir + u'/');
     imagePath_ = settings.imagePath;
-    controls_.command1->setVisible(settings.screenshotVisible);
-    // Picture2 only stands for the capture buffer's size; the pixels live in capture_.
-    controls_.picture2->setVisible(false);
+    controls_.screenshotButton->setVisible(settings.screenshotVisible);
+    // captureBuffer only stands for the capture buffer's size; the pixels live in capture_.
+    controls_.captureBuffer->setVisible(false);
     showMessage_ = [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
         QMessageBox box(icon, title, text, QMessageBox::Ok, this);
         box.exec();
@@ -198,17 +201,17 @@ void Form1::Form_Load() {
     };
 }
 
-void Form1::Form_Resize() {
+void MainWindow::fitCaptureBuffer() {
     // The capture buffer stays at the client area's position and size.
-    controls_.picture2->setGeometry(0, 0, clientArea_->width(), clientArea_->height());
+    controls_.captureBuffer->setGeometry(0, 0, clientArea_->width(), clientArea_->height());
     capture_.fitBuffer(clientArea_->size());
 }
 
-void Form1::MnuExit_Click() {
+void MainWindow::onExit() {
     close();
 }
 
-void Form1::WriteCSVFile_Click() {
+void MainWindow::onWriteCsvFile() {
     // A per-user data folder is made when first written to.
     const QString noFolder = prepareDataDir(locations_);
     const CsvExportResult result =
@@ -216,17 +219,17 @@ void Form1::WriteCSVFile_Click() {
             ? writeCsvFile(locations_.dataDir, records_, localeDecimalSeparator())
             : CsvExportResult{.path = locations_.dataDir + u'/' + QLatin1String(CsvFileName),
                               .error = noFolder};
-    statusLabel()->setText(csvExportStatusText(result));
+    statusLine()->setText(csvExportStatusText(result));
     if (!result.ok)
         showMessage_(QMessageBox::Warning, QString::fromLatin1(CsvExportFailureTitle),
                      csvExportFailureText(result));
 }
 
-void Form1::Command1_Click() {
+void MainWindow::onScreenshot() {
     // A folder that conf.ini names is used as it is; only the default one is made.
     if (imagePath_ == locations_.dataDir + u'/') prepareDataDir(locations_);
     const CaptureResult result = capture_.capture(*clientArea_, imagePath_);
-    statusLabel()->setText(captureStatusText(result));
+    statusLine()->setText(captureStatusText(result));
     if (!result.saved) {
         showMessage_(QMessageBox::Warning, QString::fromLatin1(PictureNotSavedTitle),
                      pictureNotSavedText(result));
@@ -236,23 +239,23 @@ void Form1::Command1_Click() {
     }
 }
 
-void Form1::MnuInfo_Click() {
+void MainWindow::onInfo() {
     showInfoDialog(infoDialog_);
 }
 
-void Form1::MSChart1_BarClick(int row) {
+void MainWindow::onChartBarClicked(int row) {
     // The bars of a plot kept after an intake without records lead to no record.
     if (row < 1 || row > records_.count()) return;
-    controls_.hScroll1->setValue(row);
+    controls_.recordNavigator->setValue(row);
 }
 
-void Form1::SaveChartAs_Click() {
+void MainWindow::onSaveChartAs() {
     const ChannelIndex channel = channelSelection_->chartedChannel();
     if (channel < 0) return;
     const QString date = records_.count() > 0 ? records_.record(1).DateText.toString() : QString();
     const QString suggested =
         (chartDir_.isEmpty() ? imagePath_ : chartDir_ + u'/') +
-        chartFileName(controls_.option1[static_cast<std::size_t>(channel)]->text(), date,
+        chartFileName(controls_.channelButtons[static_cast<std::size_t>(channel)]->text(), date,
                       ChartFileFormat::Png);
     QString path = askSaveFileName_(suggested);
     if (path.isEmpty()) return;
@@ -261,33 +264,33 @@ void Form1::SaveChartAs_Click() {
         format = ChartFileFormat::Png;
         path += chartFileSuffix(*format);
     }
-    const QByteArray bytes = chartFileBytes(*chart_, *format, controls_.frame8->title());
+    const QByteArray bytes = chartFileBytes(*chart_, *format, controls_.chartFrame->title());
     QString why = QStringLiteral("The chart could not be drawn.");
     if (!bytes.isEmpty() && writeFileAtomically(path, bytes, why)) {
         chartDir_ = QFileInfo(path).absolutePath();
-        statusLabel()->setText(QStringLiteral("%1 saved").arg(path));
+        statusLine()->setText(QStringLiteral("%1 saved").arg(path));
         return;
     }
-    statusLabel()->setText(QStringLiteral("%1 was not saved: %2").arg(path, why));
+    statusLine()->setText(QStringLiteral("%1 was not saved: %2").arg(path, why));
     showMessage_(QMessageBox::Warning, QString::fromLatin1(SaveChartTitle),
                  QStringLiteral("The chart was not saved.\n\n%1\n\n%2\n\nA previous file of "
                                 "that name is unchanged.")
                      .arg(path, why));
 }
 
-void Form1::CopyChart_Click() {
+void MainWindow::onCopyChart() {
     if (channelSelection_->chartedChannel() < 0) return;
-    QGuiApplication::clipboard()->setImage(chartImage(*chart_, controls_.frame8->title()));
+    QGuiApplication::clipboard()->setImage(chartImage(*chart_, controls_.chartFrame->title()));
 }
 
-void Form1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    Form_Resize();
+    fitCaptureBuffer();
 }
 
-void Form1::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    Form_Resize();
+    fitCaptureBuffer();
 }
 
 }  // namespace orvalin

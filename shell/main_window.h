@@ -1,13 +1,20 @@
 // The main window. Data flows one way:
 //
-//   Text2 (pasted log text) --Text2_Change: scanLogText--> RecordTable
-//        --> record view (Text1 boxes, Label4; chosen with HScroll1, Label2)
-//        --> channel selection and chart (Option1 buttons, Frame8, MSChart1)
-//        --> CSV file and window picture (menu and "S" button)
+//   logInput (pasted or opened log text) --onLogTextChanged: scanLogText--> RecordTable
+//        --> record view: valueBoxes (one per channel) and recordTimeLabel (its date and time)
+//            show the record that recordNavigator, a record number, chooses; navigatorLabel
+//            shows that number and the record count
+//        --> channel selection and chart: one of channelButtons chooses the channel that
+//            chartWidget plots inside chartFrame, whose caption names it
+//        --> CSV file and window picture (menu and screenshotButton "S"; the hidden
+//            captureBuffer stands for the picture's size)
 //        --> chart picture: PNG, SVG or PDF file, or the clipboard (chart's context menu)
 //
-// The chart also leads back to the records: a click on a bar moves HScroll1 to its record,
-// and the bar of the record shown is marked.
+// Each channel's button, value box and unit label (channelButtons, valueBoxes, unitLabels)
+// sit in vidadFrame ("VIDAD Telemetry", channels 0 to 22) or zodirFrame ("ZODIR", 23 to 28).
+// statusLine reports what commands did (files written, lines left out, a follow stopped).
+// The chart also leads back to the records: a click on a bar moves recordNavigator to its
+// record, and the bar of the record shown is marked.
 //
 // Every user action reaches exactly one handler below; the handlers hand the work to the
 // record view and the channel selection and never change the table except through intake.
@@ -40,27 +47,27 @@ class BarChart;
 class ChannelSelection;
 class RecordView;
 
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
     // executableDir (empty: the directory of the running executable) decides where conf.ini,
     // the CSV file and by default the pictures are (shell/file_locations.h).
-    explicit Form1(QString executableDir = QString(), QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(QString executableDir = QString(), QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The 615 x 696 pixel client area below the menu bar that holds every control.
     QWidget* clientArea() const { return clientArea_; }
     const RecordTable& records() const { return records_; }
-    // Label3, the status line.
-    QLabel* statusLabel() const { return controls_.label3; }
+    // The status line.
+    QLabel* statusLine() const { return controls_.statusLine; }
     const MainWindowControls& controls() const { return controls_; }
     BarChart& chart() const { return *chart_; }
     const FileLocations& locations() const { return locations_; }
     // The picture prefix from conf.ini (default: the data directory and "/").
     const QString& imagePath() const { return imagePath_; }
     const WindowCapture& capture() const { return capture_; }
-    Form2* infoDialog() const { return infoDialog_; }
+    InfoDialog* infoDialog() const { return infoDialog_; }
 
     // How message boxes are shown: by default a modal QMessageBox with one OK button. Tests put
     // a recorder here.
@@ -72,14 +79,14 @@ public:
     using SaveFileNameAsker = std::function<QString(const QString& suggestedPath)>;
     void setSaveFileNameAsker(SaveFileNameAsker asker) { askSaveFileName_ = std::move(asker); }
 
-    // Log files. Opening puts a file's text into Text2 in one change (one undo step), and
+    // Log files. Opening puts a file's text into the input box in one change (one undo step), and
     // intake does the rest, exactly as for a paste. Several files are joined in the order
     // given. A file that cannot be opened gets a message box and changes nothing. Returns
     // whether the files were opened.
     bool openLogFile(const QString& path) { return openLogFiles({path}); }
     bool openLogFiles(const QStringList& paths);
     // "File", "Follow Log File": while on, complete lines appended to the last opened file
-    // are appended to Text2.
+    // are appended to the input box.
     void setFollowing(bool on);
     bool isFollowing() const;
     // Looks at the followed file now, as the periodic check does; a file missing on two such
@@ -94,40 +101,40 @@ public:
     void applyCommandLine(const WindowOptions& options);
 
 public slots:
-    // After every change of the text of Text2: rebuilds the table from the whole text and
+    // After every change of the text of the input box: rebuilds the table from the whole text and
     // refreshes navigator, selection, record view and chart.
-    void Text2_Change();
+    void onLogTextChanged();
     // After every change of the navigator's value (not while its thumb is dragged).
-    void HScroll1_Change();
-    // When Option1(channel) becomes selected, by the user or by the program.
-    void Option1_Click(int channel);
-    // Shows the record in slot `recordNumber` in the value boxes and Label4.
-    void Show_Data(int recordNumber);
+    void onNavigatorChanged();
+    // When the button of `channel` becomes selected, by the user or by the program.
+    void onChannelSelected(int channel);
+    // Shows the record in slot `recordNumber` in the value boxes and the date/time label.
+    void showRecord(int recordNumber);
     // Plots one channel over all records.
-    void Draw_Chart(int channel);
+    void drawChart(int channel);
 
     // Once, at the end of construction, before the window is first shown.
-    void Form_Load();
+    void load();
     // When the window is first shown and whenever its client area changes size.
-    void Form_Resize();
+    void fitCaptureBuffer();
     // "File", "Exit": closes the window.
-    void MnuExit_Click();
+    void onExit();
     // "TLM File", "Write CSV File".
-    void WriteCSVFile_Click();
+    void onWriteCsvFile();
     // The "S" button: a picture of the window.
-    void Command1_Click();
+    void onScreenshot();
     // "Info" on the menu bar.
-    void MnuInfo_Click();
+    void onInfo();
     // A click on the chart's bar of record `row`: the navigator moves there.
-    void MSChart1_BarClick(int row);
+    void onChartBarClicked(int row);
     // The chart's context menu: "Save Chart As..." (the file's extension chooses PNG, SVG or
     // PDF; any other is saved as PNG with ".png" added) and "Copy Chart" (image to clipboard).
-    void SaveChartAs_Click();
-    void CopyChart_Click();
+    void onSaveChartAs();
+    void onCopyChart();
     // "File", "Open Log File...".
-    void MnuOpenLog_Click();
+    void onOpenLogFile();
     // "File", "Follow Log File" turned on or off.
-    void MnuFollowLog_Click(bool on);
+    void onFollowLogToggled(bool on);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -137,15 +144,15 @@ protected:
 
 private:
     void wireEvents(const MainWindowMenu& menu);
-    // The line breaks of Text2 as CR LF, the separator of log lines.
+    // The line breaks of the input box as CR LF, the separator of log lines.
     void readLogText();
     void showLeftOutLines(int leftOut);
     // Marks the chart's bar of the record the navigator shows, if it shows one.
     void markShownRecord();
     // The log file entries of the "File" menu, file drops, the follow timer and watcher.
     void setUpLogFiles();
-    void replaceText2(const QString& text);
-    void appendToText2(const QString& lines, const QString& shownUnfinishedLine);
+    void replaceLogInput(const QString& text);
+    void appendToLogInput(const QString& lines, const QString& shownUnfinishedLine);
     void watchFollowedFile();
     void stopFollowing(const QString& why);
 
@@ -153,13 +160,13 @@ private:
     FileLocations locations_;
     QString imagePath_;
     WindowCapture capture_;
-    QPointer<Form2> infoDialog_;
+    QPointer<InfoDialog> infoDialog_;
     MessagePresenter showMessage_;
     SaveFileNameAsker askSaveFileName_;
     QString chartDir_;  // where the last chart was saved; empty: the picture directory
     QWidget* clientArea_ = nullptr;
     MainWindowControls controls_;
-    BarChart* chart_ = nullptr;  // owned by its plot, MSChart1
+    BarChart* chart_ = nullptr;  // owned by its plot, chartWidget
     std::unique_ptr<RecordView> recordView_;
     std::unique_ptr<ChannelSelection> channelSelection_;
     QString logText_;        // reused from intake to intake

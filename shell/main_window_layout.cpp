@@ -409,23 +409,23 @@ MainWindowControls buildMainWindow(QWidget* clientArea) {
     }
 
     MainWindowControls controls;
-    controls.text2 = widgetNamed<InputBox>(byName, QStringLiteral("Text2"));
+    controls.logInput = widgetNamed<InputBox>(byName, QStringLiteral("Text2"));
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         const auto i = static_cast<std::size_t>(c);
-        controls.option1[i] = widgetNamed<QRadioButton>(byName, arrayName("Option1", c));
-        controls.text1[i] = widgetNamed<QLineEdit>(byName, arrayName("Text1", c));
-        controls.label1[i] = widgetNamed<QLabel>(byName, arrayName("Label1", c));
+        controls.channelButtons[i] = widgetNamed<QRadioButton>(byName, arrayName("Option1", c));
+        controls.valueBoxes[i] = widgetNamed<QLineEdit>(byName, arrayName("Text1", c));
+        controls.unitLabels[i] = widgetNamed<QLabel>(byName, arrayName("Label1", c));
     }
-    controls.frame1 = widgetNamed<QGroupBox>(byName, QStringLiteral("Frame1"));
-    controls.frame3 = widgetNamed<QGroupBox>(byName, QStringLiteral("Frame3"));
-    controls.frame8 = widgetNamed<QGroupBox>(byName, QStringLiteral("Frame8"));
-    controls.label2 = widgetNamed<QLabel>(byName, QStringLiteral("Label2"));
-    controls.label3 = widgetNamed<QLabel>(byName, QStringLiteral("Label3"));
-    controls.label4 = widgetNamed<QLabel>(byName, QStringLiteral("Label4"));
-    controls.hScroll1 = widgetNamed<QScrollBar>(byName, QStringLiteral("HScroll1"));
-    controls.command1 = widgetNamed<QPushButton>(byName, QStringLiteral("Command1"));
-    controls.picture2 = widgetNamed<QLabel>(byName, QStringLiteral("Picture2"));
-    controls.msChart1 = byName.value(QStringLiteral("MSChart1"));
+    controls.zodirFrame = widgetNamed<QGroupBox>(byName, QStringLiteral("Frame1"));
+    controls.vidadFrame = widgetNamed<QGroupBox>(byName, QStringLiteral("Frame3"));
+    controls.chartFrame = widgetNamed<QGroupBox>(byName, QStringLiteral("Frame8"));
+    controls.navigatorLabel = widgetNamed<QLabel>(byName, QStringLiteral("Label2"));
+    controls.statusLine = widgetNamed<QLabel>(byName, QStringLiteral("Label3"));
+    controls.recordTimeLabel = widgetNamed<QLabel>(byName, QStringLiteral("Label4"));
+    controls.recordNavigator = widgetNamed<QScrollBar>(byName, QStringLiteral("HScroll1"));
+    controls.screenshotButton = widgetNamed<QPushButton>(byName, QStringLiteral("Command1"));
+    controls.captureBuffer = widgetNamed<QLabel>(byName, QStringLiteral("Picture2"));
+    controls.chartWidget = byName.value(QStringLiteral("MSChart1"));
     return controls;
 }
 

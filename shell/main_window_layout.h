@@ -50,7 +50,7 @@ inline constexpr std::uint32_t DefaultColour = 0xFFFFFFFF;
 inline constexpr std::uint32_t SystemColourFlag = 0x80000000;
 
 enum class ControlKind {
-    InputBox,  // multi-line text box (Text2)
+    InputBox,  // multi-line text box
     ValueBox,  // one-line text box
     Label,
     Frame,
@@ -94,26 +94,26 @@ QFont layoutFont(FontRole role);
 // The controls the window's handlers reach, by their object names; all owned by the client
 // area (or by the frame they sit in).
 struct MainWindowControls {
-    InputBox* text2 = nullptr;  // Text2: the input box for log lines
-    // Option1(i): selects channel i for the chart, by channel index.
-    std::array<QRadioButton*, ChannelCount> option1{};
-    // Text1(i): the value of channel i in the shown record, one decimal; highlighted for the
-    // charted channel.
-    std::array<QLineEdit*, ChannelCount> text1{};
-    std::array<QLabel*, ChannelCount> label1{};  // Label1(i): the unit of channel i
-    QGroupBox* frame1 = nullptr;                 // Frame1 "ZODIR": channels 23 to 28
-    QGroupBox* frame3 = nullptr;                 // Frame3 "VIDAD Telemetry": channels 0 to 22
-    QGroupBox* frame8 = nullptr;      // Frame8: holds the chart; its caption names the channel
-    QLabel* label2 = nullptr;         // Label2: the navigator's position and the record count
-    QLabel* label3 = nullptr;         // Label3: the status line
-    QLabel* label4 = nullptr;         // Label4: date and time of the shown record
-    QScrollBar* hScroll1 = nullptr;   // HScroll1: the record navigator, a record number
-    QPushButton* command1 = nullptr;  // Command1 "S": a picture of the window
-    // Picture2: never shown; stands for the picture buffer's size (the client area's).
-    QLabel* picture2 = nullptr;
-    // MSChart1: the bar chart of the selected channel, a widget of views/ (BarChart::of() gives
-    // its adapter).
-    QWidget* msChart1 = nullptr;
+    InputBox* logInput = nullptr;  // the input box for log lines
+    // Selects channel i for the chart, by channel index.
+    std::array<QRadioButton*, ChannelCount> channelButtons{};
+    // The value of channel i in the shown record, one decimal; highlighted for the charted
+    // channel.
+    std::array<QLineEdit*, ChannelCount> valueBoxes{};
+    std::array<QLabel*, ChannelCount> unitLabels{};  // the unit of channel i
+    QGroupBox* zodirFrame = nullptr;                 // "ZODIR": channels 23 to 28
+    QGroupBox* vidadFrame = nullptr;                 // "VIDAD Telemetry": channels 0 to 22
+    QGroupBox* chartFrame = nullptr;   // holds the chart; its caption names the channel
+    QLabel* navigatorLabel = nullptr;  // the navigator's position and the record count
+    QLabel* statusLine = nullptr;
+    QLabel* recordTimeLabel = nullptr;        // date and time of the shown record
+    QScrollBar* recordNavigator = nullptr;    // a record number
+    QPushButton* screenshotButton = nullptr;  // "S": a picture of the window
+    // Never shown; stands for the picture buffer's size (the client area's).
+    QLabel* captureBuffer = nullptr;
+    // The bar chart of the selected channel, a widget of views/ (BarChart::of() gives its
+    // adapter).
+    QWidget* chartWidget = nullptr;
 };
 
 // Creates every control of mainWindowLayout() on `clientArea` (which owns them), in tab order.

@@ -1,6 +1,6 @@
 // Log files in the main window: "Open Log File...", files dropped on the window, the command
-// line, and following a file that grows. Every road ends in a change of Text2, so intake
-// (Text2_Change) decodes a file exactly as it decodes a paste.
+// line, and following a file that grows. Every road ends in a change of the input box, so
+// intake (onLogTextChanged) decodes a file exactly as it decodes a paste.
 #include <QAction>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -62,7 +62,7 @@ QStringList droppedFiles(const QMimeData* data) {
 
 }  // namespace
 
-void Form1::setUpLogFiles() {
+void MainWindow::setUpLogFiles() {
     auto* fileMenu = menuBar()->findChild<QMenu*>(QStringLiteral("MnuFile"));
     QAction* exit = menuBar()->findChild<QAction*>(QStringLiteral("MnuExit"));
     for (const LogFileMenuEntry& entry : LogFileMenuEntries) {
@@ -75,8 +75,8 @@ void Form1::setUpLogFiles() {
     fileMenu->insertSeparator(exit);
     openAction_ = fileMenu->findChild<QAction*>(QStringLiteral("MnuOpenLog"));
     followAction_ = fileMenu->findChild<QAction*>(QStringLiteral("MnuFollowLog"));
-    connect(openAction_, &QAction::triggered, this, &Form1::MnuOpenLog_Click);
-    connect(followAction_, &QAction::toggled, this, &Form1::MnuFollowLog_Click);
+    connect(openAction_, &QAction::triggered, this, &MainWindow::onOpenLogFile);
+    connect(followAction_, &QAction::toggled, this, &MainWindow::onFollowLogToggled);
 
     chooseFile_ = [this](QWidget* parent) {
         const QString folder =
@@ -99,14 +99,14 @@ void Form1::setUpLogFiles() {
         if (child->acceptDrops()) child->installEventFilter(this);
 }
 
-void Form1::MnuOpenLog_Click() {
+void MainWindow::onOpenLogFile() {
     const QString path = chooseFile_(this);
     if (!path.isEmpty()) openLogFile(path);
 }
 
-bool Form1::openLogFiles(const QStringList& paths) {
+bool MainWindow::openLogFiles(const QStringList& paths) {
     if (paths.isEmpty()) return false;
-    // Every file is read and checked before Text2 changes, so a bad one changes nothing.
+    // Every file is read and checked before the input box changes, so a bad one changes nothing.
     std::vector<LogFileRead> reads;
     for (const QString& path : paths) {
         // A followed file may be mid-line: that line waits for its line end.
@@ -132,28 +132,28 @@ bool Form1::openLogFiles(const QStringList& paths) {
     logFile_.start(reads.back());
     // A log of megabytes takes seconds to lay out and decode.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    replaceText2(text);
+    replaceLogInput(text);
     QGuiApplication::restoreOverrideCursor();
     if (isFollowing()) watchFollowedFile();
     return true;
 }
 
-void Form1::replaceText2(const QString& text) {
+void MainWindow::replaceLogInput(const QString& text) {
     // One edit block: one change (one intake) and one undo step.
-    QTextCursor cursor(controls_.text2->document());
+    QTextCursor cursor(controls_.logInput->document());
     cursor.beginEditBlock();
     cursor.select(QTextCursor::Document);
     cursor.insertText(text);
     cursor.endEditBlock();
 }
 
-void Form1::appendToText2(const QString& lines, const QString& shownUnfinishedLine) {
-    QScrollBar* navigator = controls_.hScroll1;
+void MainWindow::appendToLogInput(const QString& lines, const QString& shownUnfinishedLine) {
+    QScrollBar* navigator = controls_.recordNavigator;
     const bool onLastRecord = records_.count() == 0 || navigator->value() == navigator->maximum();
-    QScrollBar* rows = controls_.text2->verticalScrollBar();
+    QScrollBar* rows = controls_.logInput->verticalScrollBar();
     const bool showingEnd = rows->value() == rows->maximum();
 
-    QTextCursor cursor(controls_.text2->document());
+    QTextCursor cursor(controls_.logInput->document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
     const QString lastLine = cursor.block().text();
@@ -171,15 +171,15 @@ void Form1::appendToText2(const QString& lines, const QString& shownUnfinishedLi
     if (showingEnd) rows->setValue(rows->maximum());
 }
 
-void Form1::setFollowing(bool on) {
+void MainWindow::setFollowing(bool on) {
     followAction_->setChecked(on);
 }
 
-bool Form1::isFollowing() const {
+bool MainWindow::isFollowing() const {
     return followAction_->isChecked();
 }
 
-void Form1::MnuFollowLog_Click(bool on) {
+void MainWindow::onFollowLogToggled(bool on) {
     if (on) {
         watchFollowedFile();
         checkFollowedFile();
@@ -189,7 +189,7 @@ void Form1::MnuFollowLog_Click(bool on) {
     }
 }
 
-void Form1::watchFollowedFile() {
+void MainWindow::watchFollowedFile() {
     if (!isFollowing() || !logFile_.isOpen()) return;
     // The watcher forgets a file that was removed or renamed; a new one at the path is
     // watched again.
@@ -200,7 +200,7 @@ void Form1::watchFollowedFile() {
     if (!followTimer_->isActive()) followTimer_->start();
 }
 
-void Form1::checkFollowedFile(bool countAbsence) {
+void MainWindow::checkFollowedFile(bool countAbsence) {
     if (!isFollowing() || !logFile_.isOpen()) return;
     const LogFileReader::Update update = logFile_.check(countAbsence);
     const QString& text =
@@ -219,10 +219,10 @@ void Form1::checkFollowedFile(bool countAbsence) {
         case LogFileReader::Change::None:
             break;
         case LogFileReader::Change::Appended:
-            appendToText2(update.text, update.shownUnfinishedLine);
+            appendToLogInput(update.text, update.shownUnfinishedLine);
             break;
         case LogFileReader::Change::Reopened:
-            replaceText2(update.read.text);
+            replaceLogInput(update.read.text);
             break;
         case LogFileReader::Change::Removed:
             stopFollowing(QStringLiteral("Follow stopped: %1 is gone.")
@@ -236,13 +236,13 @@ void Form1::checkFollowedFile(bool countAbsence) {
     watchFollowedFile();
 }
 
-void Form1::stopFollowing(const QString& why) {
+void MainWindow::stopFollowing(const QString& why) {
     logFile_.stop();
     setFollowing(false);
-    statusLabel()->setText(why);
+    statusLine()->setText(why);
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
@@ -258,7 +258,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::applyCommandLine(const WindowOptions& options) {
+void MainWindow::applyCommandLine(const WindowOptions& options) {
     if (options.follow) setFollowing(true);
     if (!options.files.isEmpty()) openLogFiles(options.files);
 }

@@ -23,10 +23,10 @@ namespace orvalin {
 class BarChart;
 
 struct ChannelControls {
-    std::array<QRadioButton*, ChannelCount> optionButtons{};  // Option1(i), caption = channel
-    std::array<QLineEdit*, ChannelCount> valueBoxes{};        // Text1(i)
-    std::array<QLabel*, ChannelCount> unitLabels{};           // Label1(i), caption = unit
-    QGroupBox* chartFrame = nullptr;                          // Frame8
+    std::array<QRadioButton*, ChannelCount> optionButtons{};  // caption = channel
+    std::array<QLineEdit*, ChannelCount> valueBoxes{};
+    std::array<QLabel*, ChannelCount> unitLabels{};  // caption = unit
+    QGroupBox* chartFrame = nullptr;                 // holds the chart
 };
 
 // Pale yellow behind the selected channel's value box.

@@ -15,10 +15,10 @@ class QScrollBar;
 namespace orvalin {
 
 struct RecordViewControls {
-    std::array<QLineEdit*, ChannelCount> valueBoxes{};  // Text1(0) .. Text1(28)
-    QLabel* dateTime = nullptr;                         // Label4
-    QLabel* position = nullptr;                         // Label2
-    QScrollBar* navigator = nullptr;                    // HScroll1
+    std::array<QLineEdit*, ChannelCount> valueBoxes{};  // by channel index
+    QLabel* dateTime = nullptr;
+    QLabel* position = nullptr;  // the navigator's position and the record count
+    QScrollBar* navigator = nullptr;
 };
 
 class RecordView {

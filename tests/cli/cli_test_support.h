@@ -24,7 +24,7 @@ inline const QByteArray WorkedLine = orvalin::test::WorkedLine.toLatin1();
 // What the window writes for the bytes of a log pasted into it: the text (a byte-order mark
 // kept) goes into the text box, whose line breaks reach scanLogText as CR LF; the scan runs
 // in groups of lines, so that any number of records fits the table, and the records are
-// written by appendCsvRecordLine, --time putting the texts of Label4 first.
+// written by appendCsvRecordLine, --time putting the record's date and time first.
 inline QByteArray windowCsv(const QByteArray& bytes, QChar separator = u'.',
                             bool withTime = false) {
     QByteArray csv = csvHeaderLine(withTime);

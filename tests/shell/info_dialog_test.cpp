@@ -21,7 +21,7 @@ void closeAndDelete(QWidget* window) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-class InfoDialog : public ::testing::Test {
+class InfoDialogTest : public ::testing::Test {
 protected:
     void TearDown() override {
         if (dialog_) closeAndDelete(dialog_);
@@ -30,15 +30,15 @@ protected:
     static int openDialogs() {
         int count = 0;
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (qobject_cast<Form2*>(widget) != nullptr) ++count;
+            if (qobject_cast<InfoDialog*>(widget) != nullptr) ++count;
         }
         return count;
     }
 
-    QPointer<Form2> dialog_;
+    QPointer<InfoDialog> dialog_;
 };
 
-TEST_F(InfoDialog, ShowsItsTextsWithTheVersionLine) {
+TEST_F(InfoDialogTest, ShowsItsTextsWithTheVersionLine) {
     showInfoDialog(dialog_);
     ASSERT_TRUE(dialog_);
     EXPECT_EQ(dialog_->windowTitle(), " Info");
@@ -48,9 +48,9 @@ TEST_F(InfoDialog, ShowsItsTextsWithTheVersionLine) {
     } texts[] = {
         {"Label1", "Orvalin Telemetry Decoder"},
         {"Label2", "Version Ver. 0.2    (31 May 2017)"},
-        {"Label3", Form2::Notice},
-        {"Label4", Form2::WebAddress},
-        {"Label5", Form2::MailAddress},
+        {"Label3", InfoDialog::Notice},
+        {"Label4", InfoDialog::WebAddress},
+        {"Label5", InfoDialog::MailAddress},
         {"Label6", "Homepage:"},
         {"Label7", "e-mail:"},
         {"Label8", "Teskar"},
@@ -77,7 +77,7 @@ TEST_F(InfoDialog, ShowsItsTextsWithTheVersionLine) {
     EXPECT_EQ(label("Label3")->font().pixelSize(), 11);  // 8.25 pt at 96 dpi
 }
 
-TEST_F(InfoDialog, HasTheLayoutOfTheTableInPixels) {
+TEST_F(InfoDialogTest, HasTheLayoutOfTheTableInPixels) {
     showInfoDialog(dialog_);
     EXPECT_EQ(dialog_->size(), QSize(277, 190));
     EXPECT_EQ(dialog_->minimumSize(), dialog_->maximumSize());  // not resizable
@@ -108,7 +108,7 @@ TEST_F(InfoDialog, HasTheLayoutOfTheTableInPixels) {
     }
 }
 
-TEST_F(InfoDialog, IsWhite) {
+TEST_F(InfoDialogTest, IsWhite) {
     showInfoDialog(dialog_);
     const QImage picture = dialog_->grab().toImage();
     const qreal ratio = picture.devicePixelRatio();
@@ -120,9 +120,9 @@ TEST_F(InfoDialog, IsWhite) {
     }
 }
 
-TEST_F(InfoDialog, IsOneWindowWithoutOwnerThatDoesNotBlock) {
-    Form2* first = showInfoDialog(dialog_);
-    Form2* second = showInfoDialog(dialog_);
+TEST_F(InfoDialogTest, IsOneWindowWithoutOwnerThatDoesNotBlock) {
+    InfoDialog* first = showInfoDialog(dialog_);
+    InfoDialog* second = showInfoDialog(dialog_);
     EXPECT_EQ(first, second);
     EXPECT_EQ(openDialogs(), 1);
     EXPECT_EQ(first->parentWidget(), nullptr);
@@ -131,7 +131,7 @@ TEST_F(InfoDialog, IsOneWindowWithoutOwnerThatDoesNotBlock) {
     EXPECT_TRUE(first->testAttribute(Qt::WA_DeleteOnClose));
 }
 
-TEST_F(InfoDialog, ClosingDestroysItAndTheNextInfoBuildsItAgain) {
+TEST_F(InfoDialogTest, ClosingDestroysItAndTheNextInfoBuildsItAgain) {
     showInfoDialog(dialog_);
     label("Label2")->setText("changed");
     closeAndDelete(dialog_);
@@ -144,7 +144,7 @@ TEST_F(InfoDialog, ClosingDestroysItAndTheNextInfoBuildsItAgain) {
     EXPECT_EQ(label("Label2")->text(), "Version Ver. 0.2    (31 May 2017)");
 }
 
-TEST_F(InfoDialog, HasTheMainWindowsIcon) {
+TEST_F(InfoDialogTest, HasTheMainWindowsIcon) {
     showInfoDialog(dialog_);
     const QImage dialogIcon = dialog_->windowIcon().pixmap(64, 64).toImage();
     ASSERT_FALSE(dialogIcon.isNull());
@@ -153,7 +153,7 @@ TEST_F(InfoDialog, HasTheMainWindowsIcon) {
 
 // The program ends when its last window closes: closing the main window leaves an open dialog
 // running, and closing the dialog then ends the event loop.
-TEST_F(InfoDialog, KeepsTheProgramRunningAfterTheMainWindowCloses) {
+TEST_F(InfoDialogTest, KeepsTheProgramRunningAfterTheMainWindowCloses) {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->isVisible()) GTEST_SKIP() << "another test left a window open";
     }

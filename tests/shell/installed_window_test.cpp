@@ -57,8 +57,8 @@ protected:
         EXPECT_EQ(listing(installRoot_), before_) << "something was written into the installation";
     }
 
-    Form1& open(const QString& executableDir) {
-        auto& window = windows_.emplace_back(std::make_unique<Form1>(executableDir));
+    MainWindow& open(const QString& executableDir) {
+        auto& window = windows_.emplace_back(std::make_unique<MainWindow>(executableDir));
         recordMessages(*window, messages_);
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -68,13 +68,13 @@ protected:
     QString userFolder() const {
         return user_.home() + QStringLiteral("/Documents/Orvalin Telemetry");
     }
-    static void paste(Form1& window, const QString& text) {
+    static void paste(MainWindow& window, const QString& text) {
         window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->setPlainText(text);
     }
-    static void trigger(Form1& window, const char* action) {
+    static void trigger(MainWindow& window, const char* action) {
         window.findChild<QAction*>(QString::fromLatin1(action))->trigger();
     }
-    static QString status(Form1& window) { return window.statusLabel()->text(); }
+    static QString status(MainWindow& window) { return window.statusLine()->text(); }
     void writeUserConf(const QString& dir, const QByteArray& content) {
         ASSERT_TRUE(QDir().mkpath(dir));
         QFile file(dir + QStringLiteral("/conf.ini"));
@@ -86,20 +86,20 @@ protected:
     QString installRoot_;
     QStringList before_;
     QByteArray savedPath_ = qgetenv("PATH");
-    std::vector<std::unique_ptr<Form1>> windows_;
+    std::vector<std::unique_ptr<MainWindow>> windows_;
     std::vector<ShownMessage> messages_;
 };
 
 TEST_F(InstalledWindow, CsvFileAndPictureGoToTheUserFolderByteForByteAsPortable) {
     QTemporaryDir portableDir;
-    Form1& portable = open(portableDir.path());
+    MainWindow& portable = open(portableDir.path());
     paste(portable, logText(12));
     trigger(portable, "WriteCSVFile");
     const QByteArray portableCsv =
         readFile(portableDir.filePath(QStringLiteral("pellam_telemetry.csv")));
     ASSERT_FALSE(portableCsv.isEmpty());
 
-    Form1& installed = open(installedBin());
+    MainWindow& installed = open(installedBin());
     ASSERT_EQ(installed.locations().mode, InstallMode::Installed);
     EXPECT_FALSE(QFileInfo::exists(userFolder()));  // made on first use only
     paste(installed, logText(12));
@@ -108,7 +108,7 @@ TEST_F(InstalledWindow, CsvFileAndPictureGoToTheUserFolderByteForByteAsPortable)
     EXPECT_EQ(readFile(csvPath), portableCsv);
     EXPECT_EQ(status(installed), csvPath + QStringLiteral(" has been written"));
 
-    QTest::mouseClick(installed.controls().command1, Qt::LeftButton);
+    QTest::mouseClick(installed.controls().screenshotButton, Qt::LeftButton);
     const QString picturePath =
         userFolder() + QStringLiteral("/orvalin_") + installed.capture().pictureName();
     EXPECT_EQ(status(installed), picturePath + QStringLiteral(" saved"));
@@ -130,21 +130,21 @@ TEST_F(InstalledWindow, ConfIniInTheUserConfigFolderIsHonoured) {
         writeUserConf(configHome + QStringLiteral("/orvalin-decoder"),
                       "IMAGE_PATH=" + QFile::encodeName(pictures) + "\nSCREENSHOT=yes\n");
 
-        Form1& window = open(installedBin());
+        MainWindow& window = open(installedBin());
         EXPECT_EQ(window.imagePath(), pictures);
-        QTest::mouseClick(window.controls().command1, Qt::LeftButton);
+        QTest::mouseClick(window.controls().screenshotButton, Qt::LeftButton);
         EXPECT_TRUE(QFileInfo::exists(pictures + QStringLiteral("orvalin_") +
                                       window.capture().pictureName()));
         EXPECT_FALSE(QFileInfo::exists(userFolder()));
 
         writeUserConf(configHome + QStringLiteral("/orvalin-decoder"), "SCREENSHOT=NO\r\n");
-        EXPECT_TRUE(open(installedBin()).controls().command1->isHidden());
+        EXPECT_TRUE(open(installedBin()).controls().screenshotButton->isHidden());
     }
 }
 
 TEST_F(InstalledWindow, UnwritableHomeIsReportedAndNothingIsWritten) {
     ASSERT_EQ(::chmod(QFile::encodeName(user_.home()).constData(), 0555), 0);
-    Form1& window = open(installedBin());
+    MainWindow& window = open(installedBin());
     paste(window, logText(3));
     bool refused = false;
     {

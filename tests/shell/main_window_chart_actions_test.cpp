@@ -16,10 +16,10 @@
 namespace orvalin::test {
 namespace {
 
-class ChartActionsTest : public Form1Test {
+class ChartActionsTest : public MainWindowTest {
 protected:
     void SetUp() override {
-        Form1Test::SetUp();
+        MainWindowTest::SetUp();
         form().setSaveFileNameAsker([this](const QString& suggested) {
             suggestions_ << suggested;
             return answer_;
@@ -27,7 +27,7 @@ protected:
     }
     void TearDown() override {
         QToolTip::hideText();
-        Form1Test::TearDown();
+        MainWindowTest::TearDown();
     }
 
     QPoint barCentre(int row) { return form().chart().barRect(row).center().toPoint(); }
@@ -58,7 +58,7 @@ protected:
         names.sort();
         return names;
     }
-    QString status() { return form().statusLabel()->text(); }
+    QString status() { return form().statusLine()->text(); }
 
     QTemporaryDir dir_;
     QString answer_;
@@ -77,15 +77,15 @@ TEST_F(ChartActionsTest, ToolTipAndClickShowTheBarsRecord) {
             SCOPED_TRACE(row);
             const QString tip = toolTipOver(row);
             clickBar(row);
-            EXPECT_EQ(hScroll1()->value(), row);
+            EXPECT_EQ(recordNavigator()->value(), row);
             EXPECT_EQ(label("Label2")->text(), QStringLiteral("%1/13").arg(row));
             EXPECT_EQ(label("Label4")->text(), "06.12.2026 " + timeText(row - 1));
             EXPECT_EQ(tip, QStringLiteral("graphical value\nRecord %1 of 13, %2: %3 C")
                                .arg(row)
-                               .arg(label("Label4")->text(), text1(DefaultChannel)->text()));
+                               .arg(label("Label4")->text(), valueBoxes(DefaultChannel)->text()));
             EXPECT_EQ(form().chart().drawnMarkedRow(), row);
         }
-        EXPECT_TRUE(text1(DefaultChannel)->text().contains(locale.decimalPoint()));
+        EXPECT_TRUE(valueBoxes(DefaultChannel)->text().contains(locale.decimalPoint()));
     }
     QLocale::setDefault(saved);
 }
@@ -94,22 +94,22 @@ TEST_F(ChartActionsTest, MarkFollowsTheNavigatorAndStaleBarsLeadNowhere) {
     paste(logText(12));
     EXPECT_EQ(form().chart().drawnMarkedRow(), 1);
     for (int position : {5, 12, 2}) {
-        hScroll1()->setValue(position);
+        recordNavigator()->setValue(position);
         settle();
         EXPECT_EQ(form().chart().drawnMarkedRow(), position);
     }
-    QTest::keyClick(hScroll1(), Qt::Key_Right);
+    QTest::keyClick(recordNavigator(), Qt::Key_Right);
     settle();
     EXPECT_EQ(form().chart().drawnMarkedRow(), 3);
 
     // Emptied text: the plot stays, but its bars belong to no record any more.
-    text2()->clear();
+    logInput()->clear();
     settle();
     ASSERT_EQ(form().chart().drawnBars().size(), 12);
     EXPECT_EQ(form().chart().drawnMarkedRow(), 0);
-    const int position = hScroll1()->value();
+    const int position = recordNavigator()->value();
     clickBar(4);
-    EXPECT_EQ(hScroll1()->value(), position);
+    EXPECT_EQ(recordNavigator()->value(), position);
     EXPECT_EQ(toolTipOver(4), "graphical value");
 }
 
@@ -146,7 +146,7 @@ TEST_F(ChartActionsTest, SuggestedNameAndACancelledDialog) {
     EXPECT_EQ(status(), "");
     EXPECT_TRUE(entries().isEmpty());
 
-    QTest::mouseClick(option1(25), Qt::LeftButton);
+    QTest::mouseClick(channelButtons(25), Qt::LeftButton);
     saveAs(dir_.filePath("x.pdf"));
     saveAs(QString());
     EXPECT_EQ(suggestions_.last(), dir_.path() + "/3V3_Volts_2026-12-06.png");

@@ -4,7 +4,7 @@
 namespace orvalin::test {
 namespace {
 
-class ChartTest : public Form1Test {
+class ChartTest : public MainWindowTest {
 protected:
     // (category, value) of every bar, as drawn.
     QList<QPointF> bars() { return form().chart().drawnBars(); }
@@ -50,7 +50,7 @@ TEST_F(ChartTest, RowsLabelsValuesAndLabelSpacingFollowTheRecordCount) {
                 EXPECT_EQ(it.value(), timeText(row - 1));
             }
         }
-        EXPECT_EQ(frame8()->title(), "Batt Temp  [ C ]");
+        EXPECT_EQ(chartFrame()->title(), "Batt Temp  [ C ]");
     }
 }
 
@@ -85,9 +85,9 @@ TEST_F(ChartTest, RecordsWithTheSameTimeAreTwoBars) {
 
 TEST_F(ChartTest, EmptiedTextKeepsThePreviousPlot) {
     paste(logText(7));
-    QTest::keyClick(text2(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(logInput(), Qt::Key_A, Qt::ControlModifier);
     key(Qt::Key_Delete);
-    EXPECT_EQ(frame8()->title(), "Batt Temp  [ C ]");
+    EXPECT_EQ(chartFrame()->title(), "Batt Temp  [ C ]");
     EXPECT_EQ(bars().size(), 7);
 }
 
@@ -103,41 +103,41 @@ TEST_F(ChartTest, SelectionAndHighlightMoveAcrossBothFrames) {
                   {25, "3V3 Volts  [ V ]"}};
     for (const auto& click : clicks) {
         SCOPED_TRACE(click.channel);
-        QTest::mouseClick(option1(click.channel), Qt::LeftButton);
+        QTest::mouseClick(channelButtons(click.channel), Qt::LeftButton);
         settle();
         EXPECT_EQ(selectedChannels(), std::vector<int>{click.channel});
         EXPECT_EQ(highlightedChannels(), std::vector<int>{click.channel});
-        EXPECT_EQ(frame8()->title(), click.caption);
+        EXPECT_EQ(chartFrame()->title(), click.caption);
         EXPECT_EQ(form().chart().valueAt(1), form().records().record(1).Values[click.channel]);
     }
     // Every other box has the desktop's base colour.
-    EXPECT_EQ(text1(3)->palette().color(QPalette::Base),
-              QApplication::palette(text1(3)).color(QPalette::Base));
+    EXPECT_EQ(valueBoxes(3)->palette().color(QPalette::Base),
+              QApplication::palette(valueBoxes(3)).color(QPalette::Base));
 }
 
 TEST_F(ChartTest, WithoutRecordsAClickMovesOnlyTheSelection) {
-    QTest::mouseClick(option1(25), Qt::LeftButton);
+    QTest::mouseClick(channelButtons(25), Qt::LeftButton);
     settle();
     EXPECT_EQ(selectedChannels(), std::vector<int>{25});
     EXPECT_EQ(highlightedChannels(), std::vector<int>{25});
-    EXPECT_EQ(frame8()->title(), "");
+    EXPECT_EQ(chartFrame()->title(), "");
     EXPECT_EQ(form().chart().rowCount(), 0);
 }
 
 TEST_F(ChartTest, EveryIntakeSelectsAndChartsBattTemp) {
     paste(logText(3));
-    QTest::mouseClick(option1(27), Qt::LeftButton);
+    QTest::mouseClick(channelButtons(27), Qt::LeftButton);
     settle();
-    ASSERT_EQ(frame8()->title(), "5V Volts  [ V ]");
+    ASSERT_EQ(chartFrame()->title(), "5V Volts  [ V ]");
     typeText(QStringLiteral("x"));
     EXPECT_EQ(selectedChannels(), std::vector<int>{DefaultChannel});
     EXPECT_EQ(highlightedChannels(), std::vector<int>{DefaultChannel});
-    EXPECT_EQ(frame8()->title(), "Batt Temp  [ C ]");
+    EXPECT_EQ(chartFrame()->title(), "Batt Temp  [ C ]");
 }
 
 TEST_F(ChartTest, OneIntakeRedrawsTheChartOnce) {
     paste(logText(3));
-    QTest::mouseClick(option1(27), Qt::LeftButton);
+    QTest::mouseClick(channelButtons(27), Qt::LeftButton);
     settle();
     int redraws = 0;
     QObject::connect(&form().chart(), &BarChart::redrawn, [&] { ++redraws; });

@@ -13,7 +13,7 @@
 namespace orvalin::test {
 namespace {
 
-class Form1Commands : public WindowHarness {
+class MainWindowCommands : public WindowHarness {
 protected:
     void TearDown() override {
         WindowHarness::TearDown();
@@ -45,7 +45,7 @@ protected:
     QByteArray savedPath_ = qgetenv("PATH");
 };
 
-TEST_F(Form1Commands, WriteCsvFileWritesEveryRecordAndSaysSo) {
+TEST_F(MainWindowCommands, WriteCsvFileWritesEveryRecordAndSaysSo) {
     open();
     setText(WorkedExampleLine + QStringLiteral("\r\nnoise\r\n") + WorkedExampleLine);
     trigger("WriteCSVFile");
@@ -61,7 +61,7 @@ TEST_F(Form1Commands, WriteCsvFileWritesEveryRecordAndSaysSo) {
     EXPECT_TRUE(messages_.empty());
 }
 
-TEST_F(Form1Commands, FailedCsvExportIsReportedAndChangesNothing) {
+TEST_F(MainWindowCommands, FailedCsvExportIsReportedAndChangesNothing) {
     open();
     setText(WorkedExampleLine);
     // A directory in the file's place cannot be replaced by the file.
@@ -86,11 +86,12 @@ struct ConfCase {
     QString imagePath;  // "<app>/" stands for the application directory
 };
 
-class Form1Startup : public Form1Commands, public ::testing::WithParamInterface<ConfCase> {};
+class MainWindowStartup : public MainWindowCommands,
+                          public ::testing::WithParamInterface<ConfCase> {};
 
-TEST_P(Form1Startup, FollowsConfIni) {
+TEST_P(MainWindowStartup, FollowsConfIni) {
     if (!GetParam().conf.isNull()) writeConf(GetParam().conf);
-    Form1& form = open();
+    MainWindow& form = open();
     EXPECT_EQ(form.findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible(),
               GetParam().buttonVisible);
     QString expected = GetParam().imagePath;
@@ -100,7 +101,7 @@ TEST_P(Form1Startup, FollowsConfIni) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, Form1Startup,
+    Files, MainWindowStartup,
     ::testing::Values(ConfCase{"NoFile", QByteArray(), true, "<app>/"},
                       ConfCase{"Empty", QByteArray(""), true, "<app>/"},
                       ConfCase{"Hidden", "SCREENSHOT=NO\r\n", false, "<app>/"},
@@ -109,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ConfCase{"Binary", QByteArray("\0\xff\xfe=\x01\n", 6), true, "<app>/"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Form1Commands, ScreenshotWithoutConverterKeepsThePictureAndSaysSo) {
+TEST_F(MainWindowCommands, ScreenshotWithoutConverterKeepsThePictureAndSaysSo) {
     hideConverter();
     writeConf("IMAGE_PATH=" + appDir_.path().toUtf8() + "/pictures with blanks/\n");
     ASSERT_TRUE(QDir(appDir_.path()).mkdir(QStringLiteral("pictures with blanks")));
@@ -128,7 +129,7 @@ TEST_F(Form1Commands, ScreenshotWithoutConverterKeepsThePictureAndSaysSo) {
     EXPECT_EQ(messages_[0].text, QStringLiteral("nconvert.exe not found"));
 }
 
-TEST_F(Form1Commands, ScreenshotIntoMissingDirectoryIsReported) {
+TEST_F(MainWindowCommands, ScreenshotIntoMissingDirectoryIsReported) {
     hideConverter();
     writeConf("IMAGE_PATH=" + appDir_.path().toUtf8() + "/no such dir/\n");
     open();
@@ -138,11 +139,11 @@ TEST_F(Form1Commands, ScreenshotIntoMissingDirectoryIsReported) {
     EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
 }
 
-TEST_F(Form1Commands, InfoShowsOneDialogThatOutlivesTheMainWindow) {
+TEST_F(MainWindowCommands, InfoShowsOneDialogThatOutlivesTheMainWindow) {
     open();
     trigger("MnuInfo");
     trigger("MnuInfo");
-    QPointer<Form2> dialog = window_->infoDialog();
+    QPointer<InfoDialog> dialog = window_->infoDialog();
     ASSERT_TRUE(dialog);
     int dialogs = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) dialogs += w->objectName() == "Form2";

@@ -66,7 +66,7 @@ protected:
         QTest::mouseClick(window_->findChild<QPushButton*>(QStringLiteral("Command1")),
                           Qt::LeftButton);
     }
-    QString status() const { return window_->statusLabel()->text(); }
+    QString status() const { return window_->statusLine()->text(); }
     QString shownDateTime() const {
         return window_->findChild<QLabel*>(QStringLiteral("Label4"))->text();
     }

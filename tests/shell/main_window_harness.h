@@ -51,7 +51,7 @@ inline QString logText(int count, const QString& lineEnd = QStringLiteral("\r\n"
     return lines.join(lineEnd);
 }
 
-// A message box the window asked for, recorded instead of shown (Form1::setMessagePresenter).
+// A message box the window asked for, recorded instead of shown (MainWindow::setMessagePresenter).
 struct ShownMessage {
     QMessageBox::Icon icon;
     QString title;
@@ -59,7 +59,7 @@ struct ShownMessage {
 };
 
 // Makes `window` record its message boxes in `messages` instead of showing them.
-inline void recordMessages(Form1& window, std::vector<ShownMessage>& messages) {
+inline void recordMessages(MainWindow& window, std::vector<ShownMessage>& messages) {
     window.setMessagePresenter(
         [&messages](QMessageBox::Icon icon, const QString& title, const QString& text) {
             messages.push_back({icon, title, text});
@@ -77,17 +77,17 @@ protected:
     }
 
     // Opens the window; an empty `applicationDir` is appDir_.
-    Form1& open(const QString& applicationDir = QString()) {
+    MainWindow& open(const QString& applicationDir = QString()) {
         EXPECT_TRUE(appDir_.isValid());
-        window_ =
-            std::make_unique<Form1>(applicationDir.isEmpty() ? appDir_.path() : applicationDir);
+        window_ = std::make_unique<MainWindow>(applicationDir.isEmpty() ? appDir_.path()
+                                                                        : applicationDir);
         recordMessages(*window_, messages_);
         window_->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
         return *window_;
     }
 
-    Form1& form() { return *window_; }
+    MainWindow& form() { return *window_; }
 
     template <typename T = QWidget>
     T* control(const QString& name) {
@@ -95,41 +95,41 @@ protected:
         EXPECT_NE(widget, nullptr) << name.toStdString();
         return widget;
     }
-    QPlainTextEdit* text2() { return control<QPlainTextEdit>(QStringLiteral("Text2")); }
-    QLineEdit* text1(int channel) { return control<QLineEdit>(indexed("Text1", channel)); }
-    QRadioButton* option1(int channel) {
+    QPlainTextEdit* logInput() { return control<QPlainTextEdit>(QStringLiteral("Text2")); }
+    QLineEdit* valueBoxes(int channel) { return control<QLineEdit>(indexed("Text1", channel)); }
+    QRadioButton* channelButtons(int channel) {
         return control<QRadioButton>(indexed("Option1", channel));
     }
     QLabel* label(const char* name) { return control<QLabel>(QString::fromLatin1(name)); }
-    QScrollBar* hScroll1() { return control<QScrollBar>(QStringLiteral("HScroll1")); }
-    QGroupBox* frame8() { return control<QGroupBox>(QStringLiteral("Frame8")); }
+    QScrollBar* recordNavigator() { return control<QScrollBar>(QStringLiteral("HScroll1")); }
+    QGroupBox* chartFrame() { return control<QGroupBox>(QStringLiteral("Frame8")); }
     QWidget* chartPlot() { return control(QStringLiteral("MSChart1")); }
 
     static QString indexed(const char* base, int index) {
         return QString::fromLatin1(base) + u'(' + QString::number(index) + u')';
     }
 
-    // The program sets the whole text of Text2, as a file opened would.
+    // The program sets the whole text of the input box, as a file opened would.
     void setText(const QString& text) {
-        text2()->setPlainText(text);
+        logInput()->setPlainText(text);
         settle();
     }
-    // Pastes with Ctrl+V at the cursor of Text2; `replaceAll` selects the whole text first.
+    // Pastes with Ctrl+V at the cursor of the input box; `replaceAll` selects the whole text first.
     void paste(const QString& text, bool replaceAll = true) {
         QApplication::clipboard()->setText(text);
-        text2()->setFocus();
-        if (replaceAll) QTest::keyClick(text2(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(text2(), Qt::Key_V, Qt::ControlModifier);
+        logInput()->setFocus();
+        if (replaceAll) QTest::keyClick(logInput(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(logInput(), Qt::Key_V, Qt::ControlModifier);
         settle();
     }
     void typeText(const QString& text) {
-        text2()->setFocus();
-        QTest::keyClicks(text2(), text);
+        logInput()->setFocus();
+        QTest::keyClicks(logInput(), text);
         settle();
     }
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        text2()->setFocus();
-        QTest::keyClick(text2(), key, modifiers);
+        logInput()->setFocus();
+        QTest::keyClick(logInput(), key, modifiers);
         settle();
     }
     // Lets the queued chart redraw and the repaints run.
@@ -140,32 +140,32 @@ protected:
     // The 29 value boxes as shown.
     QStringList valueTexts() {
         QStringList texts;
-        for (int c = 0; c < ChannelCount; ++c) texts << text1(c)->text();
+        for (int c = 0; c < ChannelCount; ++c) texts << valueBoxes(c)->text();
         return texts;
     }
     // The channels whose option button is selected.
     std::vector<int> selectedChannels() {
         std::vector<int> selected;
         for (int c = 0; c < ChannelCount; ++c)
-            if (option1(c)->isChecked()) selected.push_back(c);
+            if (channelButtons(c)->isChecked()) selected.push_back(c);
         return selected;
     }
     // The channels whose value box has the highlight background.
     std::vector<int> highlightedChannels() {
         std::vector<int> highlighted;
         for (int c = 0; c < ChannelCount; ++c)
-            if (text1(c)->palette().color(QPalette::Base) == QColor(255, 255, 192))
+            if (valueBoxes(c)->palette().color(QPalette::Base) == QColor(255, 255, 192))
                 highlighted.push_back(c);
         return highlighted;
     }
 
     QTemporaryDir appDir_;
-    std::unique_ptr<Form1> window_;
+    std::unique_ptr<MainWindow> window_;
     std::vector<ShownMessage> messages_;
 };
 
 // The window, open from the start of each test.
-class Form1Test : public WindowHarness {
+class MainWindowTest : public WindowHarness {
 protected:
     void SetUp() override { open(); }
 };

@@ -34,7 +34,7 @@ QStringList valueTextsOf(const QString& line) {
     return texts;
 }
 
-class HostilePaste : public Form1Test {
+class HostilePaste : public MainWindowTest {
 protected:
     // Ctrl+Home, then Delete: the first character of the text goes, and with it the first
     // log line; typing it back restores the text.
@@ -55,7 +55,7 @@ struct LargePasteCase {
     const char* name;
     QString (*text)();
     int records;
-    QString firstDateTime;  // Label4 after the paste
+    QString firstDateTime;  // the date/time label after the paste
     QString notice;         // the status line after the paste
     int recordsWithoutFirstLine;
     QString noticeWithoutFirstLine;
@@ -97,15 +97,15 @@ TEST_P(LargePaste, DecodesWhatFitsAndTakesTheNextKeystroke) {
     const auto expectPastedState = [&] {
         EXPECT_EQ(form().records().count(), c.records);
         EXPECT_EQ(label("Label4")->text(), c.firstDateTime);
-        EXPECT_EQ(form().statusLabel()->text(), c.notice);
+        EXPECT_EQ(form().statusLine()->text(), c.notice);
         EXPECT_EQ(form().chart().rowCount(), std::max(c.records, 1));
-        EXPECT_TRUE(text2()->toPlainText() == asShown(text)) << "the box changed the text";
+        EXPECT_TRUE(logInput()->toPlainText() == asShown(text)) << "the box changed the text";
     };
     expectPastedState();
 
     deleteFirstCharacter();
     EXPECT_EQ(form().records().count(), c.recordsWithoutFirstLine);
-    EXPECT_EQ(form().statusLabel()->text(), c.noticeWithoutFirstLine);
+    EXPECT_EQ(form().statusLine()->text(), c.noticeWithoutFirstLine);
     if (c.recordsWithoutFirstLine > 0) {
         EXPECT_EQ(label("Label4")->text(), QStringLiteral("06.12.2026 00:00:01"));
     } else {
@@ -156,7 +156,7 @@ TEST_F(HostilePaste, OverlongLineIsRefusedAndTheTextStays) {
         SCOPED_TRACE(c.name);
         setText(c.text);
         messages_.clear();
-        const QString before = text2()->toPlainText();
+        const QString before = logInput()->toPlainText();
         const int records = form().records().count();
         if (c.at != At::All) {
             key(c.at == At::Start ? Qt::Key_Home : Qt::Key_End, Qt::ControlModifier);
@@ -164,18 +164,18 @@ TEST_F(HostilePaste, OverlongLineIsRefusedAndTheTextStays) {
         paste(c.pasted, c.at == At::All);
         if (c.records >= 0) {
             EXPECT_TRUE(messages_.empty());
-            EXPECT_GT(text2()->toPlainText().size(), c.at == At::All ? 0 : before.size());
+            EXPECT_GT(logInput()->toPlainText().size(), c.at == At::All ? 0 : before.size());
             EXPECT_EQ(form().records().count(), c.records);
         } else {
             ASSERT_EQ(messages_.size(), 1U);
             EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
             EXPECT_TRUE(messages_[0].text.contains("orvalin-decode"))
                 << messages_[0].text.toStdString();
-            EXPECT_TRUE(text2()->toPlainText() == before);
+            EXPECT_TRUE(logInput()->toPlainText() == before);
             EXPECT_EQ(form().records().count(), records);
         }
         typeText(QStringLiteral("x"));
-        EXPECT_TRUE(text2()->toPlainText().contains(u'x'));
+        EXPECT_TRUE(logInput()->toPlainText().contains(u'x'));
     }
 }
 
@@ -268,7 +268,7 @@ TEST_P(AwkwardCharacters, DecodeAsWrittenAndLeaveTheWindowWorking) {
     appendLineByTyping(next);
     ASSERT_EQ(form().records().count(), c.records + 1);
     EXPECT_EQ(form().records().record(c.records + 1).TimeText.toString(), timeText(3600));
-    hScroll1()->setValue(c.records + 1);
+    recordNavigator()->setValue(c.records + 1);
     settle();
     EXPECT_EQ(label("Label4")->text(), QStringLiteral("06.12.2026 01:00:00"));
 }

@@ -6,7 +6,7 @@
 namespace orvalin::test {
 namespace {
 
-using IntakeTest = Form1Test;
+using IntakeTest = MainWindowTest;
 
 TEST_F(IntakeTest, PastedWorkedExampleFillsEveryValueBoxAndTheDateTime) {
     paste(WorkedExampleLine);
@@ -24,8 +24,8 @@ TEST_F(IntakeTest, ValueBoxesUseTheDecimalCommaOfTheLocale) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     paste(WorkedExampleLine);
     QLocale::setDefault(saved);
-    EXPECT_EQ(text1(0)->text(), "0,1");
-    EXPECT_EQ(text1(6)->text(), "-258,6");
+    EXPECT_EQ(valueBoxes(0)->text(), "0,1");
+    EXPECT_EQ(valueBoxes(6)->text(), "-258,6");
     EXPECT_EQ(label("Label4")->text(), "06.12.2026 12:34:56");
 }
 
@@ -83,12 +83,12 @@ TEST_F(IntakeTest, CutAndProgramChangesRunTheIntakeToo) {
     paste(logText(4));
     ASSERT_EQ(form().records().count(), 4);
 
-    QTest::keyClick(text2(), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(text2(), Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(logInput(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(logInput(), Qt::Key_X, Qt::ControlModifier);
     settle();
     EXPECT_EQ(form().records().count(), 0);
 
-    text2()->setPlainText(logText(2));
+    logInput()->setPlainText(logText(2));
     settle();
     EXPECT_EQ(form().records().count(), 2);
     EXPECT_EQ(label("Label2")->text(), "#1 / 2");
@@ -102,19 +102,19 @@ TEST_F(IntakeTest, EmptiedTextShowsTheBlankRecord) {
         SCOPED_TRACE(shown);
         paste(WorkedExampleLine + QStringLiteral("\n") + logLine(60, 0x40));
         ASSERT_EQ(form().records().count(), 2);
-        hScroll1()->setValue(shown);
+        recordNavigator()->setValue(shown);
 
-        QTest::keyClick(text2(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(logInput(), Qt::Key_A, Qt::ControlModifier);
         key(Qt::Key_Delete);
 
         EXPECT_EQ(form().records().count(), 0);
         EXPECT_EQ(valueTexts(), QStringList(ChannelCount, QStringLiteral("0.0")));
         EXPECT_EQ(label("Label4")->text(), " ");
         EXPECT_EQ(label("Label2")->text(), shown == 1 ? "#1 / 0" : "1/1");
-        EXPECT_EQ(hScroll1()->minimum(), 1);
-        EXPECT_EQ(hScroll1()->maximum(), 1);
-        EXPECT_EQ(hScroll1()->value(), 1);
-        EXPECT_TRUE(hScroll1()->isEnabled());
+        EXPECT_EQ(recordNavigator()->minimum(), 1);
+        EXPECT_EQ(recordNavigator()->maximum(), 1);
+        EXPECT_EQ(recordNavigator()->value(), 1);
+        EXPECT_TRUE(recordNavigator()->isEnabled());
         EXPECT_EQ(selectedChannels(), std::vector<int>{DefaultChannel});
     }
 }
@@ -123,23 +123,23 @@ TEST_F(IntakeTest, LinesBeyondTheTableAreCountedInTheStatusLine) {
     paste(logText(1003));
     EXPECT_EQ(form().records().count(), 1000);
     EXPECT_EQ(form().records().record(1000).TimeText.toString(), timeText(999));
-    EXPECT_EQ(form().statusLabel()->text(),
+    EXPECT_EQ(form().statusLine()->text(),
               "Only the first 1000 log lines are decoded; 3 more were left out.");
     EXPECT_EQ(form().chart().rowCount(), 1000);
 
     // A text within the table's size takes the notice away again.
     paste(logText(10));
     EXPECT_EQ(form().records().count(), 10);
-    EXPECT_EQ(form().statusLabel()->text(), "");
+    EXPECT_EQ(form().statusLine()->text(), "");
 }
 
 TEST_F(IntakeTest, StatusMessageOfAnotherCommandIsNotClearedByTheIntake) {
     paste(logText(1001));
-    EXPECT_EQ(form().statusLabel()->text(),
+    EXPECT_EQ(form().statusLine()->text(),
               "Only the first 1000 log lines are decoded; 1 more was left out.");
-    form().statusLabel()->setText(QStringLiteral("a file has been written"));
+    form().statusLine()->setText(QStringLiteral("a file has been written"));
     paste(logText(3));
-    EXPECT_EQ(form().statusLabel()->text(), "a file has been written");
+    EXPECT_EQ(form().statusLine()->text(), "a file has been written");
 }
 
 }  // namespace

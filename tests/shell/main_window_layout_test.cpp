@@ -16,7 +16,7 @@
 namespace orvalin::test {
 namespace {
 
-using LayoutTest = Form1Test;
+using LayoutTest = MainWindowTest;
 
 TEST_F(LayoutTest, WindowIsAFixedClientAreaBelowTheMenuBar) {
     EXPECT_EQ(form().windowTitle(), "Orvalin Telemetry Decoder [Teskar]");
@@ -70,52 +70,52 @@ TEST_F(LayoutTest, ControlsSitWhereTheLayoutPutsThem) {
 }
 
 TEST_F(LayoutTest, StartState) {
-    EXPECT_EQ(text1(0)->text(), "");
-    for (int c = 1; c < ChannelCount; ++c) EXPECT_EQ(text1(c)->text(), "invalid") << c;
+    EXPECT_EQ(valueBoxes(0)->text(), "");
+    for (int c = 1; c < ChannelCount; ++c) EXPECT_EQ(valueBoxes(c)->text(), "invalid") << c;
     for (int c = 0; c < ChannelCount; ++c) {
         const auto& info = ChannelCatalogue[static_cast<std::size_t>(c)];
-        EXPECT_EQ(option1(c)->text().toStdString(), info.caption);
+        EXPECT_EQ(channelButtons(c)->text().toStdString(), info.caption);
         EXPECT_EQ(control<QLabel>(indexed("Label1", c))->text().toStdString(), info.unit);
     }
     EXPECT_TRUE(selectedChannels().empty());
     EXPECT_TRUE(highlightedChannels().empty());
     for (const char* name : {"Label2", "Label3", "Label4"}) EXPECT_EQ(label(name)->text(), "");
-    EXPECT_EQ(frame8()->title(), "");
+    EXPECT_EQ(chartFrame()->title(), "");
     EXPECT_EQ(control<QGroupBox>(QStringLiteral("Frame3"))->title(), "VIDAD Telemetry");
     EXPECT_EQ(control<QGroupBox>(QStringLiteral("Frame1"))->title(), "ZODIR");
-    EXPECT_TRUE(hScroll1()->isEnabled());
-    EXPECT_EQ(hScroll1()->value(), 1);
-    auto* command1 = control<QPushButton>(QStringLiteral("Command1"));
-    EXPECT_EQ(command1->text(), "S");
-    EXPECT_TRUE(command1->isVisible());
+    EXPECT_TRUE(recordNavigator()->isEnabled());
+    EXPECT_EQ(recordNavigator()->value(), 1);
+    auto* screenshotButton = control<QPushButton>(QStringLiteral("Command1"));
+    EXPECT_EQ(screenshotButton->text(), "S");
+    EXPECT_TRUE(screenshotButton->isVisible());
     EXPECT_EQ(chartPlot()->toolTip(), "graphical value");
-    EXPECT_EQ(text2()->toPlainText(), "");
+    EXPECT_EQ(logInput()->toPlainText(), "");
 }
 
 TEST_F(LayoutTest, CaptureBufferIsHiddenAtTheClientAreaSize) {
-    QWidget* picture2 = control(QStringLiteral("Picture2"));
-    EXPECT_FALSE(picture2->isVisible());
-    EXPECT_EQ(picture2->geometry(), QRect(0, 0, 615, 696));
+    QWidget* captureBuffer = control(QStringLiteral("Picture2"));
+    EXPECT_FALSE(captureBuffer->isVisible());
+    EXPECT_EQ(captureBuffer->geometry(), QRect(0, 0, 615, 696));
 }
 
 TEST_F(LayoutTest, OneLogLineFitsOneRowOfTheInputBox) {
-    const QString family = QFontInfo(text2()->font()).family();
+    const QString family = QFontInfo(logInput()->font()).family();
     EXPECT_TRUE(family == "Courier New" || family == "Liberation Mono") << family.toStdString();
     paste(WorkedExampleLine);
-    const QTextBlock block = text2()->document()->firstBlock();
+    const QTextBlock block = logInput()->document()->firstBlock();
     ASSERT_NE(block.layout(), nullptr);
     EXPECT_EQ(block.layout()->lineCount(), 1);
 }
 
 TEST_F(LayoutTest, EveryCaptionFitsItsControl) {
-    const QString family = QFontInfo(option1(0)->font()).family();
+    const QString family = QFontInfo(channelButtons(0)->font()).family();
     EXPECT_TRUE(family == "MS Sans Serif" || family == "Liberation Sans") << family.toStdString();
     for (int c = 0; c < ChannelCount; ++c) {
         SCOPED_TRACE(c);
-        EXPECT_LE(option1(c)->sizeHint().width(), option1(c)->width());
+        EXPECT_LE(channelButtons(c)->sizeHint().width(), channelButtons(c)->width());
         QLabel* unit = control<QLabel>(indexed("Label1", c));
         EXPECT_LE(unit->fontMetrics().horizontalAdvance(unit->text()), unit->width());
-        EXPECT_FALSE(option1(c)->font().bold());
+        EXPECT_FALSE(channelButtons(c)->font().bold());
     }
     paste(logLine(86399, 0xff));
     EXPECT_LE(label("Label4")->fontMetrics().horizontalAdvance(label("Label4")->text()),
@@ -146,8 +146,8 @@ TEST_F(LayoutTest, OptionButtonsShowTheirBackgroundAndAWholeIndicator) {
     const QRgb background = qRgb(0xF0, 0xF0, 0xF0);
     for (const bool selected : {false, true}) {
         SCOPED_TRACE(selected);
-        option1(3)->setChecked(selected);
-        const QImage image = option1(3)->grab().toImage();
+        channelButtons(3)->setChecked(selected);
+        const QImage image = channelButtons(3)->grab().toImage();
         ASSERT_EQ(image.height(), 13);
         EXPECT_EQ(image.pixel(image.width() - 1, 0), background);
         EXPECT_EQ(image.pixel(image.width() - 1, 12), background);
@@ -174,18 +174,19 @@ TEST_F(LayoutTest, OptionButtonsShowTheirBackgroundAndAWholeIndicator) {
 // "#1 / 1000" is wider than the navigator label: it is drawn narrower, not cut off.
 TEST_F(LayoutTest, PositionLabelTextWiderThanTheLabelIsDrawnWhole) {
     paste(logText(1000));
-    QLabel* label2 = label("Label2");
-    ASSERT_EQ(label2->text(), "#1 / 1000");
-    ASSERT_GT(label2->fontMetrics().horizontalAdvance(label2->text()), label2->width());
-    const auto [first, last] = inkColumns(label2);
+    QLabel* navigatorLabel = label("Label2");
+    ASSERT_EQ(navigatorLabel->text(), "#1 / 1000");
+    ASSERT_GT(navigatorLabel->fontMetrics().horizontalAdvance(navigatorLabel->text()),
+              navigatorLabel->width());
+    const auto [first, last] = inkColumns(navigatorLabel);
     EXPECT_GE(first, 1);
-    EXPECT_LT(last, label2->width());
-    EXPECT_GT(last - first, label2->width() / 2);
+    EXPECT_LT(last, navigatorLabel->width());
+    EXPECT_GT(last - first, navigatorLabel->width() / 2);
 }
 
 TEST_F(LayoutTest, NavigatorStepsWithTheArrowKeys) {
     paste(logText(5));
-    hScroll1()->setFocus();
+    recordNavigator()->setFocus();
     const struct {
         Qt::Key key;
         int position;
@@ -193,7 +194,7 @@ TEST_F(LayoutTest, NavigatorStepsWithTheArrowKeys) {
                  {Qt::Key_End, 5},   {Qt::Key_Down, 5},  {Qt::Key_Home, 1}};
     for (const auto& step : steps) {
         SCOPED_TRACE(step.key);
-        QTest::keyClick(hScroll1(), step.key);
+        QTest::keyClick(recordNavigator(), step.key);
         settle();
         EXPECT_EQ(label("Label2")->text(), QStringLiteral("%1/5").arg(step.position));
         EXPECT_EQ(label("Label4")->text(),
@@ -216,7 +217,7 @@ TEST_F(LayoutTest, TabOrderFollowsTheLayoutTable) {
         QWidget* widget = control(layout.name);
         if (widget->isVisible() && (widget->focusPolicy() & Qt::TabFocus)) expected << layout.name;
     }
-    ASSERT_EQ(expected.size(), 2 * ChannelCount + 3);  // boxes, buttons, Text2, navigator, S
+    ASSERT_EQ(expected.size(), 2 * ChannelCount + 3);  // boxes, buttons, input box, navigator, S
     QStringList chain;
     QWidget* widget = control(expected.first());
     do {

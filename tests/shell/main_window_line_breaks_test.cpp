@@ -8,7 +8,7 @@
 namespace orvalin::test {
 namespace {
 
-using LineBreakTest = Form1Test;
+using LineBreakTest = MainWindowTest;
 
 TEST_F(LineBreakTest, PastedTextGivesTheRecordsOfTheLineRule) {
     const QString a = logLine(1, 0x11);

@@ -24,10 +24,10 @@ QByteArray lines(int first, int count, const char* lineEnd = "\n") {
     return bytes;
 }
 
-class LogFileTest : public Form1Test {
+class LogFileTest : public MainWindowTest {
 protected:
     void SetUp() override {
-        Form1Test::SetUp();
+        MainWindowTest::SetUp();
         ASSERT_TRUE(dir_.isValid());
     }
     QString path(const char* name = "pass.log") const { return dir_.filePath(name); }
@@ -61,7 +61,7 @@ protected:
         settle();
     }
     QString lastLine() {
-        QString text = text2()->toPlainText();
+        QString text = logInput()->toPlainText();
         if (text.endsWith(u'\n')) text.chop(1);
         return text.section(u'\n', -1);
     }
@@ -69,9 +69,9 @@ protected:
     QTemporaryDir dir_;
 };
 
-// ---- Opening: every road puts the file's text into Text2 in one change.
+// ---- Opening: every road puts the file's text into the input box in one change.
 
-enum class Road { Menu, Shortcut, CommandLine, DropOnText2, DropOnWindow };
+enum class Road { Menu, Shortcut, CommandLine, DropOnLogInput, DropOnWindow };
 
 TEST_F(LogFileTest, EveryRoadOpensTheFileInOneChange) {
     const struct {
@@ -82,7 +82,7 @@ TEST_F(LogFileTest, EveryRoadOpensTheFileInOneChange) {
         {"menu, LF", Road::Menu, "\n"},
         {"Ctrl+O, CR LF", Road::Shortcut, "\r\n"},
         {"command line", Road::CommandLine, "\n"},
-        {"dropped on Text2", Road::DropOnText2, "\r\n"},
+        {"dropped on the input box", Road::DropOnLogInput, "\r\n"},
         {"dropped on the window", Road::DropOnWindow, "\n"},
     };
     form().setFileChooser([this](QWidget*) { return path(); });
@@ -90,14 +90,14 @@ TEST_F(LogFileTest, EveryRoadOpensTheFileInOneChange) {
         SCOPED_TRACE(c.name);
         paste(QStringLiteral("typed before"));
         write(path(), QByteArray("# receiver started\n") + lines(10, 3, c.lineEnd));
-        QSignalSpy changes(text2(), &QPlainTextEdit::textChanged);
+        QSignalSpy changes(logInput(), &QPlainTextEdit::textChanged);
         switch (c.road) {
             case Road::Menu:
                 action("MnuOpenLog")->trigger();
                 break;
             case Road::Shortcut:
                 form().activateWindow();
-                QTest::keyClick(text2(), Qt::Key_O, Qt::ControlModifier);
+                QTest::keyClick(logInput(), Qt::Key_O, Qt::ControlModifier);
                 break;
             case Road::CommandLine: {
                 const WindowCommandLine commandLine =
@@ -106,8 +106,8 @@ TEST_F(LogFileTest, EveryRoadOpensTheFileInOneChange) {
                 form().applyCommandLine(commandLine.options);
                 break;
             }
-            case Road::DropOnText2:
-                drop(text2()->viewport(), {path()});
+            case Road::DropOnLogInput:
+                drop(logInput()->viewport(), {path()});
                 break;
             case Road::DropOnWindow:
                 drop(&form(), {path()});
@@ -115,7 +115,7 @@ TEST_F(LogFileTest, EveryRoadOpensTheFileInOneChange) {
         }
         settle();
         EXPECT_EQ(changes.count(), 1);
-        EXPECT_EQ(text2()->toPlainText(),
+        EXPECT_EQ(logInput()->toPlainText(),
                   "# receiver started\n" + QString::fromLatin1(lines(10, 3)));
         EXPECT_EQ(form().records().count(), 3);
         EXPECT_EQ(form().records().record(3).TimeText.toString(), timeText(12));
@@ -141,7 +141,7 @@ TEST_F(LogFileTest, SeveralDroppedFilesAreJoinedInTheOrderGiven) {
     write(path("a.log"), lines(1, 2));
     write(path("b.log"), lines(3, 1, ""));  // no line end at the end
     write(path("c.log"), lines(4, 1));
-    drop(text2()->viewport(), {path("a.log"), path("b.log"), path("c.log")});
+    drop(logInput()->viewport(), {path("a.log"), path("b.log"), path("c.log")});
     ASSERT_EQ(form().records().count(), 4);
     for (int r = 1; r <= 4; ++r)
         EXPECT_EQ(form().records().record(r).TimeText.toString(), timeText(r));
@@ -150,8 +150,8 @@ TEST_F(LogFileTest, SeveralDroppedFilesAreJoinedInTheOrderGiven) {
 TEST_F(LogFileTest, DroppedTextIsStillInsertedWhereItIsDropped) {
     QMimeData data;
     data.setText(WorkedExampleLine);
-    sendDrop(text2()->viewport(), data);
-    EXPECT_EQ(text2()->toPlainText(), WorkedExampleLine);
+    sendDrop(logInput()->viewport(), data);
+    EXPECT_EQ(logInput()->toPlainText(), WorkedExampleLine);
     EXPECT_EQ(form().records().count(), 1);
 }
 
@@ -161,7 +161,7 @@ TEST_F(LogFileTest, UndoBringsBackTheTextBeforeTheOpen) {
     ASSERT_TRUE(form().openLogFile(path()));
     ASSERT_EQ(form().records().count(), 5);
     key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(text2()->toPlainText(), logLine(40, 4));
+    EXPECT_EQ(logInput()->toPlainText(), logLine(40, 4));
     EXPECT_EQ(form().records().count(), 1);
     key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(form().records().count(), 5);
@@ -176,7 +176,7 @@ TEST_F(LogFileTest, CsvAfterOpeningIsTheCsvAfterPastingTheSameText) {
     QByteArray csv[2];
     for (int pasted = 0; pasted < 2; ++pasted) {
         QTemporaryDir appDir;
-        Form1 window(appDir.path());
+        MainWindow window(appDir.path());
         window.show();
         auto* box = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
         if (pasted) {
@@ -252,7 +252,7 @@ TEST_F(LogFileTest, BadFileGivesAMessageAndChangesNothing) {
         EXPECT_TRUE(messages_[0].text.contains(bad)) << messages_[0].text.toStdString();
         EXPECT_TRUE(messages_[0].text.contains(QString::fromLatin1(c.says)))
             << messages_[0].text.toStdString();
-        EXPECT_EQ(text2()->toPlainText(), logText(2, "\n"));
+        EXPECT_EQ(logInput()->toPlainText(), logText(2, "\n"));
         EXPECT_EQ(form().records().count(), 2);
     }
 }
@@ -265,7 +265,7 @@ struct FollowStep {
     Step step;
     QByteArray bytes;
     int records;           // after the step
-    const char* lastLine;  // of Text2 after the step; nullptr: not checked
+    const char* lastLine;  // of the input box after the step; nullptr: not checked
 };
 
 TEST_F(LogFileTest, FollowedFileChanges) {
@@ -273,7 +273,7 @@ TEST_F(LogFileTest, FollowedFileChanges) {
     const struct {
         const char* name;
         std::vector<FollowStep> steps;
-        const char* status;  // Label3 at the end
+        const char* status;  // the status line at the end
         bool following;      // at the end
     } cases[] = {
         {"appended lines",
@@ -315,7 +315,7 @@ TEST_F(LogFileTest, FollowedFileChanges) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        form().statusLabel()->clear();
+        form().statusLine()->clear();
         write(path(), lines(1, 3));
         form().setFollowing(true);
         ASSERT_TRUE(form().openLogFile(path()));
@@ -323,7 +323,7 @@ TEST_F(LogFileTest, FollowedFileChanges) {
             switch (s.step) {
                 case Step::Append:
                     if (s.bytes.isEmpty()) {
-                        EXPECT_TRUE(text2()->toPlainText().contains("\n# note\n"));
+                        EXPECT_TRUE(logInput()->toPlainText().contains("\n# note\n"));
                     }
                     append(path(), s.bytes);
                     break;
@@ -344,7 +344,7 @@ TEST_F(LogFileTest, FollowedFileChanges) {
                     QFile(path()).resize(LogFileSizeLimit + 1);
                     break;
                 case Step::Type:
-                    text2()->moveCursor(QTextCursor::End);
+                    logInput()->moveCursor(QTextCursor::End);
                     typeText(QString::fromUtf8(s.bytes));
                     break;
             }
@@ -354,7 +354,7 @@ TEST_F(LogFileTest, FollowedFileChanges) {
                 EXPECT_EQ(lastLine(), QString::fromUtf8(s.lastLine));
             }
         }
-        EXPECT_EQ(form().statusLabel()->text(), QString::fromLatin1(c.status));
+        EXPECT_EQ(form().statusLine()->text(), QString::fromLatin1(c.status));
         EXPECT_EQ(form().isFollowing(), c.following);
         EXPECT_EQ(action("MnuFollowLog")->isChecked(), c.following);
         EXPECT_TRUE(messages_.empty());
@@ -374,10 +374,10 @@ TEST_F(LogFileTest, NavigatorFollowsNewRecordsOnlyFromTheLastRecord) {
         write(path(), lines(1, 3));
         form().setFollowing(true);
         ASSERT_TRUE(form().openLogFile(path()));
-        hScroll1()->setValue(c.standsOn);
+        recordNavigator()->setValue(c.standsOn);
         append(path(), lines(4, 2));
         check();
-        EXPECT_EQ(hScroll1()->value(), c.movesTo);
+        EXPECT_EQ(recordNavigator()->value(), c.movesTo);
         EXPECT_EQ(label("Label4")->text(), "06.12.2026 " + timeText(c.movesTo));
         form().setFollowing(false);
     }
@@ -391,7 +391,7 @@ TEST_F(LogFileTest, FollowPastTheTableKeepsTheFirstThousandRecords) {
     check();
     EXPECT_EQ(form().records().count(), 1000);
     EXPECT_EQ(form().records().record(1000).TimeText.toString(), timeText(999));
-    EXPECT_EQ(form().statusLabel()->text(),
+    EXPECT_EQ(form().statusLine()->text(),
               "Only the first 1000 log lines are decoded; 2 more were left out.");
 }
 
@@ -404,12 +404,12 @@ TEST_F(LogFileTest, CommandLineFollowBringsLinesInByItself) {
     ASSERT_EQ(commandLine.action, WindowCommandLine::Action::Run);
     form().applyCommandLine(commandLine.options);
     EXPECT_TRUE(form().isFollowing());
-    EXPECT_EQ(text2()->toPlainText(), QString::fromLatin1(lines(1, 1)));
+    EXPECT_EQ(logInput()->toPlainText(), QString::fromLatin1(lines(1, 1)));
     append(path(), logLine(2, 2).toLatin1().mid(20) + "\n");
     for (int waited = 0; form().records().count() < 2 && waited < 5000; waited += 50)
         QTest::qWait(50);
     EXPECT_EQ(form().records().count(), 2);
-    EXPECT_EQ(hScroll1()->value(), 2);
+    EXPECT_EQ(recordNavigator()->value(), 2);
 }
 
 // Following turned on after a file was opened whole: its unfinished last line, already shown,
@@ -422,7 +422,7 @@ TEST_F(LogFileTest, ShownUnfinishedLineIsCompletedInPlace) {
     form().setFollowing(true);
     append(path(), third.mid(50) + "\n");
     check();
-    EXPECT_EQ(text2()->toPlainText(), QString::fromLatin1(lines(1, 3)));
+    EXPECT_EQ(logInput()->toPlainText(), QString::fromLatin1(lines(1, 3)));
     EXPECT_EQ(form().records().count(), 3);
 }
 
