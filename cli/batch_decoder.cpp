@@ -12,13 +12,14 @@
 #include "cli/command_line.h"
 #include "cli/follow.h"
 #include "cli/log_stream.h"
-#include "decoder/atomic_file.h"
+#include "files/atomic_file.h"
+#include "files/error_text.h"
+#include "files/read_loop.h"
 
 namespace orvalin::cli {
 
 namespace {
 
-constexpr std::size_t ReadBufferSize = std::size_t{1} << 20;
 constexpr std::string_view StandardInputName = "standard input";
 constexpr std::string_view StandardOutputName = "standard output";
 
@@ -54,13 +55,13 @@ int decodeInput(const std::string& name, int standardInput, LogStreamDecoder& de
     } else {
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         decoder.beginSource(isStandardInput ? StandardInputName : std::string_view(name));
-        while (!csv.failed()) {
-            const ssize_t got = ::read(fd, buffer, ReadBufferSize);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) error = errno;
-            if (got <= 0) break;
-            decoder.feed(buffer, static_cast<std::size_t>(got));
-        }
+        error = readToEnd(
+            fd, buffer, ReadSize,
+            [&](const char* bytes, std::size_t size) {
+                decoder.feed(bytes, size);
+                return !csv.failed();
+            },
+            true);
         if (error != 0) {
             decoder.abandonSource();
         } else {
@@ -128,12 +129,12 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     const std::vector<std::string> inputs = options.follow           ? std::vector<std::string>{}
                                             : options.inputs.empty() ? std::vector<std::string>{"-"}
                                                                      : options.inputs;
-    const auto buffer = std::make_unique<char[]>(ReadBufferSize);
+    const auto buffer = std::make_unique<char[]>(ReadSize);
     if (options.follow) {
         const std::string& followed = options.inputs.front();
         const FollowResult result =
             followLog(followed, decoder, csv, options.report ? &err : nullptr, streams.output,
-                      buffer.get(), ReadBufferSize);
+                      buffer.get(), ReadSize);
         if (result.inputError != 0) {
             errorMessage(err, followed, result.inputError);
             status = ExitFailure;

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "decoder/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace orvalin::cli {
 
@@ -40,10 +40,6 @@ void BufferedWriter::append(std::string_view bytes) {
 void BufferedWriter::appendNumber(unsigned long long number) {
     char* out = reserve(20);
     commit(std::to_chars(out, out + 20, number).ptr);
-}
-
-std::string errorText(int errnoValue) {
-    return std::strerror(errnoValue);
 }
 
 namespace {

@@ -82,9 +82,6 @@ private:
     bool failed_ = false;
 };
 
-// The text of an errno value ("No space left on device").
-std::string errorText(int errnoValue);
-
 // A file name as it may be written to a terminal: control characters (C0, DEL, C1) and bytes
 // that are not UTF-8 become \n, \t, \r or \xHH; every other character stays as it is.
 std::string printableName(std::string_view name);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/batch_decoder.h"
-#include "decoder/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace {
 

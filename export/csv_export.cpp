@@ -1,6 +1,6 @@
 #include "export/csv_export.h"
 
-#include "decoder/atomic_file.h"
+#include "files/atomic_file.h"
 #include "decoder/csv_text.h"
 
 namespace orvalin {

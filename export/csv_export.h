@@ -28,7 +28,7 @@ struct CsvExportResult {
 QByteArray csvFileBytes(const RecordTable& table, QChar decimalSeparator);
 
 // Writes directory + "/pellam_telemetry.csv" (directory without a trailing "/"), replacing any
-// file of that name atomically (decoder/atomic_file.h). Reads the table only.
+// file of that name atomically (files/atomic_file.h). Reads the table only.
 CsvExportResult writeCsvFile(const QString& directory, const RecordTable& table,
                              QChar decimalSeparator);
 

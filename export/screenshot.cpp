@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <utility>
 
-#include "decoder/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace orvalin {
 

@@ -17,7 +17,7 @@
 #include <QTextDocument>
 #include <QTextOption>
 
-#include "decoder/atomic_file.h"
+#include "files/atomic_file.h"
 #include "decoder/log_scan.h"
 #include "decoder/log_text.h"
 #include "decoder/number_text.h"

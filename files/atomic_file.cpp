@@ -1,4 +1,4 @@
-#include "decoder/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "files/error_text.h"
 
 namespace orvalin {
 
@@ -279,7 +281,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString& 
     const bool ok = file.open(QFile::encodeName(path).toStdString()) && file.reserve(size) &&
                     file.write(bytes.constData(), size) && file.sync() && file.commit();
     if (!ok) {
-        why = QString::fromLocal8Bit(std::strerror(file.error()));
+        why = QString::fromLocal8Bit(errorText(file.error()));
         file.discard();
     }
     if (targetChanged) *targetChanged = !ok && file.targetChanged();

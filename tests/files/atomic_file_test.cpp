@@ -1,4 +1,4 @@
-#include "decoder/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
