@@ -133,10 +133,12 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     if (options.follow) {
         const std::string& followed = options.inputs.front();
         const FollowResult result =
-            followLog(followed, decoder, csv, options.report ? &err : nullptr, streams.output,
-                      buffer.get(), ReadSize);
+            followLog(followed, decoder, csv, options.report ? &err : nullptr, streams.output);
         if (result.inputError != 0) {
             errorMessage(err, followed, result.inputError);
+            status = ExitFailure;
+        } else if (result.inputEnd != nullptr) {
+            errorMessage(err, followed, result.inputEnd);
             status = ExitFailure;
         }
         if (result.outputError != 0) {

@@ -201,13 +201,15 @@ TEST_F(ProgramTest, ReportListsRejectedLinesAndCounts) {
     EXPECT_EQ(result.out, toStd(windowCsv(WorkedLine + "\r\n" + WorkedLine)));
 }
 
+// A byte-order mark that starts a file or standard input is no part of the first line.
 TEST_F(ProgramTest, FilesAndStandardInputInTheOrderNamed) {
+    const QByteArray bom = "\xef\xbb\xbf";
     const QByteArray one = sampleLog(30, 1);
     const QByteArray two = sampleLog(20, 2);
     const QByteArray piped = sampleLog(10, 3);
-    write("one.log", one);
+    write("one.log", bom + one);
     write("two.log", withLf(two));
-    const ProgramRun result = run({"-r", "one.log", "-", "two.log"}, "x\n" + piped);
+    const ProgramRun result = run({"-r", "one.log", "-", "two.log"}, bom + "x\n" + piped);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, toStd(windowCsv(one + piped + two)));
     EXPECT_NE(result.err.find("one.log:"), std::string::npos);
