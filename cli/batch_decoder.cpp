@@ -87,6 +87,7 @@ void writeSummary(BufferedWriter& err, const LineCounts& counts) {
 int writeText(const std::string& text, int fd, BufferedWriter& err) {
     FdSink out(fd);
     if (out.write(text.data(), text.size())) return ExitSuccess;
+    if (out.error() == EPIPE) return ExitBrokenPipe;
     errorMessage(err, StandardOutputName, out.error());
     return ExitFailure;
 }
@@ -116,7 +117,8 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
         return ExitFailure;
     }
     FdSink csvSink(toFile ? file.fd() : streams.output);
-    BufferedWriter csv(csvSink);
+    FollowOutput followSink(streams.output);
+    BufferedWriter csv(options.follow ? static_cast<ByteSink&>(followSink) : csvSink);
 
     const DecodeSettings settings{options.withTime, options.decimalComma ? u',' : u'.',
                                   options.format, options.isoTime};
@@ -141,6 +143,7 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
             errorMessage(err, followed, result.inputEnd);
             status = ExitFailure;
         }
+        if (result.outputError == EPIPE) return ExitBrokenPipe;
         if (result.outputError != 0) {
             errorMessage(err, outputName, result.outputError);
             return ExitFailure;
@@ -161,9 +164,11 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
                          "written in place, as its directory takes no new file, and now "
                          "incomplete");
     };
-    if (!csv.flush()) {
-        errorMessage(err, outputName, csv.error());
+    if (!csv.flush() && !followSink.stopped()) {
         file.discard();
+        // Its reader has gone: the end of a filter, with nothing to say.
+        if (csv.error() == EPIPE) return ExitBrokenPipe;
+        errorMessage(err, outputName, csv.error());
         reportCutFile();
         return ExitFailure;
     }

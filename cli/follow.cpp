@@ -1,7 +1,12 @@
 #include "cli/follow.h"
 
+#include <limits.h>
 #include <poll.h>
+#include <signal.h>
+#include <string.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 
@@ -18,7 +23,11 @@ void requestStop(int) {
     stopRequested = 1;
 }
 
-// Catches SIGINT and SIGTERM while it lives, without SA_RESTART, so that a wait ends at once.
+// The signal mask to wait with: the one from before SIGINT and SIGTERM were blocked.
+sigset_t waitMask;
+
+// Catches SIGINT and SIGTERM while it lives. They are blocked but for the waits, which let
+// them in (ppoll): a wait ends at once, and nothing else is ever interrupted.
 class StopOnSignals {
 public:
     StopOnSignals() {
@@ -26,12 +35,20 @@ public:
         struct sigaction action {};
         action.sa_handler = requestStop;
         sigemptyset(&action.sa_mask);
+        sigset_t caught;
+        sigemptyset(&caught);
         for (std::size_t i = 0; i < 2; ++i) {
             ::sigaction(Signals[i], nullptr, &previous_[i]);
-            if (previous_[i].sa_handler != SIG_IGN) ::sigaction(Signals[i], &action, nullptr);
+            if (previous_[i].sa_handler == SIG_IGN) continue;
+            ::sigaction(Signals[i], &action, nullptr);
+            sigaddset(&caught, Signals[i]);
         }
+        ::sigprocmask(SIG_BLOCK, &caught, &previousMask_);
+        waitMask = previousMask_;
     }
     ~StopOnSignals() {
+        // A signal still pending meets the handler, not the default action.
+        ::sigprocmask(SIG_SETMASK, &previousMask_, nullptr);
         for (std::size_t i = 0; i < 2; ++i) ::sigaction(Signals[i], &previous_[i], nullptr);
     }
     StopOnSignals(const StopOnSignals&) = delete;
@@ -40,7 +57,23 @@ public:
 private:
     static constexpr int Signals[2] = {SIGINT, SIGTERM};
     struct sigaction previous_[2]{};
+    sigset_t previousMask_{};
 };
+
+// Waits for `events` on `fd` for at most `timeout` (nullptr: no limit), letting SIGINT and
+// SIGTERM in. The revents, 0 when the time ran out or a signal came, or -1 with errno set.
+int waitFor(int fd, short events, const timespec* timeout) {
+    pollfd watched{.fd = fd, .events = events, .revents = 0};
+    const int ready = ::ppoll(&watched, 1, timeout, &waitMask);
+    if (ready < 0) return errno == EINTR ? 0 : -1;
+    return ready == 0 ? 0 : watched.revents;
+}
+
+int errorOfHangUp(int revents) {
+    if (revents & POLLNVAL) return EBADF;
+    if (revents & (POLLERR | POLLHUP)) return EPIPE;
+    return 0;
+}
 
 // Why following ended, when the follower says it ended.
 void noteEnd(const LogFollower::Update& update, FollowResult& result) {
@@ -65,14 +98,53 @@ void noteEnd(const LogFollower::Update& update, FollowResult& result) {
 // Sleeps for FollowPollInterval, or less when a signal comes; an error or a hang-up of the
 // output (its reader has gone) ends the wait with the error of a write to it.
 int wait(int outputFd) {
-    pollfd output{.fd = outputFd, .events = 0, .revents = 0};
-    const int ready = ::poll(&output, 1, static_cast<int>(FollowPollInterval.count()));
-    if (ready > 0 && (output.revents & POLLNVAL)) return EBADF;
-    if (ready > 0 && (output.revents & (POLLERR | POLLHUP))) return EPIPE;
-    return 0;
+    constexpr timespec Interval{.tv_sec = 0, .tv_nsec = FollowPollInterval.count() * 1000000};
+    static_assert(FollowPollInterval.count() < 1000);
+    const int revents = waitFor(outputFd, 0, &Interval);
+    return revents < 0 ? errno : errorOfHangUp(revents);
 }
 
 }  // namespace
+
+bool FollowOutput::write(const char* data, std::size_t size) {
+    while (size > 0) {
+        if (!waitUntilWritable()) return false;
+        // A pipe takes up to PIPE_BUF bytes whole once it has room: a signal finds the output
+        // after a complete line.
+        std::size_t piece = std::min<std::size_t>(size, PIPE_BUF);
+        if (piece < size) {
+            if (const void* lf = ::memrchr(data, '\n', piece))
+                piece = static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1;
+        }
+        const ssize_t wrote = ::write(fd_, data, piece);
+        if (wrote < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (wrote < 0) {
+            error_ = errno;
+            return false;
+        }
+        data += wrote;
+        size -= static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+bool FollowOutput::waitUntilWritable() {
+    for (;;) {
+        // Once a stop was asked for, nothing is waited for any more.
+        constexpr timespec Now{};
+        const int revents = waitFor(fd_, POLLOUT, stopRequested ? &Now : nullptr);
+        if (revents < 0) {
+            error_ = errno;
+            return false;
+        }
+        if ((error_ = errorOfHangUp(revents)) != 0) return false;
+        if (revents & POLLOUT) return true;
+        if (stopRequested) {
+            stopped_ = true;
+            return false;
+        }
+    }
+}
 
 FollowResult followLog(const std::string& path, LogStreamDecoder& decoder, BufferedWriter& out,
                        BufferedWriter* report, int outputFd) {

@@ -7,16 +7,37 @@
 // Every complete line is decoded and its output line flushed before the program waits again;
 // an unfinished last line waits for its line end. A file that is read again from its start
 // (truncated, replaced, rewritten) starts the line numbers of the report again at 1. SIGINT
-// and SIGTERM end the following after the last complete record. Memory stays that of the
-// follower and the line reader, however long it runs.
+// and SIGTERM end it within a second, whatever it waits for, after the last complete record:
+// they are let in only while it waits (for the next look, or for its reader to take more), and
+// the output is written in pieces that end at line ends. Memory stays that of the follower and
+// the line reader, however long it runs.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "cli/byte_output.h"
 #include "cli/log_stream.h"
 
 namespace orvalin::cli {
+
+// Standard output while following: a piece is written only once the output takes it without
+// waiting, and the wait ends when SIGINT or SIGTERM comes. After that, only what can be written
+// at once is; the rest is dropped, and stopped() says so. The descriptor is not owned.
+class FollowOutput final : public ByteSink {
+public:
+    explicit FollowOutput(int fd) : fd_(fd) {}
+    bool write(const char* data, std::size_t size) override;
+    int error() const override { return error_; }
+    bool stopped() const { return stopped_; }
+
+private:
+    bool waitUntilWritable();
+
+    int fd_;
+    int error_ = 0;
+    bool stopped_ = false;
+};
 
 struct FollowResult {
     int inputError = 0;              // errno of a failure to open or read the file
@@ -26,8 +47,8 @@ struct FollowResult {
 
 // Follows `path` until SIGINT or SIGTERM, an error, or a failed output. SIGINT and SIGTERM are
 // caught only while it runs (a signal that was ignored stays ignored). `out` carries the
-// record lines, `report` (may be nullptr) the rejection report; both are flushed whenever
-// nothing more is waiting. `outputFd` is watched while waiting, so that a closed pipe ends
+// record lines to a FollowOutput, `report` (may be nullptr) the rejection report; both are flushed
+// whenever nothing more is waiting. `outputFd` is watched while waiting, so that a closed pipe ends
 // the program without waiting for the next record.
 FollowResult followLog(const std::string& path, LogStreamDecoder& decoder, BufferedWriter& out,
                        BufferedWriter* report, int outputFd);

@@ -30,11 +30,17 @@ bool occupyClosedStandardDescriptors() {
 
 int main(int argc, char** argv) {
     if (!occupyClosedStandardDescriptors()) return orvalin::cli::ExitFailure;
-    // A closed pipe or a file size limit must be a write error with a message, not a silent
-    // death that could leave a temporary output file behind.
+    // A closed pipe or a file size limit must be a write error, not a death that could leave a
+    // temporary output file behind.
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
     orvalin::removeTemporaryFileOnSignal();
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return orvalin::cli::runBatchDecoder(args);
+    const int status = orvalin::cli::runBatchDecoder(args);
+    if (status == orvalin::cli::ExitBrokenPipe) {
+        // Its reader has gone: ended quietly by the signal, as other filters are.
+        std::signal(SIGPIPE, SIG_DFL);
+        std::raise(SIGPIPE);
+    }
+    return status;
 }

@@ -75,14 +75,16 @@ public:
         ::close(out_);
         out_ = -1;
     }
-    // Sends `signal` (unless 0) and waits up to 20 s for the exit; the exit status, or -1.
-    int end(int signal) {
+    // Sends `signal` (unless 0) and waits up to 20 s for the exit, reading the output unless
+    // `readerStopped`; the exit status, or as a shell shows a death by a signal: 128 + its
+    // number.
+    int end(int signal, bool readerStopped = false) {
         if (signal != 0) ::kill(pid_, signal);
         for (int i = 0; i < 2000 && status_ == NotDone; ++i) {
-            if (out_ >= 0) readOutput(0);
+            if (out_ >= 0 && !readerStopped) readOutput(0);
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_)
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             else
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -332,8 +334,28 @@ TEST_F(ProgramFormats, FollowEndsWhenTheReaderOfItsOutputHasGone) {
     Program program({"--follow", "pass.log"}, dir_.path());
     ASSERT_NE(program.outputOf(1), "");
     program.closeOutput();
-    EXPECT_EQ(program.end(0), 1);
-    EXPECT_EQ(program.errors(), "orvalin-decode: standard output: Broken pipe\n");
+    EXPECT_EQ(program.end(0), 128 + SIGPIPE);
+    EXPECT_EQ(program.errors(), "");
+}
+
+// A reader that takes nothing more does not keep SIGTERM from ending it, and what it wrote
+// ends with a whole record.
+TEST_F(ProgramFormats, FollowEndsBySigtermWhileItsReaderTakesNothing) {
+    QByteArray minute;
+    for (int i = 0; i < 60; ++i) minute += logLine(i) + "\r\n";
+    write("pass.log", minute.repeated(50));
+    Program program({"--follow", "--format", "jsonl", "pass.log"}, dir_.path());
+    ASSERT_FALSE(program.outputOf(1).empty());                    // nothing read after this
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the pipe fills up
+    const auto signalled = std::chrono::steady_clock::now();
+    EXPECT_EQ(program.end(SIGTERM, true), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(5));
+    std::string all;
+    for (int i = 0; i < 50; ++i) all += records(minute, OutputFormat::JsonLines);
+    const std::string out = program.outputOf(all.size());
+    EXPECT_LT(out.size(), all.size());
+    EXPECT_EQ(out, all.substr(0, out.size()));
+    EXPECT_EQ(out.back(), '\n');
 }
 
 TEST_F(ProgramFormats, FollowOfAMissingFileFails) {
