@@ -23,7 +23,7 @@ public:
     // its 29 channel pieces.
     virtual void writeAsciiRecord(BufferedWriter& out, const unsigned char* line,
                                   const std::uint8_t* raws) = 0;
-    // A record that the window's decodeLogLine filled (lines with other characters).
+    // A record that the window's readLogLine filled (lines with other characters).
     virtual void writeRecord(BufferedWriter& out, const TelemetryRecord& record) = 0;
 };
 

@@ -6,11 +6,6 @@
 
 namespace orvalin {
 
-LineVerdict checkLogLine(QStringView lowered) {
-    if (lowered.size() != LogLineLength) return LineVerdict::WrongLength;
-    return checkLineMarks(reinterpret_cast<const char16_t*>(lowered.utf16()));
-}
-
 namespace {
 
 // All 29 channels, unrolled, each with its own formula.
@@ -51,10 +46,6 @@ const char16_t* acceptLine(QStringView line, char16_t (&buffer)[LogLineLength],
 }
 
 }  // namespace
-
-void decodeLogLine(QStringView lowered, TelemetryRecord& record) {
-    fillRecord(reinterpret_cast<const char16_t*>(lowered.utf16()), record);
-}
 
 LineVerdict readLogLine(QStringView line, TelemetryRecord& record) {
     if (line.size() != LogLineLength) return LineVerdict::WrongLength;

@@ -26,18 +26,9 @@ inline char16_t lowerUnit(char16_t unit) {
     return QChar(unit).toLower().unicode();
 }
 
-// Tests a line that is already lower-cased.
-LineVerdict checkLogLine(QStringView lowered);
-
-// Fills date, time and the 29 values of a record from an accepted, lower-cased line.
-void decodeLogLine(QStringView lowered, TelemetryRecord& record);
-
 // Lower-cases, tests and decodes one line in one go; returns the verdict. `record` is
 // written only for an accepted line.
 LineVerdict readLogLine(QStringView line, TelemetryRecord& record);
-inline bool decodeIfLogLine(QStringView line, TelemetryRecord& record) {
-    return readLogLine(line, record) == LineVerdict::Accepted;
-}
 
 // Rebuilds the table from a whole text: splits it at every "\r\n" (a lone CR or LF is an
 // ordinary character), resets the count and appends one record per accepted line, the first

@@ -83,7 +83,6 @@ void LogFollower::restartAt(off_t from) {
     tail_.clear();
     scanned_ = 0;
     atFileStart_ = from == 0;
-    afterCr_ = false;
     inOverlongLine_ = false;
     overlongCharacters_ = 0;
     const off_t remembered = std::min<off_t>(from, RememberedBytes);
@@ -91,6 +90,8 @@ void LogFollower::restartAt(off_t from) {
     if (readPiece(fd_, lastBytes_.data(), static_cast<std::size_t>(remembered),
                   from - remembered) != remembered)
         lastBytes_.clear();
+    // A line that ended with a CR just before: an LF that comes next belongs to it.
+    afterCr_ = lastBytes_.endsWith('\r');
 }
 
 // The bytes before the read position are no longer the ones read: the file was written anew

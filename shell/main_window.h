@@ -30,9 +30,10 @@
 
 #include "decoder/record_table.h"
 #include "export/screenshot.h"
+#include "files/log_file.h"
+#include "files/log_follower.h"
 #include "shell/file_locations.h"
 #include "shell/info_dialog.h"
-#include "shell/log_file_reader.h"
 #include "shell/main_window_layout.h"
 #include "shell/window_command_line.h"
 
@@ -155,6 +156,7 @@ private:
     void appendToLogInput(const QString& lines, const QString& shownUnfinishedLine);
     void watchFollowedFile();
     void stopFollowing(const QString& why);
+    void stopFollowing(LogFileProblem problem, const QString& reason = {});
 
     RecordTable records_;
     FileLocations locations_;
@@ -172,7 +174,11 @@ private:
     QString logText_;        // reused from intake to intake
     QString leftOutNotice_;  // the status line text about lines beyond the table, if shown
     FileChooser chooseFile_;
-    LogFileReader logFile_;  // the last opened log file, followed while followAction_ is on
+    // The last opened log file, followed from where its text in the input box ends while
+    // followAction_ is on, and its unfinished last line as the box shows it (if it does).
+    std::unique_ptr<LogFollower> logFile_;
+    QString logFilePath_;
+    QString shownUnfinishedLine_;
     QAction* openAction_ = nullptr;
     QAction* followAction_ = nullptr;
     QFileSystemWatcher* fileWatcher_ = nullptr;

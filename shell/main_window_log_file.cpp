@@ -3,6 +3,7 @@
 // intake (onLogTextChanged) decodes a file exactly as it decodes a paste.
 #include <QAction>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -19,16 +20,17 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <utility>
 
+#include "decoder/log_text.h"
+#include "files/error_text.h"
 #include "shell/input_box.h"
 #include "shell/main_window.h"
 
 namespace orvalin {
 
 namespace {
-
-// Within a second of a line's arrival, even where the file system sends no change notices.
-constexpr int FollowCheckMs = 250;
 
 struct LogFileMenuEntry {
     const char* name;
@@ -79,8 +81,7 @@ void MainWindow::setUpLogFiles() {
     connect(followAction_, &QAction::toggled, this, &MainWindow::onFollowLogToggled);
 
     chooseFile_ = [this](QWidget* parent) {
-        const QString folder =
-            logFile_.isOpen() ? QFileInfo(logFile_.path()).absolutePath() : QString();
+        const QString folder = logFile_ ? QFileInfo(logFilePath_).absolutePath() : QString();
         return QFileDialog::getOpenFileName(parent, QString::fromLatin1(OpenLogFileTitle), folder,
                                             QString::fromLatin1(FileDialogFilter));
     };
@@ -89,7 +90,7 @@ void MainWindow::setUpLogFiles() {
     connect(fileWatcher_, &QFileSystemWatcher::fileChanged, this,
             [this] { checkFollowedFile(false); });
     followTimer_ = new QTimer(this);
-    followTimer_->setInterval(FollowCheckMs);
+    followTimer_->setInterval(FollowPollInterval);
     connect(followTimer_, &QTimer::timeout, this, [this] { checkFollowedFile(); });
 
     // Files may be dropped anywhere: on the window, and on the boxes that take dropped text.
@@ -108,9 +109,10 @@ bool MainWindow::openLogFiles(const QStringList& paths) {
     if (paths.isEmpty()) return false;
     // Every file is read and checked before the input box changes, so a bad one changes nothing.
     std::vector<LogFileRead> reads;
+    // A followed file may be mid-line: that line waits for its line end.
+    const bool holdUnfinishedLine = isFollowing();
     for (const QString& path : paths) {
-        // A followed file may be mid-line: that line waits for its line end.
-        reads.push_back(readLogFile(path, isFollowing() && path == paths.back()));
+        reads.push_back(readLogFile(path, holdUnfinishedLine && path == paths.back()));
         if (!reads.back().ok()) {
             showMessage_(QMessageBox::Warning, QString::fromLatin1(OpenLogFileTitle),
                          logFileProblemText(reads.back()));
@@ -129,7 +131,12 @@ bool MainWindow::openLogFiles(const QStringList& paths) {
         if (!text.isEmpty() && !text.endsWith(u'\n')) text += u'\n';
         text += read.text;
     }
-    logFile_.start(reads.back());
+    // Followed from the start of its unfinished last line, which the box shows or not.
+    const LogFileRead& last = reads.back();
+    logFilePath_ = last.path;
+    logFile_ = std::make_unique<LogFollower>(QFile::encodeName(last.path).toStdString());
+    logFile_->start(last.lineStart);
+    shownUnfinishedLine_ = holdUnfinishedLine ? QString() : last.unfinishedLine;
     // A log of megabytes takes seconds to lay out and decode.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     replaceLogInput(text);
@@ -190,56 +197,77 @@ void MainWindow::onFollowLogToggled(bool on) {
 }
 
 void MainWindow::watchFollowedFile() {
-    if (!isFollowing() || !logFile_.isOpen()) return;
+    if (!isFollowing() || !logFile_) return;
     // The watcher forgets a file that was removed or renamed; a new one at the path is
     // watched again.
-    if (!fileWatcher_->files().contains(logFile_.path())) {
+    if (!fileWatcher_->files().contains(logFilePath_)) {
         if (!fileWatcher_->files().isEmpty()) fileWatcher_->removePaths(fileWatcher_->files());
-        fileWatcher_->addPath(logFile_.path());
+        fileWatcher_->addPath(logFilePath_);
     }
     if (!followTimer_->isActive()) followTimer_->start();
 }
 
 void MainWindow::checkFollowedFile(bool countAbsence) {
-    if (!isFollowing() || !logFile_.isOpen()) return;
-    const LogFileReader::Update update = logFile_.check(countAbsence);
-    const QString& text =
-        update.change == LogFileReader::Change::Reopened ? update.read.text : update.text;
+    if (!isFollowing() || !logFile_) return;
+    QByteArray lines;
+    bool restarted = false;
+    LogFollower::Update update;
+    do {
+        update = logFile_->check(countAbsence);
+        if (update.restarted) {
+            lines.clear();
+            restarted = true;
+        }
+        lines += update.lines;
+        if (logFile_->fileSize() > LogFileSizeLimit) return stopFollowing(LogFileProblem::TooLarge);
+    } while (update.more && update.state == LogFollower::State::Following &&
+             update.overlongLine == 0);
+    switch (update.state) {
+        case LogFollower::State::Following:
+            break;
+        case LogFollower::State::Gone:
+            return stopFollowing(QStringLiteral("Follow stopped: %1 is gone.")
+                                     .arg(QFileInfo(logFilePath_).fileName()));
+        case LogFollower::State::Folder:
+            return stopFollowing(LogFileProblem::Directory);
+        case LogFollower::State::NotAFile:
+            return stopFollowing(LogFileProblem::NotAFile);
+        case LogFollower::State::Failed:
+            return stopFollowing(LogFileProblem::Unreadable,
+                                 QString::fromLocal8Bit(errorText(update.error)));
+    }
+    // A file read again is checked as when it was opened.
+    if (restarted && lines.contains('\0')) return stopFollowing(LogFileProblem::NotText);
+    const QString text = textOfUtf8(lines.constData(), lines.size());
     // A line the box would lay out again at every keystroke ends the follow, as a paste of it
     // is refused.
-    if (const qsizetype longest = longestLineLength(text); longest > InputLineLimit) {
-        stopFollowing(QStringLiteral("Follow stopped: %1 has a line of %2 characters; the input "
-                                     "box takes lines of up to %3. Decode it with the batch "
-                                     "decoder orvalin-decode.")
-                          .arg(QFileInfo(logFile_.path()).fileName(), QLocale().toString(longest),
-                               QLocale().toString(InputLineLimit)));
-        return;
+    const qsizetype longest = std::max(update.overlongLine, longestLineLength(text));
+    if (longest > InputLineLimit) {
+        return stopFollowing(
+            QStringLiteral("Follow stopped: %1 has a line of %2 characters; the input "
+                           "box takes lines of up to %3. Decode it with the batch "
+                           "decoder orvalin-decode.")
+                .arg(QFileInfo(logFilePath_).fileName(), QLocale().toString(longest),
+                     QLocale().toString(InputLineLimit)));
     }
-    switch (update.change) {
-        case LogFileReader::Change::None:
-            break;
-        case LogFileReader::Change::Appended:
-            appendToLogInput(update.text, update.shownUnfinishedLine);
-            break;
-        case LogFileReader::Change::Reopened:
-            replaceLogInput(update.read.text);
-            break;
-        case LogFileReader::Change::Removed:
-            stopFollowing(QStringLiteral("Follow stopped: %1 is gone.")
-                              .arg(QFileInfo(logFile_.path()).fileName()));
-            return;
-        case LogFileReader::Change::Failed:
-            stopFollowing(QStringLiteral("Follow stopped: ") +
-                          logFileProblemText(update.read, true));
-            return;
+    if (restarted) {
+        shownUnfinishedLine_.clear();
+        replaceLogInput(text);
+    } else if (!text.isEmpty()) {
+        appendToLogInput(text, std::exchange(shownUnfinishedLine_, QString()));
     }
     watchFollowedFile();
 }
 
 void MainWindow::stopFollowing(const QString& why) {
-    logFile_.stop();
+    logFile_.reset();
     setFollowing(false);
     statusLine()->setText(why);
+}
+
+void MainWindow::stopFollowing(LogFileProblem problem, const QString& reason) {
+    stopFollowing(QStringLiteral("Follow stopped: ") +
+                  logFileProblemText(logFilePath_, problem, reason, true));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -76,7 +76,7 @@ TEST(ChannelDecoding, WorkedLineGivesTheDocumentedValues) {
                                           "1.05708",
                                           "82.6666666666667"};
     TelemetryRecord record;
-    ASSERT_TRUE(decodeIfLogLine(test::WorkedLine, record));
+    ASSERT_TRUE(test::decodeIfLogLine(test::WorkedLine, record));
     for (int c = 0; c < ChannelCount; ++c) {
         EXPECT_TRUE(sameBits(record.Values[c], expectedValue(c, c + 3))) << "channel " << c;
         EXPECT_EQ(formatNumberText(record.Values[c], u'.').toStdString(), expected[c])
@@ -97,7 +97,7 @@ class UniformFrame : public ::testing::TestWithParam<UniformFrameCase> {};
 TEST_P(UniformFrame, GivesTheEndsOfTheRanges) {
     const auto& p = GetParam();
     TelemetryRecord record;
-    ASSERT_TRUE(decodeIfLogLine(test::lineWithFrame(QString(64, p.digit)), record));
+    ASSERT_TRUE(test::decodeIfLogLine(test::lineWithFrame(QString(64, p.digit)), record));
     for (int c : {0, 3, 7, 8, 11, 27}) EXPECT_NEAR(record.Values[c], p.volts, 5e-6) << c;
     for (int c : {2, 4, 6, 9, 12, 16, 22}) EXPECT_EQ(record.Values[c], p.temperature) << c;
     for (int c : {14, 18, 20, 21}) EXPECT_EQ(record.Values[c], p.plain) << c;
@@ -116,10 +116,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ChannelDecoding, FrameBytesZeroToTwoChangeNothing) {
     TelemetryRecord plain, noisy;
-    ASSERT_TRUE(decodeIfLogLine(test::WorkedLine, plain));
+    ASSERT_TRUE(test::decodeIfLogLine(test::WorkedLine, plain));
     QString line = test::WorkedLine;
     line.replace(17, 6, QStringLiteral("zz&h!@"));
-    ASSERT_TRUE(decodeIfLogLine(line, noisy));
+    ASSERT_TRUE(test::decodeIfLogLine(line, noisy));
     for (int c = 0; c < ChannelCount; ++c) EXPECT_TRUE(sameBits(plain.Values[c], noisy.Values[c]));
 }
 
@@ -135,7 +135,7 @@ TEST(ChannelDecoding, NonHexPiecesFollowTheReadingRules) {
         QString line = test::WorkedLine;
         line.replace(35, 2, QString::fromLatin1(k.piece));
         TelemetryRecord record;
-        ASSERT_TRUE(decodeIfLogLine(line, record)) << k.piece;
+        ASSERT_TRUE(test::decodeIfLogLine(line, record)) << k.piece;
         EXPECT_TRUE(sameBits(record.Values[6], expectedValue(6, k.raw))) << k.piece;
     }
 }

@@ -203,7 +203,9 @@ TEST(LogScan, VerdictNamesTheFirstFailedTest) {
         {withChar(WorkedLine, 10, u'#'), LineVerdict::NoAtSignAt10},
         {withChar(WorkedLine, 17, u'#'), LineVerdict::NoSemicolonAt17},
         {withChar(withChar(WorkedLine, 1, u'#'), 17, u'#'), LineVerdict::NoExclamationAt1}};
-    for (const auto& k : cases) EXPECT_EQ(checkLogLine(k.line), k.verdict) << k.line.toStdString();
+    TelemetryRecord record;
+    for (const auto& k : cases)
+        EXPECT_EQ(readLogLine(k.line, record), k.verdict) << k.line.toStdString();
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "decoder/log_scan.h"
+
 namespace orvalin::test {
 
 // Frame byte k holds the value k: channel c reads the value c + 3.
@@ -11,6 +13,11 @@ inline const QString WorkedLine = QStringLiteral(
 inline QString lineWithFrame(const QString& frame64,
                              const QString& stamp = QStringLiteral("!06122026@123456;")) {
     return stamp + frame64;
+}
+
+// Decodes a line into `record` when it is a log line.
+inline bool decodeIfLogLine(QStringView line, TelemetryRecord& record) {
+    return readLogLine(line, record) == LineVerdict::Accepted;
 }
 
 }  // namespace orvalin::test

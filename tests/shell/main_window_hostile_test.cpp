@@ -21,14 +21,15 @@ QString asShown(QString pasted) {
 // "DD.MM.YYYY HH:MM:SS" of a log line as the window shows it (lower-cased, unchecked).
 QString dateTimeOf(const QString& line) {
     TelemetryRecord record;
-    if (!decodeIfLogLine(line, record)) return QStringLiteral("<not a log line>");
+    if (readLogLine(line, record) != LineVerdict::Accepted)
+        return QStringLiteral("<not a log line>");
     return record.DateText.toString() + u' ' + record.TimeText.toString();
 }
 
 // The 29 value boxes' texts for a log line.
 QStringList valueTextsOf(const QString& line) {
     TelemetryRecord record;
-    decodeIfLogLine(line, record);
+    readLogLine(line, record);
     QStringList texts;
     for (double value : record.Values) texts << formatOneDecimal(value, u'.');
     return texts;

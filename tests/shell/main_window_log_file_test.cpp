@@ -7,10 +7,13 @@
 #include <QFile>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <span>
 
+#include "export/csv_export.h"
 #include "export/permission_bits.h"
 #include "main_window_harness.h"
 #include "shell/input_box.h"
@@ -259,7 +262,7 @@ TEST_F(LogFileTest, BadFileGivesAMessageAndChangesNothing) {
 
 // ---- Following.
 
-enum class Step { Append, Rewrite, Replace, Remove, Grow, Type };
+enum class Step { Append, Rewrite, Replace, Remove, Grow, Type, Fifo };
 
 struct FollowStep {
     Step step;
@@ -302,6 +305,10 @@ TEST_F(LogFileTest, FollowedFileChanges) {
          "",
          true},
         {"removed", {{Step::Remove, {}, 3, nullptr}}, "Follow stopped: pass.log is gone.", false},
+        {"replaced by a named pipe",
+         {{Step::Fifo, {}, 3, nullptr}},
+         "Follow stopped: pass.log is a device, pipe or socket, not a log file.",
+         false},
         {"grown too large",
          {{Step::Grow, {}, 3, nullptr}},
          "Follow stopped: The file pass.log is larger than the 32 MB that the window takes. "
@@ -316,6 +323,7 @@ TEST_F(LogFileTest, FollowedFileChanges) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         form().statusLine()->clear();
+        QFile::remove(path());  // a named pipe left by a case before
         write(path(), lines(1, 3));
         form().setFollowing(true);
         ASSERT_TRUE(form().openLogFile(path()));
@@ -347,6 +355,10 @@ TEST_F(LogFileTest, FollowedFileChanges) {
                     logInput()->moveCursor(QTextCursor::End);
                     typeText(QString::fromUtf8(s.bytes));
                     break;
+                case Step::Fifo:
+                    QFile::remove(path());
+                    ASSERT_EQ(mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+                    break;
             }
             check();
             EXPECT_EQ(form().records().count(), s.records);
@@ -360,6 +372,35 @@ TEST_F(LogFileTest, FollowedFileChanges) {
         EXPECT_TRUE(messages_.empty());
         form().setFollowing(false);
     }
+}
+
+// The window following a file and the batch decoder reading it afterwards give the same CSV,
+// whatever breaks end the lines and wherever a check falls.
+TEST_F(LogFileTest, FollowingWindowAndBatchDecoderGiveOneCsv) {
+    const QByteArray crLf = lines(3, 1, "\r\n");
+    const QByteArray pieces[] = {
+        "\xEF\xBB\xBF" + lines(1, 1, "\r"),            // opened: a byte-order mark, a lone CR
+        lines(2, 1, "\r"),                             // a lone CR ends what was read
+        crLf.left(crLf.size() - 1),                    // a CR LF split across two checks
+        "\n" + lines(4, 1, "\xE2\x80\xA8") + "# x\r",  // U+2028, a comment line
+        lines(5, 1, "\r\n") + logLine(6, 6).toLatin1() + "\r",
+    };
+    write(path(), pieces[0]);
+    form().setFollowing(true);
+    ASSERT_TRUE(form().openLogFile(path()));
+    for (const QByteArray& piece : std::span(pieces).subspan(1)) {
+        append(path(), piece);
+        check();
+    }
+    EXPECT_EQ(form().records().count(), 6);
+    EXPECT_FALSE(logInput()->toPlainText().contains(QStringLiteral("\n\n")));
+
+    QProcess batch;
+    batch.start(QStringLiteral(ORVALIN_DECODE_PROGRAM), {path()});
+    ASSERT_TRUE(batch.waitForFinished(10000));
+    EXPECT_EQ(batch.exitCode(), 0);
+    EXPECT_EQ(batch.readAllStandardOutput(), csvFileBytes(form().records(), u'.'));
+    form().setFollowing(false);
 }
 
 // When the navigator stood on the last record, it moves on to the new last record.
