@@ -262,7 +262,7 @@ TEST_F(LogFileTest, BadFileGivesAMessageAndChangesNothing) {
 
 // ---- Following.
 
-enum class Step { Append, Rewrite, Replace, Remove, Grow, Type, Fifo };
+enum class Step { Append, Replace, Remove, Grow, Type, Fifo };
 
 struct FollowStep {
     Step step;
@@ -279,10 +279,6 @@ TEST_F(LogFileTest, FollowedFileChanges) {
         const char* status;  // the status line at the end
         bool following;      // at the end
     } cases[] = {
-        {"appended lines",
-         {{Step::Append, lines(4, 2), 5, nullptr}, {Step::Append, lines(6, 1), 6, nullptr}},
-         "",
-         true},
         {"a line finished later, split inside a character",
          {{Step::Append, partial.left(30), 3, nullptr},
           {Step::Append, partial.mid(30) + "\n# caf\xC3", 4, nullptr},
@@ -295,11 +291,6 @@ TEST_F(LogFileTest, FollowedFileChanges) {
           {Step::Append, {}, 4, nullptr}},
          "",
          true},
-        {"truncated",
-         {{Step::Rewrite, lines(30, 1), 1, nullptr}, {Step::Append, lines(31, 1), 2, nullptr}},
-         "",
-         true},
-        {"rewritten in place, larger", {{Step::Rewrite, lines(40, 5), 5, nullptr}}, "", true},
         {"replaced",
          {{Step::Replace, lines(50, 2), 2, nullptr}, {Step::Append, lines(52, 1), 3, nullptr}},
          "",
@@ -334,9 +325,6 @@ TEST_F(LogFileTest, FollowedFileChanges) {
                         EXPECT_TRUE(logInput()->toPlainText().contains("\n# note\n"));
                     }
                     append(path(), s.bytes);
-                    break;
-                case Step::Rewrite:
-                    write(path(), s.bytes);
                     break;
                 case Step::Replace:
                     write(path("pass.new"), s.bytes);
