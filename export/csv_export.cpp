@@ -1,6 +1,5 @@
 #include "export/csv_export.h"
 
-#include "files/atomic_file.h"
 #include "decoder/csv_text.h"
 
 namespace orvalin {
@@ -19,10 +18,8 @@ CsvExportResult writeCsvFile(const QString& directory, const RecordTable& table,
                              QChar decimalSeparator) {
     CsvExportResult result;
     result.path = directory + u'/' + QLatin1String(CsvFileName);
-    bool changed = false;
     result.ok = writeFileAtomically(result.path, csvFileBytes(table, decimalSeparator),
-                                    result.error, &changed);
-    result.previousKept = !changed;
+                                    result.error, &result.previous);
     return result;
 }
 
@@ -32,12 +29,11 @@ QString csvExportStatusText(const CsvExportResult& result) {
 }
 
 QString csvExportFailureText(const CsvExportResult& result) {
-    return QStringLiteral("The CSV file was not written.\n\n%1\n\n%2\n\n%3")
-        .arg(result.path, result.error,
-             result.previousKept
-                 ? QStringLiteral("A previous file of that name is unchanged.")
-                 : QStringLiteral("Its folder takes no new file, so it was written in place, "
-                                  "and it is incomplete now."));
+    QString text =
+        QStringLiteral("The CSV file was not written.\n\n%1\n\n%2").arg(result.path, result.error);
+    const QString previous = previousFileText(result.previous);
+    if (!previous.isEmpty()) text += QStringLiteral("\n\n") + previous;
+    return text;
 }
 
 }  // namespace orvalin

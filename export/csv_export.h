@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "decoder/record_table.h"
+#include "files/atomic_file.h"
 
 namespace orvalin {
 
@@ -18,9 +19,9 @@ struct CsvExportResult {
     bool ok = false;
     QString path;   // the file's full path, also on failure
     QString error;  // why the file was not written; empty on success
-    // After a failure: whether a previous file is as it was. Only a file written in place (its
+    // After a failure: what became of a previous file. Only a file written in place (its
     // directory takes no new file) can be left cut.
-    bool previousKept = true;
+    PreviousFile previous = PreviousFile::None;
 };
 
 // The file's bytes: the header of the 29 captions, then records 1 to count(), each line ending

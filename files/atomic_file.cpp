@@ -273,19 +273,59 @@ int writeAll(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
+namespace {
+
+// Why a target of this kind is refused; empty for a regular file or a directory (which open()
+// refuses with the system's reason).
+QString specialTargetReason(mode_t mode) {
+    if (S_ISFIFO(mode)) return QStringLiteral("it is a named pipe (FIFO), not a regular file");
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("it is a device, not a regular file");
+    if (S_ISSOCK(mode)) return QStringLiteral("it is a socket, not a regular file");
+    return {};
+}
+
+}  // namespace
+
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString& why,
-                         bool* targetChanged) {
+                         PreviousFile* previous) {
+    const std::string name = QFile::encodeName(path).toStdString();
+    struct stat existing {};
+    const bool found = ::stat(name.c_str(), &existing) == 0;
+    // A directory in the file's place is no previous file.
+    if (previous)
+        *previous =
+            found && !S_ISDIR(existing.st_mode) ? PreviousFile::Unchanged : PreviousFile::None;
+    if (const QString refused = found ? specialTargetReason(existing.st_mode) : QString();
+        !refused.isEmpty()) {
+        why = refused;
+        return false;
+    }
+
     AtomicFile file;
     const auto size = static_cast<std::size_t>(bytes.size());
     // Synced before it takes the name, so that a crash of the machine cannot leave a cut file.
-    const bool ok = file.open(QFile::encodeName(path).toStdString()) && file.reserve(size) &&
-                    file.write(bytes.constData(), size) && file.sync() && file.commit();
+    const bool ok = file.open(name) && file.reserve(size) && file.write(bytes.constData(), size) &&
+                    file.sync() && file.commit();
     if (!ok) {
         why = QString::fromLocal8Bit(errorText(file.error()));
         file.discard();
+        if (previous && file.targetChanged()) *previous = PreviousFile::Changed;
     }
-    if (targetChanged) *targetChanged = !ok && file.targetChanged();
     return ok;
+}
+
+QString previousFileText(PreviousFile previous) {
+    switch (previous) {
+        case PreviousFile::None:
+            break;
+        case PreviousFile::Unchanged:
+            return QStringLiteral("A previous file of that name is unchanged.");
+        case PreviousFile::Changed:
+            return QStringLiteral(
+                "Its folder takes no new file, so it was written in place, and it is incomplete "
+                "now.");
+    }
+    return {};
 }
 
 void removeTemporaryFileOnSignal() {

@@ -10,7 +10,8 @@
 //
 // Kept as any careful program keeps them: a replaced file's mode and (where allowed) owner;
 // a link to the file stays a link and its target is replaced; a write-protected file is
-// refused; devices and FIFOs (/dev/null) are written directly. A directory that takes no new
+// refused; devices and FIFOs (/dev/null) are written directly by open(), and refused by
+// writeFileAtomically(). A directory that takes no new
 // file but holds a target that may be written (a read-only folder with a writable CSV) gets
 // the file written in place, as a plain program would write it: method() says so, and a
 // failure part-way then leaves the file cut (targetChanged()).
@@ -79,11 +80,23 @@ private:
 // the errno value of the failure.
 int writeAll(int fd, const char* data, std::size_t size);
 
-// Replaces the file at `path` with `bytes`. Returns false and sets `why` (the system's reason,
-// such as "No space left on device") when anything fails; `targetChanged`, when given, says
-// whether the old file was changed all the same (written in place, see above).
+// What a failed write did to a file that was already at the path.
+enum class PreviousFile {
+    None,       // there was none
+    Unchanged,  // it is as it was
+    Changed,    // written in place (see above) and cut by the failure
+};
+
+// Replaces the file at `path` with `bytes`: the window's writes. Returns false and sets `why`
+// (the system's reason, such as "No space left on device") when anything fails; `previous`,
+// when given, says what became of a file already there. A FIFO, device or socket at the path
+// is refused before it is opened, as opening one can wait for a reader without end.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString& why,
-                         bool* targetChanged = nullptr);
+                         PreviousFile* previous = nullptr);
+
+// The sentence for a failure message that tells what became of the previous file: empty when
+// there was none.
+QString previousFileText(PreviousFile previous);
 
 // From now on SIGINT, SIGTERM, SIGHUP and SIGQUIT first remove a named temporary file that is
 // being written, then end the program as the signal would have. A signal that was ignored when

@@ -266,16 +266,17 @@ void MainWindow::onSaveChartAs() {
     }
     const QByteArray bytes = chartFileBytes(*chart_, *format, controls_.chartFrame->title());
     QString why = QStringLiteral("The chart could not be drawn.");
-    if (!bytes.isEmpty() && writeFileAtomically(path, bytes, why)) {
+    PreviousFile previous = PreviousFile::None;
+    if (!bytes.isEmpty() && writeFileAtomically(path, bytes, why, &previous)) {
         chartDir_ = QFileInfo(path).absolutePath();
         statusLine()->setText(QStringLiteral("%1 saved").arg(path));
         return;
     }
     statusLine()->setText(QStringLiteral("%1 was not saved: %2").arg(path, why));
-    showMessage_(QMessageBox::Warning, QString::fromLatin1(SaveChartTitle),
-                 QStringLiteral("The chart was not saved.\n\n%1\n\n%2\n\nA previous file of "
-                                "that name is unchanged.")
-                     .arg(path, why));
+    QString text = QStringLiteral("The chart was not saved.\n\n%1\n\n%2").arg(path, why);
+    const QString previousText = previousFileText(previous);
+    if (!previousText.isEmpty()) text += QStringLiteral("\n\n") + previousText;
+    showMessage_(QMessageBox::Warning, QString::fromLatin1(SaveChartTitle), text);
 }
 
 void MainWindow::onCopyChart() {

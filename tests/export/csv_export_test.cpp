@@ -205,7 +205,9 @@ TEST_F(CsvExportFailure, ReadOnlyDirectory) {
             EXPECT_EQ(readAll(csvPath()), csvFileBytes(table, u'.'));
         } else {
             expectFailureWithOldFileIntact(result);
-            EXPECT_TRUE(result.previousKept);
+            // There was no file, so the message speaks of none.
+            EXPECT_EQ(result.previous, PreviousFile::None);
+            EXPECT_FALSE(csvExportFailureText(result).contains("previous"));
         }
     }
 }
@@ -222,6 +224,8 @@ TEST_F(CsvExportFailure, WriteErrorPartWayThrough) {
     }
     expectFailureWithOldFileIntact(result);
     EXPECT_NE(result.error, "Unknown error");  // the system's reason ("File too large")
+    EXPECT_TRUE(
+        csvExportFailureText(result).contains("A previous file of that name is unchanged."));
 }
 
 }  // namespace

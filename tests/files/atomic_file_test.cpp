@@ -196,19 +196,19 @@ TEST(AtomicFile, InPlaceWriteThatCannotFitLeavesTheOldFile) {
     ::chmod(dir.path().toLocal8Bit().constData(), 0555);
     std::optional<PermissionBitsEnforced> asUser(std::in_place);
     bool ok = true;
-    bool changed = true;
+    PreviousFile previous = PreviousFile::None;
     QString why;
     const bool inPlace = !QFile(dir.filePath("probe")).open(QIODevice::WriteOnly);
     if (inPlace) {
         FileSizeLimit limit(8192);
         ASSERT_TRUE(limit.active());
-        ok = writeFileAtomically(path, QByteArray(100000, 'x'), why, &changed);
+        ok = writeFileAtomically(path, QByteArray(100000, 'x'), why, &previous);
     }
     asUser.reset();
     ::chmod(dir.path().toLocal8Bit().constData(), 0755);
     if (!inPlace) GTEST_SKIP() << "this thread writes into read-only directories anyway";
     EXPECT_FALSE(ok);
-    EXPECT_FALSE(changed);
+    EXPECT_EQ(previous, PreviousFile::Unchanged);
     EXPECT_EQ(why, "File too large");
     EXPECT_EQ(contents(path), "old");
 }

@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QToolTip>
+#include <optional>
 
 #include "export/permission_bits.h"
 #include "main_window_harness.h"
@@ -163,9 +164,19 @@ TEST_F(ChartActionsTest, RefusedSaveLeavesTheEarlierFileAndSaysWhy) {
     const struct {
         const char* name;
         QString path;
-        bool readOnlyDirectory;
-    } cases[] = {{"missing directory", dir_.filePath("missing/chart.png"), false},
-                 {"read-only directory", dir_.filePath("new.png"), true}};
+        bool readOnlyDirectory = false;
+        bool fifo = false;  // a named pipe in the file's place, refused before it is opened
+        const char* reason = nullptr;
+    } cases[] = {
+        {.name = "missing directory", .path = dir_.filePath("missing/chart.png")},
+        {.name = "read-only directory",
+         .path = dir_.filePath("new.png"),
+         .readOnlyDirectory = true},
+        {.name = "named pipe",
+         .path = dir_.filePath("pipe.png"),
+         .fifo = true,
+         .reason = "it is a named pipe (FIFO), not a regular file"},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         messages_.clear();
@@ -174,6 +185,8 @@ TEST_F(ChartActionsTest, RefusedSaveLeavesTheEarlierFileAndSaysWhy) {
                               c.readOnlyDirectory ? 0555 : 0755),
                       0);
             PermissionBitsEnforced bits;
+            std::optional<PlantedFifo> fifo;
+            if (c.fifo) fifo.emplace(c.path);
             saveAs(c.path);
         }
         ::chmod(QFile::encodeName(dir_.path()).constData(), 0755);
@@ -184,8 +197,13 @@ TEST_F(ChartActionsTest, RefusedSaveLeavesTheEarlierFileAndSaysWhy) {
         ASSERT_TRUE(status().startsWith(prefix)) << status().toStdString();
         const QString reason = status().mid(prefix.size());
         EXPECT_FALSE(reason.isEmpty());
+        if (c.reason) {
+            EXPECT_EQ(reason, c.reason);
+        }
         EXPECT_TRUE(messages_[0].text.contains(c.path));
         EXPECT_TRUE(messages_[0].text.contains(reason));
+        // Only a file that was there is said to be unchanged.
+        EXPECT_EQ(messages_[0].text.contains("A previous file of that name is unchanged."), c.fifo);
         EXPECT_EQ(readFile(existing), earlier);
         EXPECT_EQ(entries(), QStringList{"chart.png"});
     }

@@ -24,6 +24,8 @@ namespace {
 // A small disk holds a few records' CSV file but neither 1000 records nor a window picture.
 constexpr qint64 SmallDiskBytes = 64 * 1024;
 
+const QString FifoReason = QStringLiteral("it is a named pipe (FIFO), not a regular file");
+
 class Faults : public WindowHarness {
 protected:
     void SetUp() override {
@@ -159,16 +161,21 @@ INSTANTIATE_TEST_SUITE_P(Files, ConfIniFault,
                                            ConfFault{"OneLineOfTenMiB", confTenMiBLine, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// ---- The CSV file and the picture: a directory that takes no file, or a disk that fills.
+// ---- The CSV file and the picture: a directory that takes no file, a disk that fills, or a
+// named pipe in the file's place (which the window must not wait on).
 
-enum class Refusal { MissingDirectory, ReadOnlyDirectory, FullDisk };
+enum class Refusal { MissingDirectory, ReadOnlyDirectory, FullDisk, Fifo };
 
-// Makes `directory` refuse new files in the chosen way while it lives; skipReason() is set
-// when this machine cannot make it so.
+// Makes `directory` refuse the file `target` in the chosen way while it lives; skipReason() is
+// set when this machine cannot make it so.
 class RefusingDirectory {
 public:
-    RefusingDirectory(Refusal refusal, const QString& directory) : directory_(directory) {
+    RefusingDirectory(Refusal refusal, const QString& directory, const QString& target)
+        : directory_(directory) {
         switch (refusal) {
+            case Refusal::Fifo:
+                fifo_.emplace(target);
+                break;
             case Refusal::MissingDirectory:
                 QDir(directory).removeRecursively();
                 break;
@@ -199,6 +206,7 @@ public:
 private:
     QString directory_;
     std::optional<PermissionBitsEnforced> bits_;
+    std::optional<PlantedFifo> fifo_;
     const char* skipReason_ = nullptr;
 };
 
@@ -231,7 +239,7 @@ void PrintTo(const RefusalCase& c, std::ostream* os) {
 
 // A read-only directory that holds the previous CSV file, which may be written, is no refusal:
 // the file is written in place there (tests/export).
-const RefusalCase CsvRefusals[] = {{"FullDisk", Refusal::FullDisk}};
+const RefusalCase CsvRefusals[] = {{"FullDisk", Refusal::FullDisk}, {"Fifo", Refusal::Fifo}};
 
 class CsvExportFault : public Faults, public ::testing::WithParamInterface<RefusalCase> {};
 
@@ -251,7 +259,7 @@ TEST_P(CsvExportFault, IsReportedKeepsThePreviousFileAndTheWindowWorks) {
 
     setText(logText(1000));  // a file of about 230 kB
     {
-        RefusingDirectory refusing(refusal, app());
+        RefusingDirectory refusing(refusal, app(), csvPath());
         if (refusing.skipReason()) GTEST_SKIP() << refusing.skipReason();
         writeCsv();
     }
@@ -259,6 +267,9 @@ TEST_P(CsvExportFault, IsReportedKeepsThePreviousFileAndTheWindowWorks) {
     ASSERT_TRUE(status().startsWith(prefix)) << status().toStdString();
     const QString reason = status().mid(prefix.size());
     EXPECT_FALSE(reason.isEmpty());
+    if (refusal == Refusal::Fifo) {
+        EXPECT_EQ(reason, FifoReason);
+    }
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
     EXPECT_EQ(messages_[0].title, QStringLiteral("Write CSV File"));
@@ -281,7 +292,8 @@ INSTANTIATE_TEST_SUITE_P(Directories, CsvExportFault, ::testing::ValuesIn(CsvRef
 
 const RefusalCase PictureRefusals[] = {{"MissingDirectory", Refusal::MissingDirectory},
                                        {"ReadOnlyDirectory", Refusal::ReadOnlyDirectory},
-                                       {"FullDisk", Refusal::FullDisk}};
+                                       {"FullDisk", Refusal::FullDisk},
+                                       {"Fifo", Refusal::Fifo}};
 
 class PictureFault : public Faults, public ::testing::WithParamInterface<RefusalCase> {};
 
@@ -299,15 +311,18 @@ TEST_P(PictureFault, IsReportedStartsNoConverterAndTheWindowWorks) {
     }
     open();
     expectWindowWorks(12);
+    const QString path = picturePath(pictures + u'/');
     {
-        RefusingDirectory refusing(refusal, pictures);
+        RefusingDirectory refusing(refusal, pictures, path);
         if (refusing.skipReason()) GTEST_SKIP() << refusing.skipReason();
         clickS();
     }
-    const QString path = picturePath(pictures + u'/');
     const QString prefix = path + QStringLiteral(" was not saved: ");
     ASSERT_TRUE(status().startsWith(prefix)) << status().toStdString();
     EXPECT_GT(status().size(), prefix.size());
+    if (refusal == Refusal::Fifo) {
+        EXPECT_EQ(status().mid(prefix.size()), FifoReason);
+    }
     // The failure alone: no converter is on PATH, so a start would have added its message.
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);

@@ -2,10 +2,15 @@
 // pasted with key events, buttons and arrows are clicked with the mouse.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,7 +20,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "decoder/channels.h"
@@ -50,6 +60,58 @@ inline QString logText(int count, const QString& lineEnd = QStringLiteral("\r\n"
     for (int r = 1; r <= count; ++r) lines << logLine(r - 1, r % 256);
     return lines.join(lineEnd);
 }
+
+// A named pipe planted at `path` for as long as this lives, where the window is to write; a
+// file already there is put aside meanwhile. Opening a pipe for writing waits for a reader, so
+// should the window open it after all, a reader comes after a few seconds and the test fails
+// instead of waiting for ever.
+class PlantedFifo {
+public:
+    explicit PlantedFifo(const QString& path)
+        : path_(QFile::encodeName(path).toStdString()), aside_(path_ + ".aside") {
+        hadFile_ = ::rename(path_.c_str(), aside_.c_str()) == 0;
+        EXPECT_EQ(::mkfifo(path_.c_str(), 0644), 0) << path_;
+        reader_ = std::thread([this] {
+            std::unique_lock lock(mutex_);
+            if (released_.wait_for(lock, std::chrono::seconds(5), [this] { return done_; })) return;
+            lock.unlock();
+            waited_ = true;
+            const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            char bytes[65536];
+            for (;;) {
+                pollfd ready{.fd = fd, .events = POLLIN, .revents = 0};
+                ::poll(&ready, 1, 100);
+                while (::read(fd, bytes, sizeof bytes) > 0) {
+                }
+                lock.lock();
+                if (done_) break;
+                lock.unlock();
+            }
+            ::close(fd);
+        });
+    }
+    ~PlantedFifo() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        released_.notify_one();
+        reader_.join();
+        ::unlink(path_.c_str());
+        if (hadFile_) ::rename(aside_.c_str(), path_.c_str());
+        if (waited_) ADD_FAILURE() << "the window waited for a reader of " << path_;
+    }
+
+private:
+    std::string path_;
+    std::string aside_;
+    bool hadFile_ = false;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool done_ = false;
+    std::atomic<bool> waited_ = false;
+    std::thread reader_;
+};
 
 // A message box the window asked for, recorded instead of shown (MainWindow::setMessagePresenter).
 struct ShownMessage {
