@@ -56,6 +56,44 @@ LineVerdict readLogLine(QStringView line, TelemetryRecord& record) {
     return verdict;
 }
 
+bool isLogLine(QStringView line) {
+    char16_t buffer[LogLineLength];
+    return line.size() == LogLineLength && acceptLine(line, buffer) != nullptr;
+}
+
+NewestLines newestLines(QStringView text, int logLines, qsizetype length) {
+    NewestLines newest;
+    qsizetype lineEnd = text.size();  // of the line being looked at, walking from the end
+    qsizetype keptStart = text.size();
+    int kept = 0;
+    bool keeping = true;
+    // Lines from the last to the first; a line ends before its break (CR LF is one break).
+    for (qsizetype i = text.size(); i >= 0; --i) {
+        if (i > 0 && !isLineBreak(text[i - 1].unicode())) continue;
+        const QStringView line = text.sliced(i, lineEnd - i);
+        const bool logLine = isLogLine(line);
+        if (keeping) {
+            const bool fits = text.size() - i <= length || keptStart == text.size();
+            if (fits && (!logLine || kept < logLines)) {
+                keptStart = i;
+                kept += logLine ? 1 : 0;
+            } else {
+                keeping = false;
+            }
+        }
+        if (!keeping && !(i == text.size() && line.isEmpty())) {
+            ++newest.linesBefore;
+            newest.logLinesBefore += logLine ? 1 : 0;
+        }
+        if (i == 0) break;
+        lineEnd = i - 1;
+        if (text[lineEnd] == u'\n' && lineEnd > 0 && text[lineEnd - 1] == u'\r') --lineEnd;
+        i = lineEnd + 1;
+    }
+    newest.start = keptStart;
+    return newest;
+}
+
 ScanResult scanLogText(QStringView text, RecordTable& table) {
     table.reset();
     ScanResult result;

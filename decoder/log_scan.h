@@ -10,6 +10,7 @@
 #include <QStringView>
 
 #include "decoder/log_line.h"
+#include "decoder/log_text.h"
 #include "decoder/record_table.h"
 
 namespace orvalin {
@@ -29,6 +30,20 @@ inline char16_t lowerUnit(char16_t unit) {
 // Lower-cases, tests and decodes one line in one go; returns the verdict. `record` is
 // written only for an accepted line.
 LineVerdict readLogLine(QStringView line, TelemetryRecord& record);
+
+// Whether one line (without its line break) is a log line.
+bool isLogLine(QStringView line);
+
+// The newest part of a text that grows at its end, as a followed log keeps it: it starts at
+// `start`, the start of a line, and holds at most `logLines` log lines (with the other lines
+// between them) and at most `length` characters, but always its last line when that line
+// alone is longer. Lines end at the line rule's breaks (decoder/log_text.h).
+struct NewestLines {
+    qsizetype start = 0;
+    int linesBefore = 0;     // the lines before `start`
+    int logLinesBefore = 0;  // the log lines among them
+};
+NewestLines newestLines(QStringView text, int logLines, qsizetype length);
 
 // Rebuilds the table from a whole text: splits it at every "\r\n" (a lone CR or LF is an
 // ordinary character), resets the count and appends one record per accepted line, the first

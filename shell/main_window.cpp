@@ -17,11 +17,11 @@
 #include <QTextDocument>
 #include <QTextOption>
 
-#include "files/atomic_file.h"
 #include "decoder/log_scan.h"
 #include "decoder/log_text.h"
 #include "decoder/number_text.h"
 #include "export/csv_export.h"
+#include "files/atomic_file.h"
 #include "shell/conf_ini.h"
 #include "shell/input_box.h"
 #include "views/bar_chart.h"

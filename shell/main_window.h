@@ -153,7 +153,11 @@ private:
     // The log file entries of the "File" menu, file drops, the follow timer and watcher.
     void setUpLogFiles();
     void replaceLogInput(const QString& text);
-    void appendToLogInput(const QString& lines, const QString& shownUnfinishedLine);
+    // A follow update: `lines` replace the box's text (the file was read again) or follow it;
+    // then the oldest lines leave the top, so that the box keeps the newest log lines.
+    // `linesLeftOut` older lines of the update never entered the box.
+    void takeFollowedLines(const QString& lines, int linesLeftOut, bool replace);
+    void showFollowNotice();
     void watchFollowedFile();
     void stopFollowing(const QString& why);
     void stopFollowing(LogFileProblem problem, const QString& reason = {});
@@ -179,6 +183,8 @@ private:
     std::unique_ptr<LogFollower> logFile_;
     QString logFilePath_;
     QString shownUnfinishedLine_;
+    int followedLinesLeft_ = 0;  // the older lines of the followed file that left the box
+    QString followNotice_;       // the status line text about them, if shown
     QAction* openAction_ = nullptr;
     QAction* followAction_ = nullptr;
     QFileSystemWatcher* fileWatcher_ = nullptr;

@@ -2,6 +2,7 @@
 // line, and following a file that grows. Every road ends in a change of the input box, so
 // intake (onLogTextChanged) decodes a file exactly as it decodes a paste.
 #include <QAction>
+#include <QButtonGroup>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -15,22 +16,31 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <utility>
 
+#include "decoder/channels.h"
+#include "decoder/log_scan.h"
 #include "decoder/log_text.h"
 #include "files/error_text.h"
 #include "shell/input_box.h"
 #include "shell/main_window.h"
+#include "views/channel_selection.h"
 
 namespace orvalin {
 
 namespace {
+
+// The most text a followed log keeps in the input box, in characters, whatever lies between
+// its log lines: the box and its intake stay quick and small.
+constexpr qsizetype FollowedTextLimit = 4 * 1024 * 1024;
 
 struct LogFileMenuEntry {
     const char* name;
@@ -131,6 +141,13 @@ bool MainWindow::openLogFiles(const QStringList& paths) {
         if (!text.isEmpty() && !text.endsWith(u'\n')) text += u'\n';
         text += read.text;
     }
+    // A followed file shows its newest lines, as every follow update keeps them.
+    followedLinesLeft_ = 0;
+    if (holdUnfinishedLine) {
+        const NewestLines newest = newestLines(text, RecordTable::Capacity, FollowedTextLimit);
+        text.remove(0, newest.start);
+        followedLinesLeft_ = newest.linesBefore;
+    }
     // Followed from the start of its unfinished last line, which the box shows or not.
     const LogFileRead& last = reads.back();
     logFilePath_ = last.path;
@@ -141,6 +158,7 @@ bool MainWindow::openLogFiles(const QStringList& paths) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     replaceLogInput(text);
     QGuiApplication::restoreOverrideCursor();
+    showFollowNotice();
     if (isFollowing()) watchFollowedFile();
     return true;
 }
@@ -152,30 +170,6 @@ void MainWindow::replaceLogInput(const QString& text) {
     cursor.select(QTextCursor::Document);
     cursor.insertText(text);
     cursor.endEditBlock();
-}
-
-void MainWindow::appendToLogInput(const QString& lines, const QString& shownUnfinishedLine) {
-    QScrollBar* navigator = controls_.recordNavigator;
-    const bool onLastRecord = records_.count() == 0 || navigator->value() == navigator->maximum();
-    QScrollBar* rows = controls_.logInput->verticalScrollBar();
-    const bool showingEnd = rows->value() == rows->maximum();
-
-    QTextCursor cursor(controls_.logInput->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.beginEditBlock();
-    const QString lastLine = cursor.block().text();
-    if (!shownUnfinishedLine.isEmpty() && lastLine == shownUnfinishedLine) {
-        // The box shows the start of the first line; `lines` repeats it in full.
-        cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
-    } else if (!lastLine.isEmpty()) {
-        // The box ends with a line of its own (typed by the user): the new lines go below it.
-        cursor.insertText(QStringLiteral("\n"));
-    }
-    cursor.insertText(lines);
-    cursor.endEditBlock();  // one change: intake runs once
-
-    if (onLastRecord) navigator->setValue(navigator->maximum());
-    if (showingEnd) rows->setValue(rows->maximum());
 }
 
 void MainWindow::setFollowing(bool on) {
@@ -190,6 +184,8 @@ void MainWindow::onFollowLogToggled(bool on) {
     if (on) {
         watchFollowedFile();
         checkFollowedFile();
+        // A log opened whole keeps only its newest lines from now on.
+        if (isFollowing() && logFile_) takeFollowedLines({}, 0, false);
     } else {
         followTimer_->stop();
         if (!fileWatcher_->files().isEmpty()) fileWatcher_->removePaths(fileWatcher_->files());
@@ -209,19 +205,35 @@ void MainWindow::watchFollowedFile() {
 
 void MainWindow::checkFollowedFile(bool countAbsence) {
     if (!isFollowing() || !logFile_) return;
-    QByteArray lines;
+    // The new lines as text, and only their newest part once they alone would fill the box:
+    // memory stays bounded however far the file grew since the last look.
+    QString incoming;
+    int incomingLeftOut = 0;
     bool restarted = false;
+    bool binary = false;
+    qsizetype longest = 0;
     LogFollower::Update update;
     do {
         update = logFile_->check(countAbsence);
         if (update.restarted) {
-            lines.clear();
+            incoming.clear();
+            incomingLeftOut = 0;
             restarted = true;
+            binary = false;
         }
-        lines += update.lines;
-        if (logFile_->fileSize() > LogFileSizeLimit) return stopFollowing(LogFileProblem::TooLarge);
-    } while (update.more && update.state == LogFollower::State::Following &&
-             update.overlongLine == 0);
+        // A file read again is checked as when it was opened.
+        binary = binary || (restarted && update.lines.contains('\0'));
+        const QString text = textOfUtf8(update.lines.constData(), update.lines.size());
+        longest = std::max({longest, update.overlongLine, longestLineLength(text)});
+        incoming += text;
+        if (incoming.size() > 2 * FollowedTextLimit) {
+            const NewestLines newest =
+                newestLines(incoming, RecordTable::Capacity, FollowedTextLimit);
+            incomingLeftOut += newest.linesBefore;
+            incoming.remove(0, newest.start);
+        }
+    } while (update.more && update.state == LogFollower::State::Following && !binary &&
+             longest <= InputLineLimit);
     switch (update.state) {
         case LogFollower::State::Following:
             break;
@@ -236,12 +248,9 @@ void MainWindow::checkFollowedFile(bool countAbsence) {
             return stopFollowing(LogFileProblem::Unreadable,
                                  QString::fromLocal8Bit(errorText(update.error)));
     }
-    // A file read again is checked as when it was opened.
-    if (restarted && lines.contains('\0')) return stopFollowing(LogFileProblem::NotText);
-    const QString text = textOfUtf8(lines.constData(), lines.size());
+    if (binary) return stopFollowing(LogFileProblem::NotText);
     // A line the box would lay out again at every keystroke ends the follow, as a paste of it
     // is refused.
-    const qsizetype longest = std::max(update.overlongLine, longestLineLength(text));
     if (longest > InputLineLimit) {
         return stopFollowing(
             QStringLiteral("Follow stopped: %1 has a line of %2 characters; the input "
@@ -252,11 +261,87 @@ void MainWindow::checkFollowedFile(bool countAbsence) {
     }
     if (restarted) {
         shownUnfinishedLine_.clear();
-        replaceLogInput(text);
-    } else if (!text.isEmpty()) {
-        appendToLogInput(text, std::exchange(shownUnfinishedLine_, QString()));
+        followedLinesLeft_ = 0;
+        takeFollowedLines(incoming, incomingLeftOut, true);
+    } else if (!incoming.isEmpty()) {
+        takeFollowedLines(incoming, incomingLeftOut, false);
     }
     watchFollowedFile();
+}
+
+void MainWindow::takeFollowedLines(const QString& lines, int linesLeftOut, bool replace) {
+    QScrollBar* navigator = controls_.recordNavigator;
+    const int shownRecord = navigator->value();
+    const bool onLastRecord = records_.count() == 0 || shownRecord == navigator->maximum();
+    const int channel = channelSelection_->buttonGroup()->checkedId();
+    QScrollBar* rows = controls_.logInput->verticalScrollBar();
+    const bool showingEnd = rows->value() == rows->maximum();
+
+    QTextDocument* document = controls_.logInput->document();
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    if (replace) {
+        cursor.select(QTextCursor::Document);
+    } else {
+        cursor.movePosition(QTextCursor::End);
+        const QString lastLine = cursor.block().text();
+        const QString shownUnfinishedLine = std::exchange(shownUnfinishedLine_, QString());
+        if (!shownUnfinishedLine.isEmpty() && lastLine == shownUnfinishedLine) {
+            // The box shows the start of the first line; `lines` repeats it in full.
+            cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+        } else if (!lastLine.isEmpty() && !lines.isEmpty()) {
+            // The box ends with a line of its own (typed by the user): the new lines go below.
+            cursor.insertText(QStringLiteral("\n"));
+        }
+    }
+    cursor.insertText(lines);
+    // Cursor positions are positions in the raw text: a block separator is one character.
+    const NewestLines newest =
+        newestLines(document->toRawText(), RecordTable::Capacity, FollowedTextLimit);
+    if (newest.start > 0) {
+        cursor.setPosition(0);
+        cursor.setPosition(static_cast<int>(newest.start), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    cursor.endEditBlock();  // one change: intake runs once
+    // Undo steps would point at text that has left the top; the user's own edits from now on
+    // can be undone.
+    document->clearUndoRedoStacks();
+
+    // The intake selected the default channel; the user's channel stays.
+    if (channel >= 0 && channel != DefaultChannel)
+        controls_.channelButtons[static_cast<std::size_t>(channel)]->setChecked(true);
+    // The navigator stays on its record while older ones leave; when its record left too, it
+    // shows the oldest one kept.
+    if (onLastRecord)
+        navigator->setValue(navigator->maximum());
+    else if (replace)
+        navigator->setValue(navigator->minimum());
+    else
+        navigator->setValue(std::max(navigator->minimum(), shownRecord - newest.logLinesBefore));
+    if (showingEnd) rows->setValue(rows->maximum());
+
+    followedLinesLeft_ += linesLeftOut + newest.linesBefore;
+    showFollowNotice();
+}
+
+void MainWindow::showFollowNotice() {
+    QLabel* status = statusLine();
+    // The notice changes only while it is the status line's last message.
+    if (!status->text().isEmpty() && status->text() != followNotice_) return;
+    if (followedLinesLeft_ == 0) {
+        if (!followNotice_.isEmpty()) status->clear();
+        followNotice_.clear();
+        return;
+    }
+    followNotice_ =
+        QStringLiteral("Following %1: the newest %2 log lines are kept; %3 older %4 left the box.")
+            .arg(QFileInfo(logFilePath_).fileName())
+            .arg(RecordTable::Capacity)
+            .arg(QLocale().toString(followedLinesLeft_))
+            .arg(followedLinesLeft_ == 1 ? QStringLiteral("line has")
+                                         : QStringLiteral("lines have"));
+    status->setText(followNotice_);
 }
 
 void MainWindow::stopFollowing(const QString& why) {

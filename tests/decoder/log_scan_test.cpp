@@ -208,5 +208,35 @@ TEST(LogScan, VerdictNamesTheFirstFailedTest) {
         EXPECT_EQ(readLogLine(k.line, record), k.verdict) << k.line.toStdString();
 }
 
+// Where a followed log's newest part starts: its start, the lines and log lines before it.
+TEST(LogScan, NewestLinesKeepTheNewestLogLinesWithinTheLength) {
+    const QString L = WorkedLine;
+    const struct {
+        const char* name;
+        QString text;
+        int logLines;
+        qsizetype length;
+        NewestLines newest;
+    } cases[] = {
+        {"all fit", L + "\n#\n" + L, 2, 1000, {0, 0, 0}},
+        {"the oldest log line leaves, the line after it stays",
+         L + "\r\n#\r" + L + "\n" + L + "\n",
+         2,
+         1000,
+         {83, 1, 1}},
+        {"breaks of every kind", "#\u2028" + L + "\u2029" + L, 1, 1000, {84, 2, 1}},
+        {"the length limit cuts at a line start", "a\nbb\nccc\n", 9, 7, {2, 1, 0}},
+        {"a last line longer than the limit stays", "a\nbbbb", 9, 2, {2, 1, 0}},
+        {"no log line kept", L + "\n", 0, 1000, {82, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const NewestLines newest = newestLines(c.text, c.logLines, c.length);
+        EXPECT_EQ(newest.start, c.newest.start);
+        EXPECT_EQ(newest.linesBefore, c.newest.linesBefore);
+        EXPECT_EQ(newest.logLinesBefore, c.newest.logLinesBefore);
+    }
+}
+
 }  // namespace
 }  // namespace orvalin

@@ -262,15 +262,18 @@ TEST_F(LogFileTest, BadFileGivesAMessageAndChangesNothing) {
 
 // ---- Following.
 
-enum class Step { Append, Replace, Remove, Grow, Type, Fifo };
+enum class Step { Append, Replace, Open, Remove, Type, Fifo };
 
 struct FollowStep {
     Step step;
     QByteArray bytes;
     int records;           // after the step
     const char* lastLine;  // of the input box after the step; nullptr: not checked
+    int standOn = 0;       // the record the navigator is set to before the step; 0: as it is
+    int shownLine = 0;     // the lines(n, ...) line whose record it shows after; 0: not checked
 };
 
+// A file of lines(1, 3) is opened and followed; the user charts `channel`, then each step.
 TEST_F(LogFileTest, FollowedFileChanges) {
     const QByteArray partial = logLine(4, 4).toLatin1();
     const struct {
@@ -278,6 +281,7 @@ TEST_F(LogFileTest, FollowedFileChanges) {
         std::vector<FollowStep> steps;
         const char* status;  // the status line at the end
         bool following;      // at the end
+        int channel = DefaultChannel;
     } cases[] = {
         {"a line finished later, split inside a character",
          {{Step::Append, partial.left(30), 3, nullptr},
@@ -291,19 +295,36 @@ TEST_F(LogFileTest, FollowedFileChanges) {
           {Step::Append, {}, 4, nullptr}},
          "",
          true},
-        {"replaced",
-         {{Step::Replace, lines(50, 2), 2, nullptr}, {Step::Append, lines(52, 1), 3, nullptr}},
-         "",
+        {"past the table from the last record: the newest records, the user's channel",
+         {{Step::Append, lines(4, 1000), 1000, nullptr, 3, 1003},
+          {Step::Append, lines(1004, 1), 1000, nullptr, 0, 1004}},
+         "Following pass.log: the newest 1000 log lines are kept; 4 older lines have left the "
+         "box.",
+         true,
+         10},
+        {"past the table from an earlier record: it stays, then the oldest kept",
+         {{Step::Append, lines(4, 997), 1000, nullptr, 2, 2},
+          {Step::Append, lines(1001, 1), 1000, nullptr, 0, 2},
+          {Step::Append, "# x\n" + lines(1002, 1), 1000, nullptr, 0, 3},
+          {Step::Type, logLine(1003, 1003).toLatin1(), 1000, nullptr, 0, 3},
+          {Step::Append, lines(1004, 2), 1000, nullptr, 0, 6}},
+         "Following pass.log: the newest 1000 log lines are kept; 5 older lines have left the "
+         "box.",
+         true},
+        {"replaced by a longer log",
+         {{Step::Replace, lines(50, 1002), 1000, nullptr, 2, 52}},
+         "Following pass.log: the newest 1000 log lines are kept; 2 older lines have left the "
+         "box.",
+         true},
+        {"opened again while following: its newest lines",
+         {{Step::Open, lines(1, 1005), 1000, nullptr}},
+         "Following pass.log: the newest 1000 log lines are kept; 5 older lines have left the "
+         "box.",
          true},
         {"removed", {{Step::Remove, {}, 3, nullptr}}, "Follow stopped: pass.log is gone.", false},
         {"replaced by a named pipe",
          {{Step::Fifo, {}, 3, nullptr}},
          "Follow stopped: pass.log is a device, pipe or socket, not a log file.",
-         false},
-        {"grown too large",
-         {{Step::Grow, {}, 3, nullptr}},
-         "Follow stopped: The file pass.log is larger than the 32 MB that the window takes. "
-         "Decode it with the batch decoder orvalin-decode.",
          false},
         {"overlong line appended",
          {{Step::Append, QByteArray(InputLineLimit + 1, 'a') + "\n", 3, nullptr}},
@@ -318,7 +339,9 @@ TEST_F(LogFileTest, FollowedFileChanges) {
         write(path(), lines(1, 3));
         form().setFollowing(true);
         ASSERT_TRUE(form().openLogFile(path()));
+        channelButtons(c.channel)->click();
         for (const FollowStep& s : c.steps) {
+            if (s.standOn > 0) recordNavigator()->setValue(s.standOn);
             switch (s.step) {
                 case Step::Append:
                     if (s.bytes.isEmpty()) {
@@ -331,13 +354,14 @@ TEST_F(LogFileTest, FollowedFileChanges) {
                     QFile::remove(path());
                     QFile::rename(path("pass.new"), path());
                     break;
+                case Step::Open:
+                    write(path(), s.bytes);
+                    ASSERT_TRUE(form().openLogFile(path()));
+                    break;
                 case Step::Remove:
                     QFile::remove(path());
                     check();  // a rotated log may be missing for a moment
                     EXPECT_TRUE(form().isFollowing());
-                    break;
-                case Step::Grow:
-                    QFile(path()).resize(LogFileSizeLimit + 1);
                     break;
                 case Step::Type:
                     logInput()->moveCursor(QTextCursor::End);
@@ -353,10 +377,18 @@ TEST_F(LogFileTest, FollowedFileChanges) {
             if (s.lastLine) {
                 EXPECT_EQ(lastLine(), QString::fromUtf8(s.lastLine));
             }
+            if (s.shownLine > 0) {
+                EXPECT_EQ(label("Label4")->text(), "06.12.2026 " + timeText(s.shownLine));
+            }
+            // Updates leave no undo steps behind: they would point at text gone from the top.
+            if (s.shownLine > 0 && s.step != Step::Type) {
+                EXPECT_EQ(logInput()->document()->availableUndoSteps(), 0);
+            }
         }
         EXPECT_EQ(form().statusLine()->text(), QString::fromLatin1(c.status));
         EXPECT_EQ(form().isFollowing(), c.following);
         EXPECT_EQ(action("MnuFollowLog")->isChecked(), c.following);
+        EXPECT_EQ(selectedChannels(), std::vector<int>{c.channel});
         EXPECT_TRUE(messages_.empty());
         form().setFollowing(false);
     }
@@ -391,37 +423,23 @@ TEST_F(LogFileTest, FollowingWindowAndBatchDecoderGiveOneCsv) {
     form().setFollowing(false);
 }
 
-// When the navigator stood on the last record, it moves on to the new last record.
-TEST_F(LogFileTest, NavigatorFollowsNewRecordsOnlyFromTheLastRecord) {
-    const struct {
-        const char* name;
-        int standsOn;
-        int movesTo;
-    } cases[] = {{"on the last record", 3, 5}, {"on an earlier record", 2, 2}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        write(path(), lines(1, 3));
-        form().setFollowing(true);
-        ASSERT_TRUE(form().openLogFile(path()));
-        recordNavigator()->setValue(c.standsOn);
-        append(path(), lines(4, 2));
-        check();
-        EXPECT_EQ(recordNavigator()->value(), c.movesTo);
-        EXPECT_EQ(label("Label4")->text(), "06.12.2026 " + timeText(c.movesTo));
-        form().setFollowing(false);
-    }
-}
-
-TEST_F(LogFileTest, FollowPastTheTableKeepsTheFirstThousandRecords) {
-    write(path(), lines(0, 1000));
+// Ctrl+Z takes back the user's own edits made since the last follow update, and no more.
+TEST_F(LogFileTest, UndoTakesBackOnlyTheEditsSinceTheLastUpdate) {
+    write(path(), lines(1, 1000));
     form().setFollowing(true);
     ASSERT_TRUE(form().openLogFile(path()));
-    append(path(), lines(1000, 2));
-    check();
-    EXPECT_EQ(form().records().count(), 1000);
-    EXPECT_EQ(form().records().record(1000).TimeText.toString(), timeText(999));
-    EXPECT_EQ(form().statusLine()->text(),
-              "Only the first 1000 log lines are decoded; 2 more were left out.");
+    append(path(), lines(1001, 2));
+    check();  // two older lines leave the top
+    const QString followed = logInput()->toPlainText();
+    logInput()->moveCursor(QTextCursor::End);
+    paste(QStringLiteral("# mine"), false);
+    ASSERT_NE(logInput()->toPlainText(), followed);
+    for (int i = 0; i < 2; ++i) {
+        key(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(logInput()->toPlainText(), followed);
+    }
+    EXPECT_EQ(form().records().record(1).TimeText.toString(), timeText(3));
+    form().setFollowing(false);
 }
 
 // The command line with --follow holds back a line being written and follows the file; the
