@@ -270,6 +270,12 @@ void MainWindow::checkFollowedFile(bool countAbsence) {
 }
 
 void MainWindow::takeFollowedLines(const QString& lines, int linesLeftOut, bool replace) {
+    QTextDocument* document = controls_.logInput->document();
+    // With no new lines, only what lies beyond the box's bound leaves (a log opened whole,
+    // then followed).
+    if (!replace && lines.isEmpty() &&
+        newestLines(document->toRawText(), RecordTable::Capacity, FollowedTextLimit).start == 0)
+        return;
     QScrollBar* navigator = controls_.recordNavigator;
     const int shownRecord = navigator->value();
     const bool onLastRecord = records_.count() == 0 || shownRecord == navigator->maximum();
@@ -277,19 +283,18 @@ void MainWindow::takeFollowedLines(const QString& lines, int linesLeftOut, bool 
     QScrollBar* rows = controls_.logInput->verticalScrollBar();
     const bool showingEnd = rows->value() == rows->maximum();
 
-    QTextDocument* document = controls_.logInput->document();
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     if (replace) {
         cursor.select(QTextCursor::Document);
-    } else {
+    } else if (!lines.isEmpty()) {
         cursor.movePosition(QTextCursor::End);
         const QString lastLine = cursor.block().text();
         const QString shownUnfinishedLine = std::exchange(shownUnfinishedLine_, QString());
         if (!shownUnfinishedLine.isEmpty() && lastLine == shownUnfinishedLine) {
             // The box shows the start of the first line; `lines` repeats it in full.
             cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
-        } else if (!lastLine.isEmpty() && !lines.isEmpty()) {
+        } else if (!lastLine.isEmpty()) {
             // The box ends with a line of its own (typed by the user): the new lines go below.
             cursor.insertText(QStringLiteral("\n"));
         }
