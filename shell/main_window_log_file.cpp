@@ -283,6 +283,10 @@ void MainWindow::takeFollowedLines(const QString& lines, int linesLeftOut, bool 
     QScrollBar* rows = controls_.logInput->verticalScrollBar();
     const bool showingEnd = rows->value() == rows->maximum();
 
+    // An update is no undo step, and undo steps from before it would point at text that has
+    // left the top: the user's own edits from now on can be undone. With undo off, the
+    // document also frees the text that leaves it, which it otherwise keeps for undo.
+    document->setUndoRedoEnabled(false);
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     if (replace) {
@@ -309,9 +313,7 @@ void MainWindow::takeFollowedLines(const QString& lines, int linesLeftOut, bool 
         cursor.removeSelectedText();
     }
     cursor.endEditBlock();  // one change: intake runs once
-    // Undo steps would point at text that has left the top; the user's own edits from now on
-    // can be undone.
-    document->clearUndoRedoStacks();
+    document->setUndoRedoEnabled(true);
 
     // The intake selected the default channel; the user's channel stays.
     if (channel >= 0 && channel != DefaultChannel)
