@@ -28,7 +28,12 @@ void RecordView::showRecord(int slot) const {
 
 void RecordView::navigatorChanged() const {
     const QScrollBar& navigator = *controls_.navigator;
-    controls_.position->setText(positionText(navigator.value(), navigator.maximum()));
+    // Without a record the range is held at 1..1 for what is the maximum 0 (afterIntake), so a
+    // position moved into it by the intake has moved to the maximum 0: "0/0".
+    if (table_.count() == 0 && navigator.maximum() == 1)
+        controls_.position->setText(positionText(0, 0));
+    else
+        controls_.position->setText(positionText(navigator.value(), navigator.maximum()));
     showRecord(navigator.value());
 }
 

@@ -33,7 +33,8 @@ public:
     // the text that was there before.
     void showRecord(int slot) const;
 
-    // The navigator moved: "position/maximum" in the position label, then that record.
+    // The navigator moved: "position/maximum" in the position label, then that record. With no
+    // record the navigator can only have been moved by the intake, down to the maximum 0: "0/0".
     void navigatorChanged() const;
 
     // The navigator's part of the refresh after an intake: enabled, "#position / count" in the

@@ -110,7 +110,7 @@ TEST_F(IntakeTest, EmptiedTextShowsTheBlankRecord) {
         EXPECT_EQ(form().records().count(), 0);
         EXPECT_EQ(valueTexts(), QStringList(ChannelCount, QStringLiteral("0.0")));
         EXPECT_EQ(label("Label4")->text(), " ");
-        EXPECT_EQ(label("Label2")->text(), shown == 1 ? "#1 / 0" : "1/1");
+        EXPECT_EQ(label("Label2")->text(), shown == 1 ? "#1 / 0" : "0/0");
         EXPECT_EQ(recordNavigator()->minimum(), 1);
         EXPECT_EQ(recordNavigator()->maximum(), 1);
         EXPECT_EQ(recordNavigator()->value(), 1);
