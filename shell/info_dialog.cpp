@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <array>
 
+#include "shell/accessibility.h"
 #include "shell/main_window_layout.h"
 
 namespace orvalin {
@@ -101,6 +103,15 @@ InfoDialog::InfoDialog() : QWidget(nullptr) {
         }
     }
     load();
+    // Read as seen: title, notice, call sign, version, then each address after its caption.
+    readChildrenByPosition(this);
+}
+
+void InfoDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void InfoDialog::load() {

@@ -23,6 +23,10 @@ public:
     // window's), and runs its load step.
     InfoDialog();
 
+protected:
+    // Escape closes the dialog, as it closes dialogs everywhere on the desktop.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     // Writes the version text into its label.
     void load();

@@ -22,6 +22,7 @@
 #include "decoder/number_text.h"
 #include "export/csv_export.h"
 #include "files/atomic_file.h"
+#include "shell/accessibility.h"
 #include "shell/conf_ini.h"
 #include "shell/input_box.h"
 #include "views/bar_chart.h"
@@ -96,6 +97,7 @@ MainWindow::MainWindow(QString executableDir, QWidget* parent)
         *chart_);
     wireEvents(menu);
     setUpLogFiles();
+    makeAccessible(*this, controls_);
     load();
 }
 

@@ -30,6 +30,7 @@
 #include "decoder/log_scan.h"
 #include "decoder/log_text.h"
 #include "files/error_text.h"
+#include "shell/accessibility.h"
 #include "shell/input_box.h"
 #include "shell/main_window.h"
 #include "views/channel_selection.h"
@@ -270,6 +271,9 @@ void MainWindow::checkFollowedFile(bool countAbsence) {
 }
 
 void MainWindow::takeFollowedLines(const QString& lines, int linesLeftOut, bool replace) {
+    // The file grew, not the user's doing: a screen reader does not read out the navigator's new
+    // position or the status line's notice.
+    const QuietAccessibilityUpdates quiet(controls_);
     QTextDocument* document = controls_.logInput->document();
     // With no new lines, only what lies beyond the box's bound leaves (a log opened whole,
     // then followed).

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <utility>
 
+#include "views/bar_chart_accessible.h"
+
 namespace orvalin {
 
 namespace {
@@ -82,6 +84,7 @@ BarChart::BarChart(QCustomPlot* plot)
 }
 
 QWidget* BarChart::createWidget(QWidget* parent) {
+    BarChartAccessible::install();
     auto* plot = new QCustomPlot(parent);
     new BarChart(plot);  // owned by the plot
     return plot;
@@ -186,13 +189,14 @@ void BarChart::setBarDescription(std::function<QString(int row)> describe) {
     describe_ = std::move(describe);
 }
 
+QString BarChart::describeBar(int row) const {
+    return row > 0 && describe_ ? describe_(row) : QString();
+}
+
 QString BarChart::toolTipAt(QPointF pos) const {
     QString text = plot_->toolTip();
-    const int row = barAt(pos);
-    if (row > 0 && describe_) {
-        const QString line = describe_(row);
-        if (!line.isEmpty()) text += u'\n' + line;
-    }
+    const QString line = describeBar(barAt(pos));
+    if (!line.isEmpty()) text += u'\n' + line;
     return text;
 }
 

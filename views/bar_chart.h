@@ -90,6 +90,12 @@ public:
     // bar description, if it gives one.
     QString toolTipAt(QPointF pos) const;
     void setBarDescription(std::function<QString(int row)> describe);
+    // The bar description's line for a row; empty without a description or a record there.
+    QString describeBar(int row) const;
+    // What the bars show, in words ("Batt Temp, C"), for screen readers, which do not see the
+    // frame caption that tells the eye; empty before the first plot.
+    void setSubject(const QString& subject) { subject_ = subject; }
+    const QString& subject() const { return subject_; }
     // Marks one row's bar in a darker shade with an outline; 0 or a row that is not drawn marks
     // none. Redraws only the mark.
     void setMarkedRow(int row);
@@ -136,6 +142,7 @@ private:
     QAction* saveAction_;
     QAction* copyAction_;
     std::function<QString(int row)> describe_;
+    QString subject_;
     int markedRow_ = 0;
     int pressedRow_ = 0;   // bar under the left button when it went down
     int toolTipRow_ = -1;  // row the visible tool tip describes (0: no bar); -1: none shown

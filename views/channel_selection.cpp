@@ -60,8 +60,10 @@ void ChannelSelection::drawChart(ChannelIndex channel) {
     const int count = table_.count();
     if (count < 1 || channel < 0 || channel >= ChannelCount) return;
     const auto i = static_cast<std::size_t>(channel);
-    controls_.chartFrame->setTitle(
-        frameCaption(controls_.optionButtons[i]->text(), controls_.unitLabels[i]->text()));
+    const QString caption = controls_.optionButtons[i]->text();
+    const QString unit = controls_.unitLabels[i]->text();
+    controls_.chartFrame->setTitle(frameCaption(caption, unit));
+    chart_.setSubject(spokenName(caption, unit));
     chartedChannel_ = channel;
     chart_.setChartType(ChartType::Bar2d);
     if (count > AutoScaledRecords) {
@@ -105,6 +107,11 @@ int ChannelSelection::categoryDivisions(int recordCount) {
     if (2 * rest > LabelsWanted) return whole + 1;
     if (2 * rest == LabelsWanted) return whole + (whole % 2);  // halfway: to the even one
     return whole;
+}
+
+QString ChannelSelection::spokenName(const QString& caption, const QString& unit) {
+    const QString trimmed = unit.trimmed();
+    return trimmed.isEmpty() ? caption : caption + QStringLiteral(", ") + trimmed;
 }
 
 QString ChannelSelection::frameCaption(const QString& caption, const QString& unit) {

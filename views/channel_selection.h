@@ -69,6 +69,8 @@ public:
     static int categoryDivisions(int recordCount);
     // "<caption>  [ <unit> ]"
     static QString frameCaption(const QString& caption, const QString& unit);
+    // The channel in words, for screen readers: "Batt Temp, C"; "RSSI" for a blank unit.
+    static QString spokenName(const QString& caption, const QString& unit);
 
 private:
     const RecordTable& table_;

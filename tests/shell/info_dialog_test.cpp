@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 
@@ -131,10 +132,11 @@ TEST_F(InfoDialogTest, IsOneWindowWithoutOwnerThatDoesNotBlock) {
     EXPECT_TRUE(first->testAttribute(Qt::WA_DeleteOnClose));
 }
 
-TEST_F(InfoDialogTest, ClosingDestroysItAndTheNextInfoBuildsItAgain) {
+TEST_F(InfoDialogTest, EscapeClosesAndDestroysItAndTheNextInfoBuildsItAgain) {
     showInfoDialog(dialog_);
     label("Label2")->setText("changed");
-    closeAndDelete(dialog_);
+    QTest::keyClick(dialog_, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dialog_.isNull());
     EXPECT_EQ(openDialogs(), 0);
 
