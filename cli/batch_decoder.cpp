@@ -40,9 +40,10 @@ void errorMessage(BufferedWriter& err, std::string_view name, int errnoValue) {
 }
 
 // Decodes one named input ("-": standard input) into the decoder; returns 0 or the errno
-// of the failure to open or read it. Stops early when the output has failed.
+// of the failure to open or read it. Stops early when the output has failed. The header goes
+// out before the first input that opens, so that a run whose inputs all fail writes nothing.
 int decodeInput(const std::string& name, int standardInput, LogStreamDecoder& decoder,
-                const BufferedWriter& csv, char* buffer) {
+                const BufferedWriter& csv, char* buffer, bool& headerWritten) {
     const bool isStandardInput = name == "-";
     const int fd = isStandardInput ? standardInput : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
@@ -54,6 +55,8 @@ int decodeInput(const std::string& name, int standardInput, LogStreamDecoder& de
         error = EISDIR;
     } else {
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        if (!headerWritten) decoder.writeHeader();
+        headerWritten = true;
         decoder.beginSource(isStandardInput ? StandardInputName : std::string_view(name));
         error = readToEnd(
             fd, buffer, ReadSize,
@@ -70,6 +73,16 @@ int decodeInput(const std::string& name, int standardInput, LogStreamDecoder& de
     }
     if (!isStandardInput) ::close(fd);
     return error;
+}
+
+// Whether `path` opens as a regular file; a pipe is not waited for.
+bool opensAsFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    return regular;
 }
 
 void writeSummary(BufferedWriter& err, const LineCounts& counts) {
@@ -123,7 +136,7 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     const DecodeSettings settings{options.withTime, options.decimalComma ? u',' : u'.',
                                   options.format, options.isoTime};
     LogStreamDecoder decoder(settings, csv, options.report ? &err : nullptr);
-    decoder.writeHeader();
+    bool headerWritten = false;
 
     int status = ExitSuccess;
     // A followed file (the one input; the command line makes sure of it) is read here and
@@ -134,6 +147,8 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     const auto buffer = std::make_unique<char[]>(ReadSize);
     if (options.follow) {
         const std::string& followed = options.inputs.front();
+        // As for the inputs below, nothing is written for a file that cannot be followed.
+        if (opensAsFile(followed)) decoder.writeHeader();
         const FollowResult result =
             followLog(followed, decoder, csv, options.report ? &err : nullptr, streams.output);
         if (result.inputError != 0) {
@@ -151,7 +166,8 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     }
     for (const std::string& input : inputs) {
         if (csv.failed()) break;
-        if (const int error = decodeInput(input, streams.input, decoder, csv, buffer.get())) {
+        if (const int error =
+                decodeInput(input, streams.input, decoder, csv, buffer.get(), headerWritten)) {
             errorMessage(err, input == "-" ? StandardInputName : std::string_view(input), error);
             status = ExitFailure;  // the other inputs are still decoded
         }

@@ -238,6 +238,7 @@ struct InputCase {
     std::vector<std::string> args;
     int status;
     std::string err;
+    bool goodFilesNamed = true;  // false: no input can be read, and nothing is written
 };
 
 void PrintTo(const InputCase& c, std::ostream* os) {
@@ -257,7 +258,9 @@ TEST_P(ProgramInputs, AreReportedAndTheOthersDecoded) {
     const ProgramRun result = run(GetParam().args);
     EXPECT_EQ(result.status, GetParam().status);
     EXPECT_EQ(result.err, GetParam().err);
-    EXPECT_EQ(result.out, toStd(windowCsv(WorkedLine + "\r\n" + WorkedLine)));
+    EXPECT_EQ(result.out, GetParam().goodFilesNamed
+                              ? toStd(windowCsv(WorkedLine + "\r\n" + WorkedLine))
+                              : std::string());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -272,6 +275,12 @@ INSTANTIATE_TEST_SUITE_P(
                   1,
                   "orvalin-decode: logs: Is a directory\n"},
         InputCase{"BinaryFileHasNoLogLines", {"good.log", "binary.dat", "good.log"}, 0, ""},
+        InputCase{"NoInputCanBeRead",
+                  {"missing.log", "logs"},
+                  1,
+                  "orvalin-decode: missing.log: No such file or directory\n"
+                  "orvalin-decode: logs: Is a directory\n",
+                  false},
         InputCase{"NameWithControlCharacters",
                   {"good.log", "no\nsuch\x1b[2J.log", "good.log"},
                   1,
