@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a configured build tree with tests (default build/ci), checks
 # it with lintian, desktop-file-validate and appstreamcli, unpacks it into a temporary root and
-# tries the unpacked programs there: --help and --version without a display, the window started
-# offscreen from the desktop entry's command line with a temporary home, and the installed-mode
-# window tests (CSV file and picture in the user's folders, byte for byte as the portable
-# window writes them, conf.ini from the user's configuration folder) against the unpacked tree.
+# tries the unpacked programs there: --help and --version without a display, the window without
+# one (one line, status 1), the window started offscreen from the desktop entry's command line
+# with a temporary home, and the installed-mode window tests (CSV file and picture in the user's
+# folders, byte for byte as the portable window writes them, conf.ini from the user's
+# configuration folder) against the unpacked tree.
 # Fails when anything is written into the unpacked tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,7 +35,15 @@ for size in 16 22 24 32 48 64 128; do
     [[ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png" ]] ||
         fail "no ${size}x${size} icon"
 done
-dpkg-deb --field "$deb" Depends | grep -q 'fonts-liberation2' || fail "fonts-liberation2 is not a dependency"
+doc="$root/usr/share/doc/orvalin-decoder"
+for picture in $(grep -o '](doc/[^)]*)' "$doc/README.md" | tr -d '()]'); do
+    [[ -f "$doc/$picture" ]] || fail "the README shows $picture, which is not installed"
+done
+# The fonts of the fixed layout and the display plugins, which no shared library pulls in.
+depends="$(dpkg-deb --field "$deb" Depends)"
+for package in fonts-liberation2 qt6-qpa-plugins; do
+    [[ ", $depends," == *", $package"[,\ ]* ]] || fail "$package is not a dependency: $depends"
+done
 
 snapshot() { find "$root" -printf '%p %s %T@ %m\n' | sort; }
 snapshot >"$work/before"
@@ -50,6 +59,10 @@ version="$(dpkg-deb --field "$deb" Version)"
 status=0
 "${no_display[@]}" "$root/usr/bin/orvalin-decoder" --no-such-option 2>/dev/null || status=$?
 [[ $status -eq 2 ]] || fail "orvalin-decoder --no-such-option ended with $status, not 2"
+status=0
+said="$("${no_display[@]}" "$root/usr/bin/orvalin-decoder" 2>&1 >/dev/null)" || status=$?
+[[ $status -eq 1 && "$said" != *$'\n'* && "$said" == *orvalin-decode\ * ]] ||
+    fail "orvalin-decoder without a display ended with $status and said: $said"
 [[ "$("$root/usr/bin/orvalin-decode" --version)" == "orvalin-decode ${version%-*}" ]] ||
     fail "orvalin-decode --version"
 
