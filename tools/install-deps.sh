@@ -7,8 +7,10 @@ packages=(
   cmake g++ make pkg-config clang-format
   qt6-base-dev libqcustomplot-dev                     # widgets, chart
   qt6-svg-dev                                         # chart saved as SVG
+  libsqlite3-dev                                      # the station archive of shared frames
   libgtest-dev libgmock-dev googletest libbenchmark-dev # tests, benchmarks
   jq python3                                            # the tests read JSON Lines back with both
+  openssl                                               # a self-signed certificate for the HTTPS test
   fonts-liberation2                                     # metric-compatible window fonts
   dpkg-dev file lintian desktop-file-utils appstream    # the Debian package and its checks
 )

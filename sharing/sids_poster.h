@@ -1,0 +1,48 @@
+// Posts one SiDS form at a time over a kept-alive connection (QNetworkAccessManager keeps the
+// connection to a host open between requests). HTTPS checks the server's certificate against
+// the system's certificates; a certificate error is a failed post, never ignored. A post that
+// has no complete answer within the timeout is abandoned as a failure.
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+#include "sharing/delivery_rules.h"
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace orvalin {
+
+class SidsPoster : public QObject {
+    Q_OBJECT
+public:
+    explicit SidsPoster(QObject* parent = nullptr);
+    ~SidsPoster() override;
+
+    void setTimeoutMs(int ms) { timeoutMs_ = ms; }
+    bool busy() const { return !reply_.isNull(); }
+
+    // Starts a post; `answered` follows, unless abandon() comes first.
+    void post(const QUrl& url, const QByteArray& form);
+    // Drops the post in flight without an answer.
+    void abandon();
+
+signals:
+    void answered(const orvalin::PostAnswer& answer);
+
+private:
+    void finish();
+
+    QNetworkAccessManager* network_;
+    QPointer<QNetworkReply> reply_;
+    QTimer deadline_;
+    int timeoutMs_ = 30000;
+    bool timedOut_ = false;
+};
+
+}  // namespace orvalin

@@ -1,0 +1,176 @@
+// The pure rules of sharing: what an answer means, how long to wait, which settings are
+// missing, and what a frame's fields become.
+#include <gtest/gtest.h>
+
+#include "decoder/test_lines.h"
+#include "sharing/delivery_rules.h"
+#include "sharing/sids_form.h"
+#include "sharing/station_settings.h"
+
+namespace orvalin {
+namespace {
+
+using std::chrono::milliseconds;
+
+PostAnswer answer(int status, QByteArray body = {}, QByteArray retryAfter = {}) {
+    return {.httpStatus = status, .transportError = {}, .body = body, .retryAfter = retryAfter};
+}
+
+TEST(DeliveryRules, AnswerDecidesSentRejectedOrRetry) {
+    const QDateTime now(QDate(2026, 12, 6), QTime(12, 0, 0), QTimeZone::utc());
+    struct Row {
+        const char* name;
+        PostAnswer reply;
+        Delivery delivery;
+        const char* reason;
+        std::optional<milliseconds> retryAfter;
+    };
+    const Row rows[] = {
+        {"200", answer(200), Delivery::Sent, "", {}},
+        {"201 with a body", answer(201, "ok"), Delivery::Sent, "", {}},
+        {"400 keeps the reason trimmed to one line",
+         answer(400, "  unknown\r\nsatellite \n"),
+         Delivery::Rejected,
+         "HTTP 400: unknown satellite",
+         {}},
+        {"404 without a body", answer(404), Delivery::Rejected, "HTTP 404", {}},
+        {"408 is retried", answer(408), Delivery::Retry, "HTTP 408", {}},
+        {"429 with seconds", answer(429, "slow down", "120"), Delivery::Retry,
+         "HTTP 429: slow down", milliseconds(120000)},
+        {"503 with an HTTP date", answer(503, {}, "Sun, 06 Dec 2026 12:00:30 GMT"), Delivery::Retry,
+         "HTTP 503", milliseconds(30000)},
+        {"500 with a date past", answer(500, {}, "Sat, 05 Dec 2026 12:00:00 GMT"), Delivery::Retry,
+         "HTTP 500", milliseconds(0)},
+        {"502 with a bad Retry-After", answer(502, {}, "soon"), Delivery::Retry, "HTTP 502", {}},
+        {"301 is no delivery",
+         answer(301, "moved to https://x/"),
+         Delivery::Retry,
+         "HTTP 301: moved to https://x/",
+         {}},
+        {"connection refused",
+         {.httpStatus = 0, .transportError = "Connection refused", .body = {}, .retryAfter = {}},
+         Delivery::Retry,
+         "Connection refused",
+         {}},
+    };
+    for (const Row& row : rows) {
+        const PostOutcome outcome = judgeAnswer(row.reply, now);
+        EXPECT_EQ(outcome.delivery, row.delivery) << row.name;
+        EXPECT_EQ(outcome.reason, QString::fromUtf8(row.reason)) << row.name;
+        EXPECT_EQ(outcome.retryAfter, row.retryAfter) << row.name;
+    }
+    const PostOutcome longBody = judgeAnswer(answer(422, QByteArray(9000, 'x')), now);
+    EXPECT_EQ(longBody.reason.size(), QStringLiteral("HTTP 422: ").size() + MaxReasonLength);
+}
+
+TEST(DeliveryRules, WaitsGrowFromFiveSecondsToTenMinutesUnlessTheServerSays) {
+    const RetryPolicy policy;
+    const int expectedSeconds[] = {5, 10, 20, 40, 80, 160, 320, 600, 600, 600};
+    for (int failures = 1; failures <= 10; ++failures)
+        EXPECT_EQ(retryWait(policy, failures, {}),
+                  milliseconds(expectedSeconds[failures - 1] * 1000))
+            << failures;
+    EXPECT_EQ(retryWait(policy, 9, milliseconds(7000)), milliseconds(7000));
+    EXPECT_EQ(retryWait(policy, 1, milliseconds(1000LL * 3600 * 48)),
+              milliseconds(1000LL * 3600 * 24));
+}
+
+TEST(StationSettings, MissingAndBadKeysAreNamed) {
+    using Entries = QList<std::pair<QString, QString>>;
+    const Entries good = {{"SHARE_URL", "https://db.example.org/api/telemetry/"},
+                          {"NORAD_ID", "99999"},
+                          {"CALLSIGN", "DL0abc"},
+                          {"LATITUDE", "52.52"},
+                          {"LONGITUDE", "-0.5"}};
+    struct Row {
+        const char* name;
+        Entries extra;
+        QStringList missing;
+    };
+    const Row rows[] = {
+        {"all good", {}, {}},
+        {"a later bad value leaves the good one", {{"NORAD_ID", "0"}, {"LATITUDE", "91"}}, {}},
+        {"a later good value overrides", {{"NORAD_ID", "43017"}}, {}},
+        {"not http", {{"SHARE_URL", "ftp://x/"}}, {}},
+        {"bad time zone",
+         {{"LOG_TIME_ZONE", "Mars/Olympus"}},
+         {"LOG_TIME_ZONE (Mars/Olympus is not UTC, an offset such as +02:00 or a zone name such "
+          "as Europe/Berlin)"}},
+        {"offset beyond 14 hours",
+         {{"LOG_TIME_ZONE", "+15:00"}},
+         {"LOG_TIME_ZONE (+15:00 is not UTC, an offset such as +02:00 or a zone name such as "
+          "Europe/Berlin)"}},
+    };
+    for (const Row& row : rows) {
+        const StationSettings s = stationSettingsFrom(good + row.extra);
+        EXPECT_EQ(missingSettings(s), row.missing) << row.name;
+    }
+    const StationSettings s = stationSettingsFrom(good);
+    EXPECT_EQ(s.noradId, 99999);
+    EXPECT_EQ(s.callsign, "DL0abc");
+    EXPECT_FALSE(s.shareAtStart);
+
+    const StationSettings bad = stationSettingsFrom({{"SHARE_URL", "db.example.org"},
+                                                     {"NORAD_ID", "100000"},
+                                                     {"LATITUDE", "52,52"},
+                                                     {"LONGITUDE", "13.4"},
+                                                     {"SHARE", "yes"}});
+    EXPECT_TRUE(bad.shareAtStart);
+    EXPECT_EQ(sharingNeedsText(missingSettings(bad)),
+              "Sharing needs SHARE_URL (db.example.org is not an http or https address), "
+              "NORAD_ID (100000 is not a catalogue number from 1 to 99999), CALLSIGN, "
+              "LATITUDE (52,52 is not decimal degrees from -90 to 90) in conf.ini.");
+}
+
+TEST(SidsForm, TimestampIsTheLoggedTimeInUtc) {
+    struct Row {
+        const char* date;
+        const char* time;
+        const char* zone;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"06.12.2026", "12:34:56", "UTC", "2026-12-06T12:34:56.000Z"},
+        {"01.01.2027", "01:00:00", "+02:00", "2026-12-31T23:00:00.000Z"},
+        {"01.07.2026", "12:00:00", "-05:30", "2026-07-01T17:30:00.000Z"},
+        {"01.07.2026", "12:00:00", "Europe/Berlin", "2026-07-01T10:00:00.000Z"},
+        {"01.12.2026", "12:00:00", "Europe/Berlin", "2026-12-01T11:00:00.000Z"},
+        // A local time in the spring gap and one in the autumn overlap, as QDateTime reads them.
+        {"29.03.2026", "02:30:00", "Europe/Berlin", "2026-03-29T02:30:00.000Z"},
+        {"25.10.2026", "02:30:00", "Europe/Berlin", "2026-10-25T01:30:00.000Z"},
+        {"29.02.2024", "00:00:00", "UTC", "2024-02-29T00:00:00.000Z"},
+        {"29.02.2026", "00:00:00", "UTC", ""},
+        {"06.12.2026", "24:00:00", "UTC", ""},
+        {"06.12.2026", "12:3a:56", "UTC", ""},
+        {"01.01.0001", "00:30:00", "+02:00", ""},
+    };
+    for (const Row& row : rows) {
+        const StationSettings zone =
+            stationSettingsFrom({{QStringLiteral("LOG_TIME_ZONE"), QString::fromLatin1(row.zone)}});
+        EXPECT_EQ(sidsTimestamp(QString::fromLatin1(row.date), QString::fromLatin1(row.time),
+                                zone.logTimeZone),
+                  QString::fromLatin1(row.expected))
+            << row.date << " " << row.time << " " << row.zone;
+    }
+}
+
+TEST(SidsForm, FrameAndPositionTexts) {
+    const auto frame = receivedFrameOf(test::WorkedLine);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->receivedText(), "06.12.2026 12:34:56");
+    EXPECT_EQ(frameHex(frame->bytes),
+              "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F");
+    for (const char* notHex : {"g", " ", "x"}) {
+        QString line = test::WorkedLine;
+        line[80] = QLatin1Char(*notHex);
+        EXPECT_FALSE(receivedFrameOf(line)) << notHex;
+    }
+    EXPECT_EQ(longitudeText(13.405), "13.405E");
+    EXPECT_EQ(longitudeText(-0.5), "0.5W");
+    EXPECT_EQ(longitudeText(-179.00001), "179.00001W");
+    EXPECT_EQ(latitudeText(52.52), "52.52N");
+    EXPECT_EQ(latitudeText(-0.0001), "0.0001S");
+}
+
+}  // namespace
+}  // namespace orvalin

@@ -1,0 +1,10 @@
+// Entry point of the sharing tests: one QCoreApplication, whose event loop the network needs.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
