@@ -1,0 +1,165 @@
+// Sharing figures: archiving the frames of a 1000-record intake (one transaction, on the disk
+// of the working directory, synchronous=FULL), frames posted per second against the local
+// SiDS server over a kept-alive connection, and the resident memory of a program whose
+// archive holds 1,000,000 waiting frames.
+//
+//   sharing_bench            all three figures
+//   sharing_bench --hold A   (internal) runs a sharing service on archive A and prints VmRSS
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "sharing/sharing_service.h"
+
+namespace {
+
+using namespace orvalin;
+
+// Frame n: its own reception second and bytes.
+NewFrame benchFrame(qint64 n) {
+    const QDateTime when = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(n);
+    NewFrame frame{.received = when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
+                   .bytes = {},
+                   .timestamp = when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.000Z"))};
+    for (std::size_t k = 0; k < frame.bytes.size(); ++k)
+        frame.bytes[k] = static_cast<std::uint8_t>((n >> (8 * (k % 4))) + k);
+    return frame;
+}
+
+QList<ReceivedFrame> receivedFrames(qint64 first, int count) {
+    QList<ReceivedFrame> frames;
+    for (qint64 n = first; n < first + count; ++n) {
+        const NewFrame f = benchFrame(n);
+        frames.append({.date = f.received.left(10), .time = f.received.mid(11), .bytes = f.bytes});
+    }
+    return frames;
+}
+
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+SharingOptions optionsFor(const QString& archive, const QUrl& url) {
+    SharingOptions options;
+    options.archivePath = archive;
+    options.station = stationSettingsFrom({{"SHARE_URL", url.toString()},
+                                           {"NORAD_ID", "43017"},
+                                           {"CALLSIGN", "BENCH"},
+                                           {"LATITUDE", "52.52"},
+                                           {"LONGITUDE", "13.405"}});
+    options.version = QStringLiteral("bench");
+    return options;
+}
+
+void archiveIntake(const QString& folder) {
+    ArchiveError error;
+    auto archive = FrameArchive::open(folder + QStringLiteral("/intake.sqlite"), error);
+    if (!archive) return void(std::fprintf(stderr, "%s\n", qPrintable(error.text)));
+    std::vector<double> ms;
+    for (int round = 0; round < 20; ++round) {
+        QList<NewFrame> frames;
+        for (qint64 n = round * 1000; n < round * 1000 + 1000; ++n) frames.append(benchFrame(n));
+        QElapsedTimer timer;
+        timer.start();
+        archive->add(frames, QStringLiteral("http://127.0.0.1/"), 0);
+        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("archiving a 1000-record intake (%s): median %.1f ms, worst %.1f ms\n",
+                qPrintable(archive->journalNote().isEmpty() ? QStringLiteral("WAL")
+                                                            : QStringLiteral("no WAL")),
+                ms[ms.size() / 2], ms.back());
+}
+
+void postRate(const QString& folder) {
+    QProcess server;
+    server.start(QStringLiteral("python3"),
+                 {QStringLiteral(SIDS_SERVER_SCRIPT), QStringLiteral("--log"),
+                  folder + QStringLiteral("/posts.jsonl"), QStringLiteral("--lifetime"),
+                  QStringLiteral("60")});
+    while (server.waitForReadyRead(10000) && !server.canReadLine()) {
+    }
+    const int port = server.readLine().trimmed().mid(5).toInt();
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/submit").arg(port));
+    constexpr int Frames = 2000;
+    SharingService service(optionsFor(folder + QStringLiteral("/post.sqlite"), url));
+    SharingStatus status;
+    // A plain event loop: QTest::qWaitFor sleeps 10 ms between its rounds.
+    QEventLoop loop;
+    QObject::connect(&service, &SharingService::statusChanged, [&](const SharingStatus& s) {
+        status = s;
+        if (s.sent == Frames) loop.quit();
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    service.start();
+    QElapsedTimer timer;
+    timer.start();
+    service.addFrames(receivedFrames(0, Frames));
+    loop.exec();
+    std::printf("posting to the local server, one request at a time: %.0f frames/s (%lld sent)\n",
+                double(status.sent) * 1000.0 / double(timer.elapsed()), status.sent);
+    server.kill();
+    server.waitForFinished();
+}
+
+void backlogMemory(const QString& folder) {
+    const QString path = folder + QStringLiteral("/backlog.sqlite");
+    {
+        ArchiveError error;
+        auto archive = FrameArchive::open(path, error);
+        if (!archive) return void(std::fprintf(stderr, "%s\n", qPrintable(error.text)));
+        for (qint64 first = 0; first < 1000000; first += 50000) {
+            QList<NewFrame> frames;
+            for (qint64 n = first; n < first + 50000; ++n) frames.append(benchFrame(n));
+            archive->add(frames, QStringLiteral("http://127.0.0.1/"), 0);
+        }
+    }
+    QProcess holder;
+    holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), path});
+    holder.waitForFinished(120000);
+    std::printf("%s", holder.readAllStandardOutput().constData());
+}
+
+// A sharing service on an archive full of waiting frames, posting to a port nobody listens
+// on, so every frame stays waiting; its resident memory once it has tried.
+int hold(const QString& archive) {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/submit").arg(probe.serverPort()));
+    probe.close();
+    SharingService service(optionsFor(archive, url));
+    SharingStatus status;
+    QObject::connect(&service, &SharingService::statusChanged,
+                     [&status](const SharingStatus& s) { status = s; });
+    service.start();
+    if (!QTest::qWaitFor([&] { return !status.lastFailure.isEmpty(); }, 30000)) return 1;
+    std::printf("resident memory with %lld frames waiting: %.1f MB\n", status.waiting,
+                double(residentKiB()) / 1024.0);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--hold") return hold(QString::fromLocal8Bit(argv[2]));
+    QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/sharing_bench-XXXXXX"));
+    archiveIntake(folder.path());
+    postRate(folder.path());
+    backlogMemory(folder.path());
+    return 0;
+}
