@@ -27,36 +27,41 @@ QList<QByteArray> splitConfIniLines(const QByteArray& content) {
     return lines;
 }
 
-StartupSettings parseConfIni(const QList<QByteArray>& lines, const QString& defaultImagePath) {
-    StartupSettings settings;
-    settings.imagePath = defaultImagePath;
+QList<ConfIniEntry> confIniEntries(const QList<QByteArray>& lines) {
+    QList<ConfIniEntry> entries;
     for (const QByteArray& raw : lines) {
         if (raw.isEmpty() || raw.front() == '#') continue;
         const QString line = QString::fromUtf8(raw);
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0) continue;
-        const QString key = trimSpaces(QStringView(line).first(equals)).toString().toUpper();
-        const QStringView value = trimSpaces(QStringView(line).sliced(equals + 1));
+        entries.append({trimSpaces(QStringView(line).first(equals)).toString().toUpper(),
+                        trimSpaces(QStringView(line).sliced(equals + 1)).toString()});
+    }
+    return entries;
+}
+
+StartupSettings parseConfIni(const QList<QByteArray>& lines, const QString& defaultImagePath) {
+    StartupSettings settings;
+    settings.imagePath = defaultImagePath;
+    settings.entries = confIniEntries(lines);
+    for (const auto& [key, value] : settings.entries) {
         if (key == u"IMAGE_PATH") {
             // Kept as written: file names are case-sensitive here, so upper-casing the value
             // would name another directory.
-            settings.imagePath = value.toString();
+            settings.imagePath = value;
         } else if (key == u"SCREENSHOT") {
-            settings.screenshotVisible = value.toString().toUpper() == u"YES";
+            settings.screenshotVisible = value.toUpper() == u"YES";
         }
     }
     return settings;
 }
 
-StartupSettings loadConfIni(const QString& confDir, QString defaultImagePath) {
-    if (defaultImagePath.isEmpty()) defaultImagePath = confDir + u'/';
-    const QString path = confDir + u'/' + QLatin1String(ConfIniFileName);
+QList<QByteArray> readConfIniLines(const QString& path) {
     // Opening a pipe would wait for a writer and a device may never end: only a regular file
     // is read.
-    if (!QFileInfo(path).isFile()) return parseConfIni({}, defaultImagePath);
-
+    if (!QFileInfo(path).isFile()) return {};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return parseConfIni({}, defaultImagePath);
+    if (!file.open(QIODevice::ReadOnly)) return {};
     QByteArray content = file.read(ConfIniReadLimit + 1);
     if (content.size() > ConfIniReadLimit) {
         // Keep the complete lines within the bound; the line that runs past it is dropped.
@@ -64,7 +69,13 @@ StartupSettings loadConfIni(const QString& confDir, QString defaultImagePath) {
         content.truncate(content.lastIndexOf('\n') + 1);
     }
     // A read error gives an empty array: nothing is applied.
-    return parseConfIni(splitConfIniLines(content), defaultImagePath);
+    return splitConfIniLines(content);
+}
+
+StartupSettings loadConfIni(const QString& confDir, QString defaultImagePath) {
+    if (defaultImagePath.isEmpty()) defaultImagePath = confDir + u'/';
+    return parseConfIni(readConfIniLines(confDir + u'/' + QLatin1String(ConfIniFileName)),
+                        defaultImagePath);
 }
 
 }  // namespace orvalin

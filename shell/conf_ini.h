@@ -14,12 +14,17 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <utility>
 
 namespace orvalin {
+
+// One KEY=value entry: the key upper-cased, both without their surrounding spaces.
+using ConfIniEntry = std::pair<QString, QString>;
 
 struct StartupSettings {
     QString imagePath;              // prefix of the picture path; ends with "/" by default
     bool screenshotVisible = true;  // whether the "S" button is shown
+    QList<ConfIniEntry> entries;    // every entry in file order, for the other settings
 };
 
 inline constexpr char ConfIniFileName[] = "conf.ini";
@@ -35,6 +40,12 @@ QList<QByteArray> splitConfIniLines(const QByteArray& content);
 // Applies the lines in order to the defaults (imagePath = defaultImagePath, button shown).
 // Lines carry no line end. Text is read as UTF-8, the encoding of file names here.
 StartupSettings parseConfIni(const QList<QByteArray>& lines, const QString& defaultImagePath);
+
+// The entries of the lines, in order: comments and lines without "=" are left out.
+QList<ConfIniEntry> confIniEntries(const QList<QByteArray>& lines);
+
+// The lines of the file at `path`; nothing when it is not a regular file or cannot be read.
+QList<QByteArray> readConfIniLines(const QString& path);
 
 // Reads confDir + "/conf.ini" (a regular file only: a directory, a pipe or a device of that name
 // is skipped without waiting on it) and parses it; the default picture prefix is
