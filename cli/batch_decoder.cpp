@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 
+#include "cli/batch_sharing.h"
 #include "cli/byte_output.h"
 #include "cli/command_line.h"
 #include "cli/follow.h"
@@ -120,6 +121,16 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     const CommandLine& options = parsed.options;
     if (options.help) return writeText(helpText(), streams.output, err);
     if (options.version) return writeText(versionText(), streams.output, err);
+    std::unique_ptr<BatchSharing> sharing;
+    if (options.share) {
+        std::string why;
+        sharing = BatchSharing::create(options, why);
+        if (!sharing) {
+            err.append(std::string(ProgramName) + ": " + why + "\n" + usageText());
+            err.flush();
+            return ExitUsage;
+        }
+    }
 
     // The output is opened first: when it cannot be created, no input is read in vain.
     const bool toFile = !options.outputPath.empty() && options.outputPath != "-";
@@ -137,6 +148,10 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
                                   options.format, options.isoTime};
     LogStreamDecoder decoder(settings, csv, options.report ? &err : nullptr);
     bool headerWritten = false;
+    if (sharing) {
+        decoder.setAcceptedLineHandler([&sharing](QStringView line) { sharing->take(line); });
+        sharing->start(err);
+    }
 
     int status = ExitSuccess;
     // A followed file (the one input; the command line makes sure of it) is read here and
@@ -149,8 +164,12 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
         const std::string& followed = options.inputs.front();
         // As for the inputs below, nothing is written for a file that cannot be followed.
         if (opensAsFile(followed)) decoder.writeHeader();
-        const FollowResult result =
-            followLog(followed, decoder, csv, options.report ? &err : nullptr, streams.output);
+        IdleTime idle;
+        if (sharing) idle = [&sharing](std::chrono::milliseconds time) { sharing->runFor(time); };
+        const FollowResult result = followLog(
+            followed, decoder, csv, options.report ? &err : nullptr, streams.output, idle);
+        // A post in flight is abandoned; its frame waits in the archive for the next start.
+        if (sharing) sharing->stop();
         if (result.inputError != 0) {
             errorMessage(err, followed, result.inputError);
             status = ExitFailure;
@@ -204,6 +223,9 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     }
     if (options.report) writeSummary(err, decoder.counts());
     err.flush();
+    // The output is complete; now the frames of the run go out, or wait in the archive.
+    if (sharing && !options.follow && !sharing->finish(err)) status = ExitFailure;
+    if (sharing && sharing->stopped()) status = ExitFailure;
     return status;
 }
 

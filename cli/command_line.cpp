@@ -60,6 +60,28 @@ constexpr OptionInfo Options[] = {
      .valueName = "",
      .help = "list every rejected non-empty line on standard error as\n"
              "FILE:LINE: reason, and the numbers of lines at the end"},
+    {.shortName = "",
+     .longName = "share",
+     .valueName = "",
+     .help = "also keep the frame of every accepted line in the\n"
+             "station archive and send it to the mission's server\n"
+             "(SHARE_URL of conf.ini); without --follow, wait until\n"
+             "each is sent or rejected; the output is unchanged"},
+    {.shortName = "",
+     .longName = "config",
+     .valueName = "FILE",
+     .help = "read the station settings from FILE instead of\n"
+             "~/.config/orvalin-decoder/conf.ini (--share)"},
+    {.shortName = "",
+     .longName = "archive",
+     .valueName = "FILE",
+     .help = "use the station archive FILE instead of\n"
+             "~/.local/share/orvalin-decoder/frames.sqlite (--share)"},
+    {.shortName = "",
+     .longName = "share-wait",
+     .valueName = "SECONDS",
+     .help = "without --follow, wait at most SECONDS (default 60) for\n"
+             "the server to take the frames (--share)"},
     {.shortName = "h", .longName = "help", .valueName = "", .help = "show this help and exit"},
     {.shortName = "V", .longName = "version", .valueName = "", .help = "show the version and exit"},
 };
@@ -104,6 +126,10 @@ std::string conflict(const CommandLine& line) {
         if (line.isoTime) return "--iso-time applies to CSV only (JSON Lines carry the timestamp)";
         if (line.decimalComma) return "--decimal-comma applies to CSV only";
     }
+    if (!line.share) {
+        if (!line.configPath.empty()) return "--config applies to --share only";
+        if (!line.archivePath.empty()) return "--archive applies to --share only";
+    }
     if (line.follow) {
         if (!line.outputPath.empty() && line.outputPath != "-")
             return "--follow cannot write to a file with -o (the output would never be complete)";
@@ -142,6 +168,28 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
         return {{}, "the output file name is empty"};
     if (outputs.size() == 1) line.outputPath = toBytes(outputs.first());
 
+    line.share = parser.isSet(QStringLiteral("share"));
+    for (const char* name : {"config", "archive"}) {
+        const QStringList values = parser.values(QString::fromLatin1(name));
+        if (values.size() > 1) return {{}, std::string("only one --") + name + " can be given"};
+        if (values.size() == 1 && values.first().isEmpty())
+            return {{}, std::string("the --") + name + " file name is empty"};
+        if (values.size() == 1)
+            (name[0] == 'c' ? line.configPath : line.archivePath) = toBytes(values.first());
+    }
+    const QStringList waits = parser.values(QStringLiteral("share-wait"));
+    if (waits.size() > 1) return {{}, "only one --share-wait can be given"};
+    if (waits.size() == 1) {
+        bool ok = false;
+        line.shareWaitSeconds = waits.first().toInt(&ok);
+        if (!ok || line.shareWaitSeconds < 0 || line.shareWaitSeconds > 86400)
+            return {{}, "--share-wait takes a number of seconds from 0 to 86400"};
+        if (!parser.isSet(QStringLiteral("share")))
+            return {{}, "--share-wait applies to --share only"};
+        if (parser.isSet(QStringLiteral("follow")))
+            return {{}, "--share-wait applies without --follow only (following ends by a signal)"};
+    }
+
     const QStringList formats = parser.values(QStringLiteral("format"));
     if (formats.size() > 1) return {{}, "only one format can be given"};
     if (formats.size() == 1) {
@@ -157,7 +205,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
 
 std::string usageText() {
     return std::string("Usage: ") + ProgramName +
-           " [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl] [-o FILE] [FILE...]\n"
+           " [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl] [-o FILE]\n"
+           "       [--share [--config FILE] [--archive FILE] [--share-wait SECONDS]] [FILE...]\n"
            "Try '" +
            ProgramName + " --help' for more information.\n";
 }
@@ -186,6 +235,12 @@ Options:
             *info.shortName ? std::string("  -") + info.shortName + ", " : std::string("      ");
         names += std::string("--") + info.longName;
         if (*info.valueName) names += std::string(" ") + info.valueName;
+        if (names.size() >= HelpColumn) {
+            // A long option with its value gets a line of its own.
+            text += names;
+            text += '\n';
+            names.clear();
+        }
         names.resize(HelpColumn, ' ');
         std::string_view help = info.help;
         for (std::size_t end; (end = help.find('\n')) != std::string_view::npos;) {
@@ -205,9 +260,15 @@ character. A FILE that cannot be read is reported and skipped, and the other fil
 are still decoded; the exit status is then 1 and an output file named with -o is
 left as it was.
 
+With --share, conf.ini must give SHARE_URL, NORAD_ID, CALLSIGN, LATITUDE and
+LONGITUDE (LOG_TIME_ZONE when the log's times are not UTC); see orvalin-decode(1).
+A frame already in the archive is not sent again.
+
 Exit status: 0 when every file was decoded and the output written (with
---follow: when it was ended by SIGINT or SIGTERM), 1 when a file could not be
-read or the output could not be written, 2 for wrong usage.
+--follow: when it was ended by SIGINT or SIGTERM; with --share: and every frame
+sent or rejected by the server), 1 when a file could not be read or the output
+could not be written (with --share: or frames are still waiting to be sent),
+2 for wrong usage.
 )";
     return text;
 }

@@ -20,6 +20,10 @@ struct CommandLine {
     bool help = false;                        // --help
     bool version = false;                     // --version
     std::string outputPath;                   // -o FILE; empty: standard output
+    bool share = false;                       // --share
+    std::string configPath;                   // --config FILE; empty: the user's conf.ini
+    std::string archivePath;                  // --archive FILE; empty: the user's archive
+    int shareWaitSeconds = 60;                // --share-wait SECONDS
     std::vector<std::string> inputs;          // "-" is standard input; none: standard input
 };
 

@@ -26,40 +26,6 @@ void requestStop(int) {
 // The signal mask to wait with: the one from before SIGINT and SIGTERM were blocked.
 sigset_t waitMask;
 
-// Catches SIGINT and SIGTERM while it lives. They are blocked but for the waits, which let
-// them in (ppoll): a wait ends at once, and nothing else is ever interrupted.
-class StopOnSignals {
-public:
-    StopOnSignals() {
-        stopRequested = 0;
-        struct sigaction action {};
-        action.sa_handler = requestStop;
-        sigemptyset(&action.sa_mask);
-        sigset_t caught;
-        sigemptyset(&caught);
-        for (std::size_t i = 0; i < 2; ++i) {
-            ::sigaction(Signals[i], nullptr, &previous_[i]);
-            if (previous_[i].sa_handler == SIG_IGN) continue;
-            ::sigaction(Signals[i], &action, nullptr);
-            sigaddset(&caught, Signals[i]);
-        }
-        ::sigprocmask(SIG_BLOCK, &caught, &previousMask_);
-        waitMask = previousMask_;
-    }
-    ~StopOnSignals() {
-        // A signal still pending meets the handler, not the default action.
-        ::sigprocmask(SIG_SETMASK, &previousMask_, nullptr);
-        for (std::size_t i = 0; i < 2; ++i) ::sigaction(Signals[i], &previous_[i], nullptr);
-    }
-    StopOnSignals(const StopOnSignals&) = delete;
-    StopOnSignals& operator=(const StopOnSignals&) = delete;
-
-private:
-    static constexpr int Signals[2] = {SIGINT, SIGTERM};
-    struct sigaction previous_[2]{};
-    sigset_t previousMask_{};
-};
-
 // Waits for `events` on `fd` for at most `timeout` (nullptr: no limit), letting SIGINT and
 // SIGTERM in. The revents, 0 when the time ran out or a signal came, or -1 with errno set.
 int waitFor(int fd, short events, const timespec* timeout) {
@@ -95,16 +61,50 @@ void noteEnd(const LogFollower::Update& update, FollowResult& result) {
     }
 }
 
-// Sleeps for FollowPollInterval, or less when a signal comes; an error or a hang-up of the
-// output (its reader has gone) ends the wait with the error of a write to it.
-int wait(int outputFd) {
+// Sleeps for FollowPollInterval, or less when a signal comes, or hands that time to `idle`;
+// an error or a hang-up of the output (its reader has gone) ends the wait with the error of a
+// write to it.
+int wait(int outputFd, const IdleTime& idle) {
     constexpr timespec Interval{.tv_sec = 0, .tv_nsec = FollowPollInterval.count() * 1000000};
     static_assert(FollowPollInterval.count() < 1000);
-    const int revents = waitFor(outputFd, 0, &Interval);
+    constexpr timespec Now{};
+    if (idle) idle(FollowPollInterval);
+    const int revents = waitFor(outputFd, 0, idle ? &Now : &Interval);
     return revents < 0 ? errno : errorOfHangUp(revents);
 }
 
 }  // namespace
+
+StopOnSignals::StopOnSignals() {
+    stopRequested = 0;
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigset_t caught;
+    sigemptyset(&caught);
+    for (std::size_t i = 0; i < 2; ++i) {
+        ::sigaction(Signals[i], nullptr, &previous_[i]);
+        if (previous_[i].sa_handler == SIG_IGN) continue;
+        ::sigaction(Signals[i], &action, nullptr);
+        sigaddset(&caught, Signals[i]);
+    }
+    ::sigprocmask(SIG_BLOCK, &caught, &previousMask_);
+    waitMask = previousMask_;
+}
+
+StopOnSignals::~StopOnSignals() {
+    // A signal still pending meets the handler, not the default action.
+    ::sigprocmask(SIG_SETMASK, &previousMask_, nullptr);
+    for (std::size_t i = 0; i < 2; ++i) ::sigaction(Signals[i], &previous_[i], nullptr);
+}
+
+bool stopSignalled() {
+    if (!stopRequested) {
+        constexpr timespec Now{};
+        ::ppoll(nullptr, 0, &Now, &waitMask);
+    }
+    return stopRequested != 0;
+}
 
 bool FollowOutput::write(const char* data, std::size_t size) {
     while (size > 0) {
@@ -147,7 +147,7 @@ bool FollowOutput::waitUntilWritable() {
 }
 
 FollowResult followLog(const std::string& path, LogStreamDecoder& decoder, BufferedWriter& out,
-                       BufferedWriter* report, int outputFd) {
+                       BufferedWriter* report, int outputFd, const IdleTime& idle) {
     const StopOnSignals stopOnSignals;
     FollowResult result;
     LogFollower follower(path);
@@ -164,7 +164,7 @@ FollowResult followLog(const std::string& path, LogStreamDecoder& decoder, Buffe
         if (update.more) continue;
         if (report) report->flush();
         if (!out.flush() || stopRequested) break;
-        if ((result.outputError = wait(outputFd)) != 0) break;
+        if ((result.outputError = wait(outputFd, idle)) != 0) break;
     }
     // An unfinished last line never ended: it is not decoded.
     decoder.abandonSource();

@@ -13,7 +13,11 @@
 // the line reader, however long it runs.
 #pragma once
 
+#include <signal.h>
+
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "cli/byte_output.h"
@@ -39,6 +43,29 @@ private:
     bool stopped_ = false;
 };
 
+// Catches SIGINT and SIGTERM while it lives (a signal that was ignored stays ignored). They
+// are blocked but for the waits, which let them in (ppoll): a wait ends at once, and nothing
+// else is ever interrupted.
+class StopOnSignals {
+public:
+    StopOnSignals();
+    ~StopOnSignals();
+    StopOnSignals(const StopOnSignals&) = delete;
+    StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+private:
+    static constexpr int Signals[2] = {SIGINT, SIGTERM};
+    struct sigaction previous_[2]{};
+    sigset_t previousMask_{};
+};
+
+// Whether SIGINT or SIGTERM came while a StopOnSignals lives; lets in one that waits.
+bool stopSignalled();
+
+// Time handed to someone else between two looks at the followed file (--share runs its
+// events there); it must return within about the time it was given.
+using IdleTime = std::function<void(std::chrono::milliseconds)>;
+
 struct FollowResult {
     int inputError = 0;              // errno of a failure to open or read the file
     const char* inputEnd = nullptr;  // or why following it ended otherwise
@@ -49,8 +76,9 @@ struct FollowResult {
 // caught only while it runs (a signal that was ignored stays ignored). `out` carries the
 // record lines to a FollowOutput, `report` (may be nullptr) the rejection report; both are flushed
 // whenever nothing more is waiting. `outputFd` is watched while waiting, so that a closed pipe ends
-// the program without waiting for the next record.
+// the program without waiting for the next record. `idle`, when given, takes the waits between
+// the looks; signals and the output are looked at after each.
 FollowResult followLog(const std::string& path, LogStreamDecoder& decoder, BufferedWriter& out,
-                       BufferedWriter* report, int outputFd);
+                       BufferedWriter* report, int outputFd, const IdleTime& idle = {});
 
 }  // namespace orvalin::cli

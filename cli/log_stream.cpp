@@ -235,6 +235,11 @@ void LogStreamDecoder::decodeAsciiLine(const unsigned char* line) {
         raws[c] = pieces[static_cast<std::size_t>(piece[0]) * 256 + piece[1]];
     }
     format_->writeAsciiRecord(csv_, line, raws);
+    if (acceptedLine_) {
+        char16_t text[LogLineLength];
+        for (int k = 0; k < LogLineLength; ++k) text[k] = line[k];
+        acceptedLine_(QStringView(text, LogLineLength));
+    }
 }
 
 void LogStreamDecoder::decodeTextLine(const char* line, std::size_t size) {
@@ -246,6 +251,7 @@ void LogStreamDecoder::decodeTextLine(const char* line, std::size_t size) {
     ++counts_.accepted;
 
     format_->writeRecord(csv_, record_);
+    if (acceptedLine_) acceptedLine_(text);
 }
 
 bool LogStreamDecoder::startRejection() {

@@ -16,9 +16,11 @@
 
 #include <QByteArray>
 #include <QChar>
+#include <QStringView>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -68,6 +70,11 @@ public:
 
     const LineCounts& counts() const { return counts_; }
 
+    // Called with every accepted line as text, after its record was written (--share).
+    void setAcceptedLineHandler(std::function<void(QStringView line)> handler) {
+        acceptedLine_ = std::move(handler);
+    }
+
 private:
     static constexpr std::size_t CarryCapacity = MaxLineBytes;
 
@@ -106,6 +113,7 @@ private:
     bool afterCr_ = false;
 
     TelemetryRecord record_;  // lines that go the UTF-16 way
+    std::function<void(QStringView)> acceptedLine_;
 };
 
 }  // namespace orvalin::cli

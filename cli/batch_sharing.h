@@ -1,0 +1,66 @@
+// --share: the frames of the accepted lines go into the station archive and from there, one
+// post at a time, to the mission's server (sharing/sharing_service.h).
+//
+//   accepted line --take--> frames in hand --every FramesPerHandOver, and before each wait-->
+//        SharingService (archive, queue) --posts while the program waits: between the looks
+//        of --follow, or at the end (finish) until the run's frames are all answered
+//
+// The settings are read and checked before anything else happens; the output of the decoder
+// is never touched.
+#pragma once
+
+#include <QList>
+#include <QStringView>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "cli/byte_output.h"
+#include "cli/command_line.h"
+#include "sharing/sharing_service.h"
+
+class QCoreApplication;
+
+namespace orvalin::cli {
+
+class BatchSharing {
+public:
+    // The settings of the command line and conf.ini, or a usage error in `error`.
+    static std::unique_ptr<BatchSharing> create(const CommandLine& options, std::string& error);
+    ~BatchSharing();
+    BatchSharing(const BatchSharing&) = delete;
+    BatchSharing& operator=(const BatchSharing&) = delete;
+
+    // Opens the archive and starts posting what waits there. An archive fault that stops
+    // sharing is reported on `err`, once; decoding goes on.
+    void start(BufferedWriter& err);
+    // An accepted line; its frame, if it has a real one, is archived and queued.
+    void take(QStringView line);
+    // Runs the posts for about `time` (the waits of --follow).
+    void runFor(std::chrono::milliseconds time);
+    // Waits until every frame of the run is sent or rejected, at most --share-wait seconds or
+    // until SIGINT or SIGTERM; a post in flight is then abandoned and its frame stays waiting.
+    // Returns whether nothing of the run is left waiting; else a one-line summary went to `err`.
+    bool finish(BufferedWriter& err);
+    // Stops posting; whatever waits stays in the archive.
+    void stop();
+    // Whether an archive fault stopped sharing.
+    bool stopped() const { return !status_.stopped.isEmpty(); }
+
+private:
+    BatchSharing(const CommandLine& options, SharingOptions sharing);
+    void handOver();
+    void onStatus(const SharingStatus& status);
+
+    std::unique_ptr<QCoreApplication> application_;  // when the program has none yet
+    std::unique_ptr<SharingService> service_;
+    QString archivePath_;
+    std::chrono::seconds wait_;
+    QList<ReceivedFrame> inHand_;
+    SharingStatus status_;
+    bool statusCurrent_ = false;  // status_ came after the last frames were handed over
+    QString stoppedReported_;
+    BufferedWriter* err_ = nullptr;
+};
+
+}  // namespace orvalin::cli
