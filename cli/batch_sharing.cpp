@@ -135,12 +135,11 @@ bool BatchSharing::finish(BufferedWriter& err) {
     const qint64 waiting =
         status_.waitingQueuedHere < 0 ? status_.queuedHere : status_.waitingQueuedHere;
     QString summary =
-        QStringLiteral("%1 of %2 %3 still waiting to be shared after %4 s; kept in %5")
+        QStringLiteral("%1 %2 still waiting to be shared after %3 s; %4 in %5")
             .arg(waiting)
-            .arg(status_.queuedHere)
-            .arg(status_.queuedHere == 1 ? QStringLiteral("frame is")
-                                         : QStringLiteral("frames are"))
+            .arg(waiting == 1 ? QStringLiteral("frame is") : QStringLiteral("frames are"))
             .arg(waited.elapsed() / 1000)
+            .arg(waiting == 1 ? QStringLiteral("it stays") : QStringLiteral("they stay"))
             .arg(archivePath_);
     if (!status_.lastFailure.isEmpty())
         summary += QStringLiteral(" (last failure %1)").arg(status_.lastFailure);

@@ -38,7 +38,8 @@ public:
     void take(QStringView line);
     // Runs the posts for about `time` (the waits of --follow).
     void runFor(std::chrono::milliseconds time);
-    // Waits until every frame of the run is sent or rejected, at most --share-wait seconds or
+    // Waits until every frame of the run, and every one that waited in the archive when it
+    // started, is sent or rejected, at most --share-wait seconds or
     // until SIGINT or SIGTERM; a post in flight is then abandoned and its frame stays waiting.
     // Returns whether nothing of the run is left waiting; else a one-line summary went to `err`.
     bool finish(BufferedWriter& err);

@@ -69,7 +69,7 @@ constexpr const char* StatementSql[] = {
     "claimed_by = NULL, claimed_at = NULL WHERE id = ?1 AND state = 0",
     "UPDATE frames SET claimed_by = NULL, claimed_at = NULL WHERE id = ?1 AND claimed_by = ?2",
     "SELECT state, frames FROM tally",
-    "SELECT count(*) FROM frames WHERE state = 0 AND queued_by = ?1",
+    "SELECT count(*) FROM frames WHERE state = 0 AND (queued_by = ?1 OR id <= ?2)",
     "BEGIN IMMEDIATE",
     "COMMIT",
 };
@@ -250,6 +250,14 @@ std::unique_ptr<FrameArchive> FrameArchive::open(const QString& path, ArchiveErr
             return nullptr;
         }
     }
+    int prepared = SQLITE_OK;
+    Statement backlog(db, "SELECT coalesce(max(id), 0) FROM frames WHERE state = 0", prepared);
+    const int counted = prepared == SQLITE_OK ? backlog.step() : prepared;
+    if (counted != SQLITE_ROW) {
+        error = errorOf(db, counted, path);
+        return nullptr;
+    }
+    archive->backlogEnd_ = backlog.integer(0);
     return archive;
 }
 
@@ -372,7 +380,7 @@ std::optional<ArchiveTally> FrameArchive::tally() {
 
 std::optional<qint64> FrameArchive::waitingQueuedHere() {
     Statement& count = statement(QueuedHere);
-    count.bind(1, owner_);
+    count.bind(1, owner_).bind(2, backlogEnd_);
     const int code = count.step();
     const qint64 waiting = code == SQLITE_ROW ? count.integer(0) : 0;
     count.reset();

@@ -105,7 +105,8 @@ public:
     bool release(const QList<qint64>& ids);
 
     std::optional<ArchiveTally> tally();
-    // Frames this archive connection queued that are still waiting.
+    // Frames still waiting of those this archive connection queued and of those that were
+    // waiting when it opened: what a run of the batch decoder waits for.
     std::optional<qint64> waitingQueuedHere();
 
     // The last error; set whenever a call above returned nothing or false.
@@ -122,7 +123,8 @@ private:
     QString path_;
     QString journalNote_;
     ArchiveOptions options_;
-    qint64 owner_;  // random: the claims and queued frames of this connection
+    qint64 owner_;           // random: the claims and queued frames of this connection
+    qint64 backlogEnd_ = 0;  // the last frame waiting when it opened
     ArchiveError error_;
     std::unique_ptr<Statement> statements_[8];
 };

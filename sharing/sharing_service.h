@@ -45,10 +45,11 @@ struct SharingStatus {
     qint64 sent = 0;  // the archive's counts, all programs together
     qint64 waiting = 0;
     qint64 rejected = 0;
-    qint64 waitingQueuedHere = -1;  // of the frames this service queued; -1 when not counted
-    qint64 queuedHere = 0;          // frames this service queued since it started
-    QString lastFailure;            // of the last failed post, with its time
-    QDateTime nextTry;              // when the next post comes after a failure; else invalid
+    // Still waiting of those it queued or found waiting at start; -1 when not counted.
+    qint64 waitingQueuedHere = -1;
+    qint64 queuedHere = 0;  // frames this service queued since it started
+    QString lastFailure;    // of the last failed post, with its time
+    QDateTime nextTry;      // when the next post comes after a failure; else invalid
 };
 
 class SharingService : public QObject {
