@@ -5,6 +5,7 @@
 #include <QUrlQuery>
 
 #include "decoder/hex.h"
+#include "decoder/log_text.h"
 #include "decoder/timestamp.h"
 
 namespace orvalin {
@@ -25,6 +26,23 @@ std::optional<ReceivedFrame> receivedFrameOf(QStringView line) {
     frame.date = QString(date, 10);
     frame.time = QString(time, 8);
     return frame;
+}
+
+QList<ReceivedFrame> framesOfLogText(QStringView text) {
+    QList<ReceivedFrame> frames;
+    qsizetype start = 0;
+    for (qsizetype at = 0; at <= text.size(); ++at) {
+        if (at < text.size() && !isLineBreak(text[at].unicode())) continue;
+        if (at - start == LogLineLength) {
+            const QStringView line = text.sliced(start, LogLineLength);
+            // Lower-casing, which the decoder does first, makes none of the marks.
+            if (checkLineMarks(line.utf16()) == LineVerdict::Accepted) {
+                if (auto frame = receivedFrameOf(line)) frames.append(std::move(*frame));
+            }
+        }
+        start = at + 1;
+    }
+    return frames;
 }
 
 QString sidsTimestamp(QStringView date, QStringView time, const QTimeZone& zone) {

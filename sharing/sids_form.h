@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringView>
 #include <QTimeZone>
@@ -35,6 +36,10 @@ struct ReceivedFrame {
 // of the 64 frame characters is not a hex digit: the decoder reads such a line leniently, but
 // it carries no real frame.
 std::optional<ReceivedFrame> receivedFrameOf(QStringView line);
+
+// The frames of the accepted lines of a text, its lines cut by the line rule of
+// decoder/log_text.h, whether or not they reach the record table.
+QList<ReceivedFrame> framesOfLogText(QStringView text);
 
 // The UTC time of a date "DD.MM.YYYY" and time "HH:MM:SS" logged in `zone`, as
 // "YYYY-MM-DDTHH:MM:SS.000Z"; empty when they are not a real date and time (the decoder's

@@ -32,21 +32,21 @@ QString overlongLineText(qsizetype longest) {
 }
 
 void InputBox::insertFromMimeData(const QMimeData* source) {
-    if (source != nullptr && source->hasText()) {
-        // The pasted text joins what stands before the cursor in its line and after it.
-        const QTextCursor cursor = textCursor();
-        const QTextBlock first = document()->findBlock(cursor.selectionStart());
-        const QTextBlock last = document()->findBlock(cursor.selectionEnd());
-        const QString joined = first.text().left(cursor.selectionStart() - first.position()) +
-                               source->text() +
-                               last.text().mid(cursor.selectionEnd() - last.position());
-        const qsizetype longest = longestLineLength(joined);
-        if (longest > InputLineLimit) {
-            emit insertRefused(longest);
-            return;
-        }
+    if (source == nullptr || !source->hasText()) return QPlainTextEdit::insertFromMimeData(source);
+    // The pasted text joins what stands before the cursor in its line and after it.
+    const QTextCursor cursor = textCursor();
+    const QTextBlock first = document()->findBlock(cursor.selectionStart());
+    const QTextBlock last = document()->findBlock(cursor.selectionEnd());
+    const QString joined = first.text().left(cursor.selectionStart() - first.position()) +
+                           source->text() +
+                           last.text().mid(cursor.selectionEnd() - last.position());
+    const qsizetype longest = longestLineLength(joined);
+    if (longest > InputLineLimit) {
+        emit insertRefused(longest);
+        return;
     }
     QPlainTextEdit::insertFromMimeData(source);
+    emit inserted(joined);
 }
 
 }  // namespace orvalin

@@ -28,6 +28,8 @@ public:
 signals:
     // A paste or drop was not taken; `longest` is the line it would have made.
     void insertRefused(qsizetype longest);
+    // A paste or drop was taken: `lines` are the lines it made, with the text around it.
+    void inserted(const QString& lines);
 
 protected:
     void insertFromMimeData(const QMimeData* source) override;

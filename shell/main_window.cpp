@@ -97,6 +97,7 @@ MainWindow::MainWindow(QString executableDir, QWidget* parent)
         *chart_);
     wireEvents(menu);
     setUpLogFiles();
+    setUpSharing();
     makeAccessible(*this, controls_);
     load();
 }
@@ -192,6 +193,7 @@ void MainWindow::load() {
     const StartupSettings settings = loadConfIni(locations_.confIniDir, locations_.dataDir + u'/');
     imagePath_ = settings.imagePath;
     controls_.screenshotButton->setVisible(settings.screenshotVisible);
+    startSharingIfAsked(settings.entries);
     // captureBuffer only stands for the capture buffer's size; the pixels live in capture_.
     controls_.captureBuffer->setVisible(false);
     showMessage_ = [this](QMessageBox::Icon icon, const QString& title, const QString& text) {

@@ -47,6 +47,7 @@ namespace orvalin {
 class BarChart;
 class ChannelSelection;
 class RecordView;
+class WindowSharing;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -69,6 +70,8 @@ public:
     const QString& imagePath() const { return imagePath_; }
     const WindowCapture& capture() const { return capture_; }
     InfoDialog* infoDialog() const { return infoDialog_; }
+    // "TLM File", "Share Frames" and the Sharing Status window.
+    WindowSharing& sharing() const { return *sharing_; }
 
     // How message boxes are shown: by default a modal QMessageBox with one OK button. Tests put
     // a recorder here.
@@ -161,6 +164,11 @@ private:
     void watchFollowedFile();
     void stopFollowing(const QString& why);
     void stopFollowing(LogFileProblem problem, const QString& reason = {});
+    // Sharing (main_window_sharing.cpp): the menu entries, the start setting of conf.ini, and
+    // the text of every intake but keystrokes.
+    void setUpSharing();
+    void startSharingIfAsked(const QList<std::pair<QString, QString>>& confEntries);
+    void shareIntake(const QString& text);
 
     RecordTable records_;
     FileLocations locations_;
@@ -189,6 +197,7 @@ private:
     QAction* followAction_ = nullptr;
     QFileSystemWatcher* fileWatcher_ = nullptr;
     QTimer* followTimer_ = nullptr;  // checks the size too: not every file system sends notices
+    WindowSharing* sharing_ = nullptr;
 };
 
 }  // namespace orvalin

@@ -1,0 +1,196 @@
+#include "shell/window_sharing.h"
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QVBoxLayout>
+
+#ifndef ORVALIN_VERSION
+#define ORVALIN_VERSION "0.2"
+#endif
+
+namespace orvalin {
+
+namespace {
+
+constexpr const char* StatusRows[] = {"Sharing",  "Server",       "Sent",     "Waiting",
+                                      "Rejected", "Last failure", "Next try", "Archive"};
+
+QString countText(qint64 count) {
+    return QLocale().toString(count);
+}
+
+}  // namespace
+
+SharingStatusDialog::SharingStatusDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("SharingStatus"));
+    setWindowTitle(QString::fromLatin1(SharingStatusTitle));
+    auto* form = new QFormLayout;
+    for (const char* row : StatusRows) {
+        auto* value = new QLabel(this);
+        value->setObjectName(QStringLiteral("SharingStatus") +
+                             QString::fromLatin1(row).remove(u' '));
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        value->setWordWrap(true);
+        auto* caption = new QLabel(QString::fromLatin1(row) + u':', this);
+        caption->setBuddy(value);
+        form->addRow(caption, value);
+        rows_.append({QString::fromLatin1(row), value});
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    setMinimumWidth(420);
+}
+
+void SharingStatusDialog::showStatus(const SharingStatus& status, const QString& server,
+                                     const QString& archivePath) {
+    const auto set = [this](const char* row, const QString& text) {
+        for (const auto& [name, label] : rows_)
+            if (name == QLatin1String(row)) label->setText(text);
+    };
+    set("Sharing", status.on                   ? QStringLiteral("On")
+                   : !status.stopped.isEmpty() ? status.stopped
+                                               : QStringLiteral("Off"));
+    set("Server", server.isEmpty() ? QStringLiteral("-") : server);
+    set("Sent", countText(status.sent));
+    set("Waiting", countText(status.waiting));
+    set("Rejected", countText(status.rejected));
+    set("Last failure", status.lastFailure.isEmpty() ? QStringLiteral("None") : status.lastFailure);
+    set("Next try", status.nextTry.isValid() ? status.nextTry.toLocalTime().toString(
+                                                   QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                             : QStringLiteral("-"));
+    set("Archive", status.note.isEmpty() ? archivePath : archivePath + u'\n' + status.note);
+}
+
+QString SharingStatusDialog::valueText(const QString& row) const {
+    for (const auto& [name, label] : rows_)
+        if (name == row) return label->text();
+    return {};
+}
+
+WindowSharing::WindowSharing(QMenu* menu, std::function<QList<ConfIniEntry>()> readSettings,
+                             Warn warn, std::function<void(const QString&)> note, QObject* parent)
+    : QObject(parent),
+      readSettings_(std::move(readSettings)),
+      warn_(std::move(warn)),
+      note_(std::move(note)) {
+    qRegisterMetaType<SharingStatus>();
+    qRegisterMetaType<QList<ReceivedFrame>>();
+    menu->addSeparator();
+    shareAction_ = menu->addAction(QString::fromLatin1(ShareFramesTitle));
+    shareAction_->setObjectName(QStringLiteral("MnuShareFrames"));
+    shareAction_->setCheckable(true);
+    statusAction_ =
+        menu->addAction(QString::fromLatin1(SharingStatusTitle) + QStringLiteral("..."));
+    statusAction_->setObjectName(QStringLiteral("MnuSharingStatus"));
+    connect(shareAction_, &QAction::toggled, this, &WindowSharing::onToggled);
+    connect(statusAction_, &QAction::triggered, this, [this, menu] {
+        if (!dialog_) {
+            dialog_ = new SharingStatusDialog(menu->parentWidget() ? menu->parentWidget()->window()
+                                                                   : nullptr);
+            dialog_->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        dialog_->showStatus(status_, server_, archivePath_);
+        dialog_->show();
+        dialog_->raise();
+        dialog_->activateWindow();
+    });
+    archivePath_ = currentArchivePath();
+    worker_.setObjectName(QStringLiteral("sharing"));
+    worker_.start();
+}
+
+WindowSharing::~WindowSharing() {
+    stopService();
+    worker_.quit();
+    worker_.wait();
+}
+
+bool WindowSharing::isOn() const {
+    return shareAction_->isChecked();
+}
+
+void WindowSharing::applyStartSetting(const QList<ConfIniEntry>& entries) {
+    if (stationSettingsFrom(entries).shareAtStart) shareAction_->setChecked(true);
+}
+
+void WindowSharing::takeIntake(const QString& text) {
+    if (!service_) return;
+    QList<ReceivedFrame> frames = framesOfLogText(text);
+    if (frames.isEmpty()) return;
+    QMetaObject::invokeMethod(service_, "addFrames", Qt::QueuedConnection,
+                              Q_ARG(QList<orvalin::ReceivedFrame>, frames));
+}
+
+void WindowSharing::onToggled(bool on) {
+    if (!on) return stopService();
+    // conf.ini as it stands now: a setting fixed meanwhile counts.
+    const StationSettings station = stationSettingsFrom(readSettings_());
+    if (const QStringList missing = missingSettings(station); !missing.isEmpty()) {
+        const QSignalBlocker quiet(shareAction_);
+        shareAction_->setChecked(false);
+        warn_(QString::fromLatin1(ShareFramesTitle),
+              sharingNeedsText(missing) +
+                  QStringLiteral("\n\nSharing stays off. Fix conf.ini and choose Share Frames "
+                                 "again."));
+        return;
+    }
+    startService(station);
+}
+
+void WindowSharing::startService(const StationSettings& station) {
+    stopService();
+    SharingOptions options;
+    options.archivePath = currentArchivePath();
+    options.station = station;
+    options.version = QStringLiteral(ORVALIN_VERSION);
+    auto* service = new SharingService(std::move(options));
+    service->moveToThread(&worker_);
+    const int generation = ++generation_;
+    connect(
+        service, &SharingService::statusChanged, this,
+        [this, generation](const SharingStatus& status) {
+            // Statuses of a service already stopped may still be on their way.
+            if (generation == generation_ && service_) onStatus(status);
+        },
+        Qt::QueuedConnection);
+    service_ = service;
+    server_ = station.shareUrl.toString();
+    archivePath_ = currentArchivePath();
+    QMetaObject::invokeMethod(service, &SharingService::start, Qt::QueuedConnection);
+}
+
+void WindowSharing::stopService() {
+    if (!service_) return;
+    SharingService* service = service_;
+    service_ = nullptr;
+    // Stopped and deleted in its own thread, after the calls queued before.
+    QMetaObject::invokeMethod(service, [service] {
+        service->stop();
+        delete service;
+    });
+    status_.on = false;
+    status_.nextTry = {};
+    if (dialog_) dialog_->showStatus(status_, server_, archivePath_);
+    emit statusChanged(status_);
+}
+
+void WindowSharing::onStatus(const SharingStatus& status) {
+    const bool wasStopped = !status_.stopped.isEmpty();
+    status_ = status;
+    if (!status.stopped.isEmpty()) {
+        if (!wasStopped) note_(status.stopped);
+        const QSignalBlocker quiet(shareAction_);
+        shareAction_->setChecked(false);
+    }
+    if (dialog_) dialog_->showStatus(status_, server_, archivePath_);
+    emit statusChanged(status_);
+}
+
+}  // namespace orvalin

@@ -1,0 +1,91 @@
+// Sharing in the window: "TLM File", "Share Frames" and "Sharing Status...".
+//
+//   intake text (paste, open, drop, follow) --framesOfLogText--> frames
+//        --queued call--> SharingService in a worker thread (archive, posts)
+//        --statusChanged--> the Sharing Status window; a stop for an archive fault also on the
+//                           status line
+//
+// The event thread only cuts the frames out of the text; the archive and the network are the
+// worker's, so the window never waits on either. With sharing off nothing is written.
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QThread>
+#include <functional>
+#include <memory>
+
+#include "sharing/sharing_service.h"
+#include "shell/conf_ini.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace orvalin {
+
+inline constexpr char ShareFramesTitle[] = "Share Frames";
+inline constexpr char SharingStatusTitle[] = "Sharing Status";
+
+// The Sharing Status window: what the archive holds for the server, and the last trouble.
+class SharingStatusDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit SharingStatusDialog(QWidget* parent = nullptr);
+    void showStatus(const SharingStatus& status, const QString& server, const QString& archivePath);
+    // The text of the value of a row ("Sent", "Waiting", ...), for the tests.
+    QString valueText(const QString& row) const;
+
+private:
+    QList<std::pair<QString, QLabel*>> rows_;
+};
+
+class WindowSharing : public QObject {
+    Q_OBJECT
+public:
+    // How a setting problem is told (the window's message box).
+    using Warn = std::function<void(const QString& title, const QString& text)>;
+    // `readSettings` gives the conf.ini entries as they stand now; `note` puts a text on the
+    // status line. The menu entries go at the end of `menu`.
+    WindowSharing(QMenu* menu, std::function<QList<ConfIniEntry>()> readSettings, Warn warn,
+                  std::function<void(const QString&)> note, QObject* parent = nullptr);
+    ~WindowSharing() override;
+
+    QAction* shareAction() const { return shareAction_; }
+    QAction* statusAction() const { return statusAction_; }
+    bool isOn() const;
+    const SharingStatus& status() const { return status_; }
+    SharingStatusDialog* statusDialog() const { return dialog_; }
+
+    // Turns sharing on at start when conf.ini says SHARE=YES.
+    void applyStartSetting(const QList<ConfIniEntry>& entries);
+    // The text of an intake: its frames go to the archive while sharing is on.
+    void takeIntake(const QString& text);
+
+signals:
+    void statusChanged(const orvalin::SharingStatus& status);
+
+private:
+    void onToggled(bool on);
+    void startService(const StationSettings& station);
+    void stopService();
+    void onStatus(const SharingStatus& status);
+
+    QAction* shareAction_ = nullptr;
+    QAction* statusAction_ = nullptr;
+    std::function<QList<ConfIniEntry>()> readSettings_;
+    Warn warn_;
+    std::function<void(const QString&)> note_;
+    QThread worker_;
+    QPointer<SharingService> service_;  // lives in worker_
+    int generation_ = 0;                // of service_
+    QString server_;
+    QString archivePath_;
+    SharingStatus status_;
+    QPointer<SharingStatusDialog> dialog_;
+};
+
+}  // namespace orvalin
