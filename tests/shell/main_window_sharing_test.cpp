@@ -1,0 +1,136 @@
+// Sharing in the window, end to end against the local SiDS server: TLM File, Share Frames.
+#include <QAction>
+#include <QFile>
+#include <QSet>
+
+#include "../sharing/sids_server.h"
+#include "main_window_harness.h"
+#include "shell/window_sharing.h"
+
+namespace orvalin::test {
+namespace {
+
+QByteArray lines(int first, int count) {
+    QByteArray bytes;
+    for (int r = first; r < first + count; ++r) bytes += logLine(r, r).toLatin1() + "\n";
+    return bytes;
+}
+
+class WindowSharingTest : public WindowHarness {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(data_.isValid());
+        qputenv("XDG_DATA_HOME", data_.path().toUtf8());
+    }
+    void TearDown() override {
+        WindowHarness::TearDown();
+        qunsetenv("XDG_DATA_HOME");
+    }
+    void writeFile(const QString& path, const QByteArray& bytes,
+                   QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate) {
+        QFile out(path);
+        ASSERT_TRUE(out.open(mode)) << path.toStdString();
+        out.write(bytes);
+    }
+    void writeConf(const QByteArray& entries) {
+        writeFile(appDir_.filePath(QStringLiteral("conf.ini")),
+                  "SHARE_URL=" + server_.url().toString().toLatin1() +
+                      "\nCALLSIGN=TEST\nLATITUDE=52.52\nLONGITUDE=13.405\n" + entries);
+    }
+    QAction* share() { return form().sharing().shareAction(); }
+    QStringList postedFrames() const {
+        QStringList frames;
+        for (const QJsonObject& post : server_.posts())
+            frames << post.value(QStringLiteral("form"))
+                          .toObject()
+                          .value(QStringLiteral("frame"))
+                          .toString();
+        return frames;
+    }
+
+    SidsServer server_;
+    QTemporaryDir data_;
+    QTemporaryDir logs_;
+};
+
+// Opened and followed lines are shared once each; the same text pasted again and a line typed
+// key by key are not.
+TEST_F(WindowSharingTest, FollowedLogWithShareOnPostsEachFrameOnce) {
+    writeConf("NORAD_ID=43017\nSHARE=YES\n");
+    open();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return share()->isChecked(); }, 5000));
+    const QString log = logs_.filePath(QStringLiteral("pass.log"));
+    writeFile(log, lines(1, 3));
+    form().setFollowing(true);
+    ASSERT_TRUE(form().openLogFile(log));
+    writeFile(log, lines(4, 2) + logLine(6, 6).toLatin1().left(40),
+              QIODevice::WriteOnly | QIODevice::Append);
+    form().checkFollowedFile();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return server_.posts().size() >= 5; }, 10000));
+
+    paste(QString::fromLatin1(lines(1, 5)));
+    form().setFollowing(false);
+    typeText(logLine(7, 7));
+    QTest::qWait(600);
+    QStringList expected;
+    for (int r = 1; r <= 5; ++r) expected << logLine(r, r).right(64).toUpper();
+    EXPECT_EQ(postedFrames(), expected);
+
+    form().sharing().statusAction()->trigger();
+    ASSERT_NE(form().sharing().statusDialog(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] {
+            return form().sharing().statusDialog()->valueText(QStringLiteral("Sent")) == u"5";
+        },
+        2000));
+    EXPECT_EQ(form().sharing().statusDialog()->valueText(QStringLiteral("Waiting")), u"0");
+}
+
+// What keeps sharing from starting is said, and nothing is archived or sent.
+TEST_F(WindowSharingTest, ProblemsAreSaidAndDecodingGoesOn) {
+    const struct {
+        const char* name;
+        QByteArray entries;
+        bool archiveUnwritable;
+        const char* said;  // in a message box, or else on the status line
+        bool inMessage;
+    } cases[] = {
+        {"missing key", "", false, "NORAD_ID", true},
+        {"bad value", "NORAD_ID=abc\n", false, "NORAD_ID (abc is not a catalogue number", true},
+        {"archive unwritable", "NORAD_ID=43017\n", true, "Sharing stopped: ", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeConf(c.entries);
+        if (c.archiveUnwritable) {
+            // The data folder is a file: no archive can be made below it.
+            writeFile(data_.filePath(QStringLiteral("blocked")), "x");
+            qputenv("XDG_DATA_HOME", data_.filePath(QStringLiteral("blocked")).toUtf8());
+        }
+        messages_.clear();
+        open();
+        share()->trigger();
+        if (c.inMessage) {
+            ASSERT_EQ(messages_.size(), 1u);
+            EXPECT_EQ(messages_[0].title, QStringLiteral("Share Frames"));
+            EXPECT_TRUE(messages_[0].text.contains(QLatin1String(c.said)))
+                << messages_[0].text.toStdString();
+        } else {
+            EXPECT_TRUE(QTest::qWaitFor(
+                [this, &c] {
+                    return form().statusLine()->text().startsWith(QLatin1String(c.said));
+                },
+                5000))
+                << form().statusLine()->text().toStdString();
+        }
+        EXPECT_FALSE(share()->isChecked());
+        paste(QString::fromLatin1(lines(1, 2)));
+        EXPECT_EQ(form().records().count(), 2);
+        window_->close();
+        window_.reset();
+    }
+    EXPECT_TRUE(server_.posts().isEmpty());
+}
+
+}  // namespace
+}  // namespace orvalin::test
