@@ -9,12 +9,15 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
 #include <ostream>
 #include <random>
+#include <thread>
 
+#include "../sharing/sids_server.h"
 #include "cli_test_support.h"
 
 namespace orvalin::cli {
@@ -546,7 +549,8 @@ TEST_P(ProgramUsage, ExitStatusAndTexts) {
 }
 
 const std::string Usage =
-    "Usage: orvalin-decode [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl] [-o FILE] [FILE...]\n";
+    "Usage: orvalin-decode [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl] [-o FILE]\n"
+    "       [--share [--config FILE] [--archive FILE] [--share-wait SECONDS]] [FILE...]\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ProgramUsage,
@@ -591,6 +595,116 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"Version", {"--version"}, 0, "orvalin-decode 0.2\n", ""},
                       UsageCase{"NoFileIsStandardInput", {}, 0, header() + "0.105708;", ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- Sharing ----------------------------------------------------------------------------
+
+// A log of three good frames, one of them twice, and lines that are never shared: rejected,
+// a frame that is no hex, a date that does not exist.
+QByteArray sharedLog() {
+    QByteArray log = WorkedLine + "\r\n";
+    log += orvalin::test::lineWithFrame(QStringLiteral("ab").repeated(32)).toLatin1() + "\r\n";
+    log += orvalin::test::lineWithFrame(QStringLiteral("0c").repeated(32)).toLatin1() + "\r\n";
+    log += WorkedLine + "\r\nnot a log line\r\n";
+    log += orvalin::test::lineWithFrame(QStringLiteral("zz").repeated(32)).toLatin1() + "\r\n";
+    log += orvalin::test::lineWithFrame(QStringLiteral("12").repeated(32),
+                                        QStringLiteral("!31022026@120000;"))
+               .toLatin1() +
+           "\r\n";
+    return log;
+}
+
+bool waitUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done()) {
+        if (waited.elapsed() > ms) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+class ProgramSharing : public ProgramTest {
+protected:
+    void SetUp() override { write(QStringLiteral("a.log"), sharedLog()); }
+    void conf(int port) {
+        write(QStringLiteral("conf.ini"),
+              QStringLiteral("SHARE_URL=http://127.0.0.1:%1/submit\nNORAD_ID=43017\n"
+                             "CALLSIGN=TEST\nLATITUDE=52.52\nLONGITUDE=13.405\n")
+                  .arg(port)
+                  .toLatin1());
+    }
+    static std::vector<std::string> share(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--share", "--config", "conf.ini", "--archive", "ar.sqlite"});
+        return args;
+    }
+
+    orvalin::test::SidsServer server_;
+};
+
+TEST_F(ProgramSharing, OutputIsUnchangedAndEachFrameIsPostedOnce) {
+    conf(server_.url().port());
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-r", "a.log"}, {"--format", "jsonl", "a.log"}}) {
+        const ProgramRun plain = run(args);
+        const ProgramRun shared = run(share(args));
+        EXPECT_EQ(shared.status, 0) << shared.err;
+        EXPECT_EQ(shared.out, plain.out);
+        EXPECT_EQ(shared.err, plain.err);
+    }
+    EXPECT_EQ(server_.posts().size(), 3);
+}
+
+TEST_F(ProgramSharing, MissingSettingsAreAUsageErrorBeforeAnythingIsRead) {
+    write(QStringLiteral("conf.ini"), "CALLSIGN=TEST\nNORAD_ID=0\n");
+    const ProgramRun result = run(share({"a.log"}));
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "orvalin-decode: --share: Sharing needs SHARE_URL, NORAD_ID (0 is not a catalogue "
+              "number from 1 to 99999), LATITUDE, LONGITUDE in conf.ini (conf.ini)\n" +
+                  Usage + "Try 'orvalin-decode --help' for more information.\n");
+}
+
+// Frames that could not be sent stay in the archive, whether the run gave up waiting, was
+// killed, or was ended by SIGTERM with a post in flight; the next run sends them.
+TEST_F(ProgramSharing, FramesLeftWaitingAreSentByTheNextRun) {
+    conf(orvalin::test::SidsServer::freePort());
+    const ProgramRun gaveUp = run(share({"--share-wait", "1", "a.log"}));
+    EXPECT_EQ(gaveUp.status, 1);
+    const std::string summary =
+        "orvalin-decode: 3 frames are still waiting to be shared after 1 s; they stay in ";
+    EXPECT_EQ(gaveUp.err.substr(0, summary.size()), summary);
+
+    write(QStringLiteral("b.log"),
+          orvalin::test::lineWithFrame(QStringLiteral("9f").repeated(32)).toLatin1() + "\n");
+    // Standard streams for a started program, closed here once it has them.
+    std::vector<int> opened;
+    const auto nowhere = [&opened] { return opened.emplace_back(::open("/dev/null", O_RDWR)); };
+    const pid_t killed = start(share({"b.log"}), nowhere(), nowhere(), nowhere());
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+
+    // The server takes a post and never answers it: SIGTERM ends following within a second.
+    orvalin::test::SidsServer stalling({QStringLiteral("--answer"), QStringLiteral("stall"),
+                                        QStringLiteral("--stall"), QStringLiteral("30")});
+    conf(stalling.url().port());
+    const pid_t followed = start(share({"-f", "a.log"}), nowhere(), nowhere(), nowhere());
+    for (const int fd : opened) ::close(fd);
+    ASSERT_TRUE(waitUntil([&] { return stalling.posts().size() == 1; }, 10000));
+    QElapsedTimer ending;
+    ending.start();
+    ::kill(followed, SIGTERM);
+    int status = -1;
+    ::waitpid(followed, &status, 0);
+    EXPECT_LT(ending.elapsed(), 1000);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    conf(server_.url().port());
+    const ProgramRun next = run(share({}));
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_EQ(server_.posts().size(), 4);
+}
 
 }  // namespace
 }  // namespace orvalin::cli
