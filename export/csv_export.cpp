@@ -1,6 +1,7 @@
 #include "export/csv_export.h"
 
 #include "decoder/csv_text.h"
+#include "files/atomic_file.h"
 
 namespace orvalin {
 
