@@ -107,7 +107,8 @@ WindowSharing::WindowSharing(QMenu* menu, std::function<QList<ConfIniEntry>()> r
 }
 
 WindowSharing::~WindowSharing() {
-    stopService();
+    // Stopped before the worker ends, which may not run what is still queued.
+    stopService(Qt::BlockingQueuedConnection);
     worker_.quit();
     worker_.wait();
 }
@@ -166,15 +167,18 @@ void WindowSharing::startService(const StationSettings& station) {
     QMetaObject::invokeMethod(service, &SharingService::start, Qt::QueuedConnection);
 }
 
-void WindowSharing::stopService() {
+void WindowSharing::stopService(Qt::ConnectionType connection) {
     if (!service_) return;
     SharingService* service = service_;
     service_ = nullptr;
     // Stopped and deleted in its own thread, after the calls queued before.
-    QMetaObject::invokeMethod(service, [service] {
-        service->stop();
-        delete service;
-    });
+    QMetaObject::invokeMethod(
+        service,
+        [service] {
+            service->stop();
+            delete service;
+        },
+        connection);
     status_.on = false;
     status_.nextTry = {};
     if (dialog_) dialog_->showStatus(status_, server_, archivePath_);

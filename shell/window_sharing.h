@@ -71,7 +71,7 @@ signals:
 private:
     void onToggled(bool on);
     void startService(const StationSettings& station);
-    void stopService();
+    void stopService(Qt::ConnectionType connection = Qt::QueuedConnection);
     void onStatus(const SharingStatus& status);
 
     QAction* shareAction_ = nullptr;
