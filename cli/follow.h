@@ -11,6 +11,8 @@
 // they are let in only while it waits (for the next look, or for its reader to take more), and
 // the output is written in pieces that end at line ends. Memory stays that of the follower and
 // the line reader, however long it runs.
+// With --share the waits between the looks run the posts (IdleTime); signals and the output are
+// looked at after each, so SIGINT and SIGTERM still end it within a second.
 #pragma once
 
 #include <signal.h>
