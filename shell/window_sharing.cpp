@@ -29,12 +29,14 @@ SharingStatusDialog::SharingStatusDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("SharingStatus"));
     setWindowTitle(QString::fromLatin1(SharingStatusTitle));
     auto* form = new QFormLayout;
+    form->setRowWrapPolicy(QFormLayout::DontWrapRows);
     for (const char* row : StatusRows) {
         auto* value = new QLabel(this);
         value->setObjectName(QStringLiteral("SharingStatus") +
                              QString::fromLatin1(row).remove(u' '));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        value->setWordWrap(true);
+        // Paths and addresses stay on one line; the texts of trouble may run longer.
+        value->setWordWrap(qstrcmp(row, "Sharing") == 0 || qstrcmp(row, "Last failure") == 0);
         auto* caption = new QLabel(QString::fromLatin1(row) + u':', this);
         caption->setBuddy(value);
         form->addRow(caption, value);
