@@ -1,6 +1,7 @@
 // Sharing in the window, end to end against the local SiDS server: TLM File, Share Frames.
 #include <QAction>
 #include <QFile>
+#include <QLocale>
 #include <QSet>
 
 #include "../sharing/sids_server.h"
@@ -53,34 +54,35 @@ protected:
     QTemporaryDir logs_;
 };
 
-// Opened and followed lines are shared once each; the same text pasted again and a line typed
-// key by key are not.
+// Opened and followed lines are shared once each, also those beyond the 1000 lines the box
+// keeps while following; the same text pasted again and a line typed key by key are not.
 TEST_F(WindowSharingTest, FollowedLogWithShareOnPostsEachFrameOnce) {
     writeConf("NORAD_ID=43017\nSHARE=YES\n");
     open();
     ASSERT_TRUE(QTest::qWaitFor([this] { return share()->isChecked(); }, 5000));
     const QString log = logs_.filePath(QStringLiteral("pass.log"));
-    writeFile(log, lines(1, 3));
+    writeFile(log, lines(1, 1003));
     form().setFollowing(true);
     ASSERT_TRUE(form().openLogFile(log));
-    writeFile(log, lines(4, 2) + logLine(6, 6).toLatin1().left(40),
+    writeFile(log, lines(1004, 2) + logLine(1006, 6).toLatin1().left(40),
               QIODevice::WriteOnly | QIODevice::Append);
     form().checkFollowedFile();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return server_.posts().size() >= 5; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return server_.posts().size() >= 1005; }, 30000));
 
     paste(QString::fromLatin1(lines(1, 5)));
     form().setFollowing(false);
-    typeText(logLine(7, 7));
+    typeText(logLine(1007, 7));
     QTest::qWait(600);
     QStringList expected;
-    for (int r = 1; r <= 5; ++r) expected << logLine(r, r).right(64).toUpper();
+    for (int r = 1; r <= 1005; ++r) expected << logLine(r, r).right(64).toUpper();
     EXPECT_EQ(postedFrames(), expected);
 
     form().sharing().statusAction()->trigger();
     ASSERT_NE(form().sharing().statusDialog(), nullptr);
     EXPECT_TRUE(QTest::qWaitFor(
         [this] {
-            return form().sharing().statusDialog()->valueText(QStringLiteral("Sent")) == u"5";
+            return form().sharing().statusDialog()->valueText(QStringLiteral("Sent")) ==
+                   QLocale().toString(1005);
         },
         2000));
     EXPECT_EQ(form().sharing().statusDialog()->valueText(QStringLiteral("Waiting")), u"0");
