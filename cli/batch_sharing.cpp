@@ -108,13 +108,22 @@ void BatchSharing::runFor(std::chrono::milliseconds time) {
 void BatchSharing::onStatus(const SharingStatus& status) {
     status_ = status;
     statusCurrent_ = true;
-    if (err_ != nullptr && !status.stopped.isEmpty() && status.stopped != stoppedReported_) {
-        stoppedReported_ = status.stopped;
+    if (err_ == nullptr) return;
+    const auto say = [this](const QString& text) {
         err_->append(ProgramName);
         err_->append(": ");
-        err_->append(status.stopped.toStdString());
+        err_->append(text.toStdString());
         err_->append('\n');
         err_->flush();
+    };
+    // An archive without WAL (on a network file system) works, but the user should know.
+    if (!status.note.isEmpty() && !noteReported_) {
+        noteReported_ = true;
+        say(status.note);
+    }
+    if (!status.stopped.isEmpty() && status.stopped != stoppedReported_) {
+        stoppedReported_ = status.stopped;
+        say(status.stopped);
     }
 }
 

@@ -61,6 +61,7 @@ private:
     SharingStatus status_;
     bool statusCurrent_ = false;  // status_ came after the last frames were handed over
     QString stoppedReported_;
+    bool noteReported_ = false;
     BufferedWriter* err_ = nullptr;
 };
 
