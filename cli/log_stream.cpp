@@ -72,6 +72,39 @@ LogStreamDecoder::LogStreamDecoder(const DecodeSettings& settings, BufferedWrite
     pieceValues();  // built before the first line rather than inside it
 }
 
+namespace {
+
+// Writes as the format does and hands every accepted line on as text: the ASCII lines' fast
+// path stays as it is without a handler.
+class HandingOnFormat final : public RecordFormat {
+public:
+    HandingOnFormat(std::unique_ptr<RecordFormat> format,
+                    std::function<void(QStringView line)> handler)
+        : format_(std::move(format)), handler_(std::move(handler)) {}
+    void writeHeader(BufferedWriter& out) override { format_->writeHeader(out); }
+    void writeAsciiRecord(BufferedWriter& out, const unsigned char* line,
+                          const std::uint8_t* raws) override {
+        format_->writeAsciiRecord(out, line, raws);
+        char16_t text[LogLineLength];
+        for (int k = 0; k < LogLineLength; ++k) text[k] = line[k];
+        handler_(QStringView(text, LogLineLength));
+    }
+    void writeRecord(BufferedWriter& out, const TelemetryRecord& record) override {
+        format_->writeRecord(out, record);
+    }
+
+private:
+    std::unique_ptr<RecordFormat> format_;
+    std::function<void(QStringView line)> handler_;
+};
+
+}  // namespace
+
+void LogStreamDecoder::setAcceptedLineHandler(std::function<void(QStringView line)> handler) {
+    acceptedLine_ = handler;
+    format_ = std::make_unique<HandingOnFormat>(std::move(format_), std::move(handler));
+}
+
 void LogStreamDecoder::writeHeader() {
     format_->writeHeader(csv_);
 }
@@ -235,11 +268,6 @@ void LogStreamDecoder::decodeAsciiLine(const unsigned char* line) {
         raws[c] = pieces[static_cast<std::size_t>(piece[0]) * 256 + piece[1]];
     }
     format_->writeAsciiRecord(csv_, line, raws);
-    if (acceptedLine_) {
-        char16_t text[LogLineLength];
-        for (int k = 0; k < LogLineLength; ++k) text[k] = line[k];
-        acceptedLine_(QStringView(text, LogLineLength));
-    }
 }
 
 void LogStreamDecoder::decodeTextLine(const char* line, std::size_t size) {

@@ -71,9 +71,7 @@ public:
     const LineCounts& counts() const { return counts_; }
 
     // Called with every accepted line as text, after its record was written (--share).
-    void setAcceptedLineHandler(std::function<void(QStringView line)> handler) {
-        acceptedLine_ = std::move(handler);
-    }
+    void setAcceptedLineHandler(std::function<void(QStringView line)> handler);
 
 private:
     static constexpr std::size_t CarryCapacity = MaxLineBytes;
