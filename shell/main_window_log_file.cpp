@@ -43,6 +43,11 @@ namespace {
 // its log lines: the box and its intake stay quick and small.
 constexpr qsizetype FollowedTextLimit = 4 * 1024 * 1024;
 
+// The part of a followed log's text that the input box keeps: its newest lines.
+NewestLines newestFollowedLines(QStringView text) {
+    return newestLines(text, RecordTable::Capacity, FollowedTextLimit);
+}
+
 struct LogFileMenuEntry {
     const char* name;
     const char* caption;
@@ -147,7 +152,7 @@ bool MainWindow::openLogFiles(const QStringList& paths) {
     // A followed file shows its newest lines, as every follow update keeps them.
     followedLinesLeft_ = 0;
     if (holdUnfinishedLine) {
-        const NewestLines newest = newestLines(text, RecordTable::Capacity, FollowedTextLimit);
+        const NewestLines newest = newestFollowedLines(text);
         text.remove(0, newest.start);
         followedLinesLeft_ = newest.linesBefore;
     }
@@ -232,8 +237,7 @@ void MainWindow::checkFollowedFile(bool countAbsence) {
         if (!binary && longest <= InputLineLimit) shareIntake(text);
         incoming += text;
         if (incoming.size() > 2 * FollowedTextLimit) {
-            const NewestLines newest =
-                newestLines(incoming, RecordTable::Capacity, FollowedTextLimit);
+            const NewestLines newest = newestFollowedLines(incoming);
             incomingLeftOut += newest.linesBefore;
             incoming.remove(0, newest.start);
         }
@@ -281,8 +285,7 @@ void MainWindow::takeFollowedLines(const QString& lines, int linesLeftOut, bool 
     QTextDocument* document = controls_.logInput->document();
     // With no new lines, only what lies beyond the box's bound leaves (a log opened whole,
     // then followed).
-    if (!replace && lines.isEmpty() &&
-        newestLines(document->toRawText(), RecordTable::Capacity, FollowedTextLimit).start == 0)
+    if (!replace && lines.isEmpty() && newestFollowedLines(document->toRawText()).start == 0)
         return;
     QScrollBar* navigator = controls_.recordNavigator;
     const int shownRecord = navigator->value();
@@ -313,8 +316,7 @@ void MainWindow::takeFollowedLines(const QString& lines, int linesLeftOut, bool 
     }
     cursor.insertText(lines);
     // Cursor positions are positions in the raw text: a block separator is one character.
-    const NewestLines newest =
-        newestLines(document->toRawText(), RecordTable::Capacity, FollowedTextLimit);
+    const NewestLines newest = newestFollowedLines(document->toRawText());
     if (newest.start > 0) {
         cursor.setPosition(0);
         cursor.setPosition(static_cast<int>(newest.start), QTextCursor::KeepAnchor);
