@@ -7,12 +7,9 @@
 #include <QTimer>
 
 #include "cli/follow.h"
-#include "shell/conf_ini.h"
-#include "shell/file_locations.h"
-
-#ifndef ORVALIN_VERSION
-#define ORVALIN_VERSION "0.2"
-#endif
+#include "settings/conf_ini.h"
+#include "settings/file_locations.h"
+#include "settings/program_version.h"
 
 namespace orvalin::cli {
 
@@ -45,10 +42,10 @@ void runEvents(std::chrono::milliseconds time) {
 }  // namespace
 
 std::unique_ptr<BatchSharing> BatchSharing::create(const CommandLine& options, std::string& error) {
-    const QString confPath = options.configPath.empty() ? currentUserFolders().configHome + u'/' +
-                                                              QLatin1String(UserConfigFolderName) +
-                                                              u'/' + QLatin1String(ConfIniFileName)
-                                                        : fromBytes(options.configPath);
+    const UserFolders user = currentUserFolders();
+    const QString confPath = options.configPath.empty()
+                                 ? userConfIniDir(user) + u'/' + QLatin1String(ConfIniFileName)
+                                 : fromBytes(options.configPath);
     const QFileInfo conf(confPath);
     if (!options.configPath.empty() && (!conf.isFile() || !conf.isReadable())) {
         error = "--config: " + options.configPath + " is not a readable file";
@@ -63,8 +60,8 @@ std::unique_ptr<BatchSharing> BatchSharing::create(const CommandLine& options, s
         return nullptr;
     }
     sharing.archivePath =
-        options.archivePath.empty() ? currentArchivePath() : fromBytes(options.archivePath);
-    sharing.version = QStringLiteral(ORVALIN_VERSION);
+        options.archivePath.empty() ? stationArchivePath(user) : fromBytes(options.archivePath);
+    sharing.version = QString::fromLatin1(ProgramVersion);
     sharing.countQueuedHere = true;
     return std::unique_ptr<BatchSharing>(new BatchSharing(options, std::move(sharing)));
 }

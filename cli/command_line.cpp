@@ -6,9 +6,7 @@
 #include <QStringList>
 #include <string_view>
 
-#ifndef ORVALIN_VERSION
-#define ORVALIN_VERSION "0.2"
-#endif
+#include "settings/program_version.h"
 
 namespace orvalin::cli {
 
@@ -274,7 +272,7 @@ could not be written (with --share: or frames are still waiting to be sent),
 }
 
 std::string versionText() {
-    return std::string(ProgramName) + " " ORVALIN_VERSION "\n";
+    return std::string(ProgramName) + " " + ProgramVersion + "\n";
 }
 
 }  // namespace orvalin::cli

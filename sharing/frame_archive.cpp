@@ -11,17 +11,6 @@
 
 namespace orvalin {
 
-QString archivePath(const QString& home, const QString& dataHome) {
-    const QString base =
-        QDir::isAbsolutePath(dataHome) ? dataHome : home + QStringLiteral("/.local/share");
-    return QDir::cleanPath(base) + u'/' + QLatin1String(ArchiveFolderName) + u'/' +
-           QLatin1String(ArchiveFileName);
-}
-
-QString currentArchivePath() {
-    return archivePath(QDir::homePath(), qEnvironmentVariable("XDG_DATA_HOME"));
-}
-
 namespace {
 
 constexpr const char* Schema = R"(

@@ -36,16 +36,6 @@ struct sqlite3;
 
 namespace orvalin {
 
-// Below the user's data folder (XDG_DATA_HOME, ~/.local/share by default).
-inline constexpr char ArchiveFolderName[] = "orvalin-decoder";
-inline constexpr char ArchiveFileName[] = "frames.sqlite";
-
-// dataHome is XDG_DATA_HOME as set (empty when unset); a relative one is invalid by the XDG
-// rules and replaced by the default under home.
-QString archivePath(const QString& home, const QString& dataHome);
-// From the environment at the time of the call.
-QString currentArchivePath();
-
 struct ArchiveError {
     enum class Kind { None, Locked, Full, Corrupt, Unwritable, Other };
     Kind kind = Kind::None;

@@ -18,10 +18,10 @@
 #include <QTimer>
 #include <memory>
 
+#include "settings/station_settings.h"
 #include "sharing/delivery_rules.h"
 #include "sharing/frame_archive.h"
 #include "sharing/sids_form.h"
-#include "sharing/station_settings.h"
 
 namespace orvalin {
 

@@ -17,7 +17,7 @@
 #include <optional>
 
 #include "decoder/log_line.h"
-#include "sharing/station_settings.h"
+#include "settings/station_settings.h"
 
 namespace orvalin {
 

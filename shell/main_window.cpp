@@ -22,8 +22,8 @@
 #include "decoder/number_text.h"
 #include "export/csv_export.h"
 #include "files/atomic_file.h"
+#include "settings/conf_ini.h"
 #include "shell/accessibility.h"
-#include "shell/conf_ini.h"
 #include "shell/input_box.h"
 #include "views/bar_chart.h"
 #include "views/channel_selection.h"
@@ -66,7 +66,7 @@ MainWindow::MainWindow(QString executableDir, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-    const MainWindowMenu menu = buildMainMenu(menuBar());
+    menu_ = buildMainMenu(menuBar());
 
     clientArea_ = new QWidget(this);
     clientArea_->setObjectName(QStringLiteral("ClientArea"));
@@ -95,7 +95,7 @@ MainWindow::MainWindow(QString executableDir, QWidget* parent)
         ChannelControls{controls_.channelButtons, controls_.valueBoxes, controls_.unitLabels,
                         controls_.chartFrame},
         *chart_);
-    wireEvents(menu);
+    wireEvents();
     setUpLogFiles();
     setUpSharing();
     makeAccessible(*this, controls_);
@@ -104,7 +104,7 @@ MainWindow::MainWindow(QString executableDir, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::wireEvents(const MainWindowMenu& menu) {
+void MainWindow::wireEvents() {
     // textChanged follows every change of the text: typing, deleting, pasting, cutting and
     // changes by the program.
     connect(controls_.logInput, &QPlainTextEdit::textChanged, this, &MainWindow::onLogTextChanged);
@@ -125,9 +125,9 @@ void MainWindow::wireEvents(const MainWindowMenu& menu) {
                 if (selected) onChannelSelected(channel);
             });
     connect(controls_.screenshotButton, &QPushButton::clicked, this, &MainWindow::onScreenshot);
-    connect(menu.exit, &QAction::triggered, this, &MainWindow::onExit);
-    connect(menu.writeCsvFile, &QAction::triggered, this, &MainWindow::onWriteCsvFile);
-    connect(menu.info, &QAction::triggered, this, &MainWindow::onInfo);
+    connect(menu_.exit, &QAction::triggered, this, &MainWindow::onExit);
+    connect(menu_.writeCsvFile, &QAction::triggered, this, &MainWindow::onWriteCsvFile);
+    connect(menu_.info, &QAction::triggered, this, &MainWindow::onInfo);
 }
 
 void MainWindow::onLogTextChanged() {

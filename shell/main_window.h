@@ -32,7 +32,8 @@
 #include "export/screenshot.h"
 #include "files/log_file.h"
 #include "files/log_follower.h"
-#include "shell/file_locations.h"
+#include "settings/conf_ini.h"
+#include "settings/file_locations.h"
 #include "shell/info_dialog.h"
 #include "shell/main_window_layout.h"
 #include "shell/window_command_line.h"
@@ -54,7 +55,7 @@ class MainWindow : public QMainWindow {
 
 public:
     // executableDir (empty: the directory of the running executable) decides where conf.ini,
-    // the CSV file and by default the pictures are (shell/file_locations.h).
+    // the CSV file and by default the pictures are (settings/file_locations.h).
     explicit MainWindow(QString executableDir = QString(), QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -147,7 +148,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void wireEvents(const MainWindowMenu& menu);
+    void wireEvents();
     // The line breaks of the input box as CR LF, the separator of log lines.
     void readLogText();
     void showLeftOutLines(int leftOut);
@@ -167,10 +168,11 @@ private:
     // Sharing (main_window_sharing.cpp): the menu entries, the start setting of conf.ini, and
     // the text of every intake but keystrokes.
     void setUpSharing();
-    void startSharingIfAsked(const QList<std::pair<QString, QString>>& confEntries);
+    void startSharingIfAsked(const QList<ConfIniEntry>& confEntries);
     void shareIntake(const QString& text);
 
     RecordTable records_;
+    MainWindowMenu menu_;
     FileLocations locations_;
     QString imagePath_;
     WindowCapture capture_;
@@ -187,14 +189,12 @@ private:
     QString leftOutNotice_;  // the status line text about lines beyond the table, if shown
     FileChooser chooseFile_;
     // The last opened log file, followed from where its text in the input box ends while
-    // followAction_ is on, and its unfinished last line as the box shows it (if it does).
+    // the follow entry is ticked, and its unfinished last line as the box shows it (if it does).
     std::unique_ptr<LogFollower> logFile_;
     QString logFilePath_;
     QString shownUnfinishedLine_;
     int followedLinesLeft_ = 0;  // the older lines of the followed file that left the box
     QString followNotice_;       // the status line text about them, if shown
-    QAction* openAction_ = nullptr;
-    QAction* followAction_ = nullptr;
     QFileSystemWatcher* fileWatcher_ = nullptr;
     QTimer* followTimer_ = nullptr;  // checks the size too: not every file system sends notices
     WindowSharing* sharing_ = nullptr;

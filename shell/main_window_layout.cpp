@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QHash>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -431,22 +432,53 @@ MainWindowControls buildMainWindow(QWidget* clientArea) {
 
 namespace {
 
+// One entry of a menu. `action` names the member of MainWindowMenu that keeps it; an entry
+// without a caption is a separator.
 struct MenuItemLayout {
-    const char* name;
-    const char* caption;
+    const char* name = nullptr;
+    const char* caption = nullptr;
+    QAction* MainWindowMenu::*action = nullptr;
+    QKeySequence::StandardKey shortcut = QKeySequence::UnknownKey;
+    bool checkable = false;
 };
 
 struct MenuLayout {
     const char* name;
     const char* caption;
     std::vector<MenuItemLayout> items;  // none: the entry is a command on the bar itself
+    QAction* MainWindowMenu::*command = nullptr;
 };
+
+constexpr MenuItemLayout Separator{};
 
 const std::vector<MenuLayout>& menuLayout() {
     static const std::vector<MenuLayout> menus = {
-        {"MnuFile", "File", {{"MnuExit", "Exit"}}},
-        {"MnuTLMFile", "TLM File", {{"WriteCSVFile", "Write CSV File"}}},
-        {"MnuInfo", "Info", {}},
+        {.name = "MnuFile",
+         .caption = "File",
+         .items = {{.name = "MnuOpenLog",
+                    .caption = "Open Log File...",
+                    .action = &MainWindowMenu::openLogFile,
+                    .shortcut = QKeySequence::Open},
+                   {.name = "MnuFollowLog",
+                    .caption = "Follow Log File",
+                    .action = &MainWindowMenu::followLogFile,
+                    .checkable = true},
+                   Separator,
+                   {.name = "MnuExit", .caption = "Exit", .action = &MainWindowMenu::exit}}},
+        {.name = "MnuTLMFile",
+         .caption = "TLM File",
+         .items = {{.name = "WriteCSVFile",
+                    .caption = "Write CSV File",
+                    .action = &MainWindowMenu::writeCsvFile},
+                   Separator,
+                   {.name = "MnuShareFrames",
+                    .caption = "Share Frames",
+                    .action = &MainWindowMenu::shareFrames,
+                    .checkable = true},
+                   {.name = "MnuSharingStatus",
+                    .caption = "Sharing Status...",
+                    .action = &MainWindowMenu::sharingStatus}}},
+        {.name = "MnuInfo", .caption = "Info", .items = {}, .command = &MainWindowMenu::info},
     };
     return menus;
 }
@@ -456,24 +488,29 @@ const std::vector<MenuLayout>& menuLayout() {
 MainWindowMenu buildMainMenu(QMenuBar* menuBar) {
     // Kept inside the window: the client area below it is laid out to the pixel.
     menuBar->setNativeMenuBar(false);
+    MainWindowMenu menu;
     for (const MenuLayout& entry : menuLayout()) {
         if (entry.items.empty()) {
             QAction* command = menuBar->addAction(QString::fromLatin1(entry.caption));
             command->setObjectName(QString::fromLatin1(entry.name));
+            menu.*entry.command = command;
             continue;
         }
-        QMenu* menu = menuBar->addMenu(QString::fromLatin1(entry.caption));
-        menu->setObjectName(QString::fromLatin1(entry.name));
-        menu->menuAction()->setObjectName(QString::fromLatin1(entry.name));
+        QMenu* list = menuBar->addMenu(QString::fromLatin1(entry.caption));
+        list->setObjectName(QString::fromLatin1(entry.name));
+        list->menuAction()->setObjectName(QString::fromLatin1(entry.name));
         for (const MenuItemLayout& item : entry.items) {
-            QAction* action = menu->addAction(QString::fromLatin1(item.caption));
+            if (item.caption == nullptr) {
+                list->addSeparator();
+                continue;
+            }
+            QAction* action = list->addAction(QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
+            action->setShortcut(item.shortcut);
+            action->setCheckable(item.checkable);
+            menu.*item.action = action;
         }
     }
-    MainWindowMenu menu;
-    menu.exit = menuBar->findChild<QAction*>(QStringLiteral("MnuExit"));
-    menu.writeCsvFile = menuBar->findChild<QAction*>(QStringLiteral("WriteCSVFile"));
-    menu.info = menuBar->findChild<QAction*>(QStringLiteral("MnuInfo"));
     return menu;
 }
 

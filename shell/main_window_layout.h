@@ -119,11 +119,18 @@ struct MainWindowControls {
 // Creates every control of mainWindowLayout() on `clientArea` (which owns them), in tab order.
 MainWindowControls buildMainWindow(QWidget* clientArea);
 
-// The menu bar: "File" (MnuFile) with "Exit" (MnuExit), "TLM File" (MnuTLMFile) with
-// "Write CSV File" (WriteCSVFile), and "Info" (MnuInfo), a command on the bar itself.
+// The menu bar, built in one place that keeps its actions; each part of the window is handed
+// the actions it needs. The window's own entries are "File" (MnuFile) with "Exit" (MnuExit),
+// "TLM File" (MnuTLMFile) with "Write CSV File" (WriteCSVFile), and "Info" (MnuInfo), a command
+// on the bar itself; the entries added since stand above "Exit" (log files) and below
+// "Write CSV File" (sharing), each group behind a separator.
 struct MainWindowMenu {
+    QAction* openLogFile = nullptr;    // "Open Log File..." (Ctrl+O)
+    QAction* followLogFile = nullptr;  // "Follow Log File", checkable
     QAction* exit = nullptr;
     QAction* writeCsvFile = nullptr;
+    QAction* shareFrames = nullptr;    // "Share Frames", checkable
+    QAction* sharingStatus = nullptr;  // "Sharing Status..."
     QAction* info = nullptr;
 };
 MainWindowMenu buildMainMenu(QMenuBar* menuBar);

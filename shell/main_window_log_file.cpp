@@ -9,11 +9,8 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGuiApplication>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -48,25 +45,6 @@ NewestLines newestFollowedLines(QStringView text) {
     return newestLines(text, RecordTable::Capacity, FollowedTextLimit);
 }
 
-struct LogFileMenuEntry {
-    const char* name;
-    const char* caption;
-    QKeySequence::StandardKey shortcut;
-    bool checkable;
-};
-
-// Above "Exit" in the "File" menu.
-constexpr LogFileMenuEntry LogFileMenuEntries[] = {
-    {.name = "MnuOpenLog",
-     .caption = "Open Log File...",
-     .shortcut = QKeySequence::Open,
-     .checkable = false},
-    {.name = "MnuFollowLog",
-     .caption = "Follow Log File",
-     .shortcut = QKeySequence::UnknownKey,
-     .checkable = true},
-};
-
 constexpr char FileDialogFilter[] = "Log and text files (*.log *.txt);;All files (*)";
 
 // The local files among dropped data, in the order given; empty for anything else.
@@ -81,20 +59,8 @@ QStringList droppedFiles(const QMimeData* data) {
 }  // namespace
 
 void MainWindow::setUpLogFiles() {
-    auto* fileMenu = menuBar()->findChild<QMenu*>(QStringLiteral("MnuFile"));
-    QAction* exit = menuBar()->findChild<QAction*>(QStringLiteral("MnuExit"));
-    for (const LogFileMenuEntry& entry : LogFileMenuEntries) {
-        auto* action = new QAction(QString::fromLatin1(entry.caption), fileMenu);
-        action->setObjectName(QString::fromLatin1(entry.name));
-        action->setShortcut(entry.shortcut);
-        action->setCheckable(entry.checkable);
-        fileMenu->insertAction(exit, action);
-    }
-    fileMenu->insertSeparator(exit);
-    openAction_ = fileMenu->findChild<QAction*>(QStringLiteral("MnuOpenLog"));
-    followAction_ = fileMenu->findChild<QAction*>(QStringLiteral("MnuFollowLog"));
-    connect(openAction_, &QAction::triggered, this, &MainWindow::onOpenLogFile);
-    connect(followAction_, &QAction::toggled, this, &MainWindow::onFollowLogToggled);
+    connect(menu_.openLogFile, &QAction::triggered, this, &MainWindow::onOpenLogFile);
+    connect(menu_.followLogFile, &QAction::toggled, this, &MainWindow::onFollowLogToggled);
 
     chooseFile_ = [this](QWidget* parent) {
         const QString folder = logFile_ ? QFileInfo(logFilePath_).absolutePath() : QString();
@@ -181,11 +147,11 @@ void MainWindow::replaceLogInput(const QString& text) {
 }
 
 void MainWindow::setFollowing(bool on) {
-    followAction_->setChecked(on);
+    menu_.followLogFile->setChecked(on);
 }
 
 bool MainWindow::isFollowing() const {
-    return followAction_->isChecked();
+    return menu_.followLogFile->isChecked();
 }
 
 void MainWindow::onFollowLogToggled(bool on) {

@@ -2,11 +2,9 @@
 // are no intake here, so a half-typed line is never shared; a paste or drop of text, an
 // opened or dropped file and the lines a followed file brings are.
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QTimer>
 
-#include "shell/conf_ini.h"
+#include "settings/conf_ini.h"
 #include "shell/input_box.h"
 #include "shell/main_window.h"
 #include "shell/window_sharing.h"
@@ -14,9 +12,9 @@
 namespace orvalin {
 
 void MainWindow::setUpSharing() {
-    auto* tlmMenu = menuBar()->findChild<QMenu*>(QStringLiteral("MnuTLMFile"));
     sharing_ = new WindowSharing(
-        tlmMenu, [this] { return loadConfIni(locations_.confIniDir).entries; },
+        menu_.shareFrames, menu_.sharingStatus, locations_.archivePath,
+        [this] { return loadConfIni(locations_.confIniDir).entries; },
         [this](const QString& title, const QString& text) {
             showMessage_(QMessageBox::Warning, title, text);
         },
@@ -24,7 +22,7 @@ void MainWindow::setUpSharing() {
     connect(controls_.logInput, &InputBox::inserted, this, &MainWindow::shareIntake);
 }
 
-void MainWindow::startSharingIfAsked(const QList<std::pair<QString, QString>>& confEntries) {
+void MainWindow::startSharingIfAsked(const QList<ConfIniEntry>& confEntries) {
     // Once the window runs, so that a message about a missing setting has a window to belong to.
     QTimer::singleShot(0, this, [this, confEntries] { sharing_->applyStartSetting(confEntries); });
 }

@@ -2,9 +2,7 @@
 
 #include <QCommandLineParser>
 
-#ifndef ORVALIN_VERSION
-#define ORVALIN_VERSION "0.2"
-#endif
+#include "settings/program_version.h"
 
 namespace orvalin {
 
@@ -29,7 +27,7 @@ QString usageError(const QString& why) {
 }  // namespace
 
 QString windowVersionText() {
-    return QLatin1String(WindowProgramName) + u' ' + QLatin1String(ORVALIN_VERSION) + u'\n';
+    return QLatin1String(WindowProgramName) + u' ' + QLatin1String(ProgramVersion) + u'\n';
 }
 
 WindowCommandLine parseWindowCommandLine(const QStringList& arguments, ToolkitOptions toolkit) {

@@ -5,12 +5,9 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLocale>
-#include <QMenu>
 #include <QVBoxLayout>
 
-#ifndef ORVALIN_VERSION
-#define ORVALIN_VERSION "0.2"
-#endif
+#include "settings/program_version.h"
 
 namespace orvalin {
 
@@ -76,26 +73,22 @@ QString SharingStatusDialog::valueText(const QString& row) const {
     return {};
 }
 
-WindowSharing::WindowSharing(QMenu* menu, std::function<QList<ConfIniEntry>()> readSettings,
-                             Warn warn, std::function<void(const QString&)> note, QObject* parent)
+WindowSharing::WindowSharing(QAction* shareAction, QAction* statusAction, QString archivePath,
+                             std::function<QList<ConfIniEntry>()> readSettings, Warn warn,
+                             std::function<void(const QString&)> note, QObject* parent)
     : QObject(parent),
+      shareAction_(shareAction),
+      statusAction_(statusAction),
       readSettings_(std::move(readSettings)),
       warn_(std::move(warn)),
       note_(std::move(note)) {
     qRegisterMetaType<SharingStatus>();
     qRegisterMetaType<QList<ReceivedFrame>>();
-    menu->addSeparator();
-    shareAction_ = menu->addAction(QString::fromLatin1(ShareFramesTitle));
-    shareAction_->setObjectName(QStringLiteral("MnuShareFrames"));
-    shareAction_->setCheckable(true);
-    statusAction_ =
-        menu->addAction(QString::fromLatin1(SharingStatusTitle) + QStringLiteral("..."));
-    statusAction_->setObjectName(QStringLiteral("MnuSharingStatus"));
     connect(shareAction_, &QAction::toggled, this, &WindowSharing::onToggled);
-    connect(statusAction_, &QAction::triggered, this, [this, menu] {
+    connect(statusAction_, &QAction::triggered, this, [this] {
         if (!dialog_) {
-            dialog_ = new SharingStatusDialog(menu->parentWidget() ? menu->parentWidget()->window()
-                                                                   : nullptr);
+            auto* parentWidget = qobject_cast<QWidget*>(this->parent());
+            dialog_ = new SharingStatusDialog(parentWidget ? parentWidget->window() : nullptr);
             dialog_->setAttribute(Qt::WA_DeleteOnClose);
         }
         dialog_->showStatus(status_, server_, archivePath_);
@@ -103,7 +96,7 @@ WindowSharing::WindowSharing(QMenu* menu, std::function<QList<ConfIniEntry>()> r
         dialog_->raise();
         dialog_->activateWindow();
     });
-    archivePath_ = currentArchivePath();
+    archivePath_ = std::move(archivePath);
     worker_.setObjectName(QStringLiteral("sharing"));
     worker_.start();
 }
@@ -150,9 +143,9 @@ void WindowSharing::onToggled(bool on) {
 void WindowSharing::startService(const StationSettings& station) {
     stopService();
     SharingOptions options;
-    options.archivePath = currentArchivePath();
+    options.archivePath = archivePath_;
     options.station = station;
-    options.version = QStringLiteral(ORVALIN_VERSION);
+    options.version = QString::fromLatin1(ProgramVersion);
     auto* service = new SharingService(std::move(options));
     service->moveToThread(&worker_);
     const int generation = ++generation_;
@@ -165,7 +158,6 @@ void WindowSharing::startService(const StationSettings& station) {
         Qt::QueuedConnection);
     service_ = service;
     server_ = station.shareUrl.toString();
-    archivePath_ = currentArchivePath();
     QMetaObject::invokeMethod(service, &SharingService::start, Qt::QueuedConnection);
 }
 

@@ -18,12 +18,11 @@
 #include <functional>
 #include <memory>
 
+#include "settings/conf_ini.h"
 #include "sharing/sharing_service.h"
-#include "shell/conf_ini.h"
 
 class QAction;
 class QLabel;
-class QMenu;
 
 namespace orvalin {
 
@@ -48,9 +47,11 @@ class WindowSharing : public QObject {
 public:
     // How a setting problem is told (the window's message box).
     using Warn = std::function<void(const QString& title, const QString& text)>;
-    // `readSettings` gives the conf.ini entries as they stand now; `note` puts a text on the
-    // status line. The menu entries go at the end of `menu`.
-    WindowSharing(QMenu* menu, std::function<QList<ConfIniEntry>()> readSettings, Warn warn,
+    // `shareAction` ("Share Frames", checkable) turns sharing on and off, `statusAction` shows
+    // the Sharing Status window; `archivePath` is the station archive. `readSettings` gives the
+    // conf.ini entries as they stand now; `note` puts a text on the status line.
+    WindowSharing(QAction* shareAction, QAction* statusAction, QString archivePath,
+                  std::function<QList<ConfIniEntry>()> readSettings, Warn warn,
                   std::function<void(const QString&)> note, QObject* parent = nullptr);
     ~WindowSharing() override;
 

@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 
 #include "fuzz_support.h"
-#include "shell/conf_ini.h"
+#include "settings/conf_ini.h"
 
 namespace orvalin::fuzz {
 namespace {

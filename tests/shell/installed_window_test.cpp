@@ -11,7 +11,7 @@
 
 #include "export/permission_bits.h"
 #include "main_window_harness.h"
-#include "user_folders.h"
+#include "settings/user_folders.h"
 
 namespace orvalin::test {
 namespace {

@@ -1,5 +1,5 @@
-// A temporary user for tests of the installed window: HOME points into a temporary folder and
-// XDG_CONFIG_HOME is set or unset as asked; both are restored at the end.
+// A temporary user for tests of the installed window: HOME points into a temporary folder, and
+// XDG_CONFIG_HOME and XDG_DATA_HOME are set or unset as asked; all are restored at the end.
 #pragma once
 
 #include <QByteArray>
@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <optional>
+#include <utility>
 
 namespace orvalin::test {
 
@@ -16,10 +17,12 @@ public:
         QDir(root_.path()).mkpath(QStringLiteral("home"));
         qputenv("HOME", QFile::encodeName(home()));
         qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
     }
     ~TemporaryUser() {
         restore("HOME", savedHome_);
         restore("XDG_CONFIG_HOME", savedConfigHome_);
+        restore("XDG_DATA_HOME", savedDataHome_);
     }
     TemporaryUser(const TemporaryUser&) = delete;
     TemporaryUser& operator=(const TemporaryUser&) = delete;
@@ -27,12 +30,13 @@ public:
     QString root() const { return root_.path(); }
     QString home() const { return root_.path() + QStringLiteral("/home"); }
     // Sets XDG_CONFIG_HOME; "<root>" in value stands for root().
-    void setConfigHome(QString value) {
-        qputenv("XDG_CONFIG_HOME",
-                QFile::encodeName(value.replace(QStringLiteral("<root>"), root())));
-    }
+    void setConfigHome(QString value) { set("XDG_CONFIG_HOME", std::move(value)); }
+    void setDataHome(QString value) { set("XDG_DATA_HOME", std::move(value)); }
 
 private:
+    void set(const char* name, QString value) {
+        qputenv(name, QFile::encodeName(value.replace(QStringLiteral("<root>"), root())));
+    }
     static void restore(const char* name, const std::optional<QByteArray>& value) {
         if (value)
             qputenv(name, *value);
@@ -45,6 +49,7 @@ private:
 
     std::optional<QByteArray> savedHome_ = saved("HOME");
     std::optional<QByteArray> savedConfigHome_ = saved("XDG_CONFIG_HOME");
+    std::optional<QByteArray> savedDataHome_ = saved("XDG_DATA_HOME");
     QTemporaryDir root_;
 };
 

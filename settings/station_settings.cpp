@@ -1,4 +1,4 @@
-#include "sharing/station_settings.h"
+#include "settings/station_settings.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -77,7 +77,7 @@ bool hasGoodValue(const StationSettings& s, QStringView key) {
 
 }  // namespace
 
-StationSettings stationSettingsFrom(const QList<std::pair<QString, QString>>& entries) {
+StationSettings stationSettingsFrom(const QList<ConfIniEntry>& entries) {
     StationSettings s;
     for (const auto& [key, value] : entries) {
         bool good = true;

@@ -1,4 +1,4 @@
-#include "shell/file_locations.h"
+#include "settings/file_locations.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,19 +22,37 @@ UserFolders currentUserFolders() {
         // Honours XDG_CONFIG_HOME; the documents folder is read from user-dirs.dirs there.
         .configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
         .documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+        // Honours XDG_DATA_HOME; the generic folder, not one named after the application, so
+        // that both programs find the one archive.
+        .dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
     };
+}
+
+QString userConfIniDir(const UserFolders& user) {
+    const QString configHome =
+        absoluteOr(user.configHome, QDir::cleanPath(user.home) + QStringLiteral("/.config"));
+    return configHome + u'/' + QLatin1String(UserConfigFolderName);
+}
+
+QString stationArchivePath(const UserFolders& user) {
+    const QString dataHome =
+        absoluteOr(user.dataHome, QDir::cleanPath(user.home) + QStringLiteral("/.local/share"));
+    return dataHome + u'/' + QLatin1String(ArchiveFolderName) + u'/' +
+           QLatin1String(ArchiveFileName);
 }
 
 FileLocations chooseFileLocations(const QString& executableDir, const UserFolders& user) {
     if (!QFileInfo(executableDir + u'/' + QLatin1String(InstalledShareDir)).isDir())
-        return {
-            .mode = InstallMode::Portable, .confIniDir = executableDir, .dataDir = executableDir};
-    const QString home = QDir::cleanPath(user.home);
-    const QString configHome = absoluteOr(user.configHome, home + QStringLiteral("/.config"));
-    const QString documents = absoluteOr(user.documents, home + QStringLiteral("/Documents"));
+        return {.mode = InstallMode::Portable,
+                .confIniDir = executableDir,
+                .dataDir = executableDir,
+                .archivePath = stationArchivePath(user)};
+    const QString documents =
+        absoluteOr(user.documents, QDir::cleanPath(user.home) + QStringLiteral("/Documents"));
     return {.mode = InstallMode::Installed,
-            .confIniDir = configHome + u'/' + QLatin1String(UserConfigFolderName),
-            .dataDir = documents + u'/' + QLatin1String(UserDataFolderName)};
+            .confIniDir = userConfIniDir(user),
+            .dataDir = documents + u'/' + QLatin1String(UserDataFolderName),
+            .archivePath = stationArchivePath(user)};
 }
 
 QString prepareDataDir(const FileLocations& locations) {

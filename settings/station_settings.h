@@ -9,7 +9,7 @@
 //                  +02:00, or a zone name such as Europe/Berlin
 //   SHARE          YES turns sharing on at start
 //
-// Entries arrive already split (key upper-cased, value trimmed, as conf.ini reads them); values
+// Entries arrive as conf.ini reads them (key upper-cased, value trimmed); values
 // are kept as written. A bad value is ignored, so an earlier good one stands; a later entry
 // overrides an earlier one. A bad value that is all a needed key (or LOG_TIME_ZONE) got is
 // named by missingSettings, so the user learns why sharing cannot start.
@@ -22,6 +22,8 @@
 #include <QTimeZone>
 #include <QUrl>
 #include <utility>
+
+#include "settings/conf_ini.h"
 
 namespace orvalin {
 
@@ -41,7 +43,7 @@ struct StationSettings {
 };
 
 // Applies the entries in order (key upper-cased, value trimmed).
-StationSettings stationSettingsFrom(const QList<std::pair<QString, QString>>& entries);
+StationSettings stationSettingsFrom(const QList<ConfIniEntry>& entries);
 
 // What keeps sharing from starting, one item per key: "NORAD_ID" when it was never given,
 // "NORAD_ID (abc is not a catalogue number from 1 to 99999)" when its value was bad. Empty

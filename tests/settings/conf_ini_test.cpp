@@ -1,4 +1,4 @@
-#include "shell/conf_ini.h"
+#include "settings/conf_ini.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

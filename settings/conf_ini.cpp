@@ -1,4 +1,4 @@
-#include "shell/conf_ini.h"
+#include "settings/conf_ini.h"
 
 #include <QFile>
 #include <QFileInfo>

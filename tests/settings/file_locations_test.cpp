@@ -1,6 +1,6 @@
 // Where conf.ini, the CSV file and the pictures are, for portable and installed trees and the
 // user's folders as the session names them.
-#include "shell/file_locations.h"
+#include "settings/file_locations.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,12 +9,16 @@
 #include <QFile>
 
 #include "export/permission_bits.h"
-#include "user_folders.h"
+#include "settings/user_folders.h"
 
 namespace orvalin::test {
 namespace {
 
 enum class Tree { Portable, Installed, ShareIsAFile };
+
+constexpr char UserConfig[] = "<home>/.config/orvalin-decoder";
+constexpr char UserData[] = "<home>/Documents/Orvalin Telemetry";
+constexpr char UserArchive[] = "<home>/.local/share/orvalin-decoder/frames.sqlite";
 
 struct LocationCase {
     const char* name;
@@ -22,12 +26,11 @@ struct LocationCase {
     InstallMode mode;
     const char* confIniDir;  // "<exe>", "<home>" and "<root>" stand for the test's folders
     const char* dataDir;
-    const char* configHome = nullptr;  // XDG_CONFIG_HOME; nullptr: unset
-    const char* userDirs = nullptr;    // user-dirs.dirs in the configuration folder
+    const char* configHome = nullptr;   // XDG_CONFIG_HOME; nullptr: unset
+    const char* userDirs = nullptr;     // user-dirs.dirs in the configuration folder
+    const char* dataHome = nullptr;     // XDG_DATA_HOME; nullptr: unset
+    const char* archive = UserArchive;  // the station archive, for either mode
 };
-
-constexpr char UserConfig[] = "<home>/.config/orvalin-decoder";
-constexpr char UserData[] = "<home>/Documents/Orvalin Telemetry";
 
 // clang-format off
 const LocationCase LocationCases[] = {
@@ -51,6 +54,12 @@ const LocationCase LocationCases[] = {
     {.name = "installed_documents_folder_turned_off", .tree = Tree::Installed,
      .mode = InstallMode::Installed, .confIniDir = UserConfig,
      .dataDir = "<home>/Orvalin Telemetry", .userDirs = "XDG_DOCUMENTS_DIR=\"$HOME/\"\n"},
+    {.name = "portable_archive_in_xdg_data_home", .tree = Tree::Portable,
+     .mode = InstallMode::Portable, .confIniDir = "<exe>", .dataDir = "<exe>",
+     .dataHome = "<root>/data", .archive = "<root>/data/orvalin-decoder/frames.sqlite"},
+    {.name = "installed_relative_xdg_data_is_ignored", .tree = Tree::Installed,
+     .mode = InstallMode::Installed, .confIniDir = UserConfig, .dataDir = UserData,
+     .dataHome = "relative/data"},
 };
 // clang-format on
 
@@ -79,6 +88,7 @@ TEST_P(FileLocationsTable, ChoosesTheFolders) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     if (c.configHome) user_.setConfigHome(QString::fromUtf8(c.configHome));
+    if (c.dataHome) user_.setDataHome(QString::fromUtf8(c.dataHome));
     if (c.userDirs) {
         const QString configHome =
             c.configHome ? expand(QString::fromUtf8(c.configHome)) : user_.home() + "/.config";
@@ -92,6 +102,7 @@ TEST_P(FileLocationsTable, ChoosesTheFolders) {
     EXPECT_EQ(locations.mode, c.mode);
     EXPECT_EQ(locations.confIniDir, expand(QString::fromUtf8(c.confIniDir)));
     EXPECT_EQ(locations.dataDir, expand(QString::fromUtf8(c.dataDir)));
+    EXPECT_EQ(locations.archivePath, expand(QString::fromUtf8(c.archive)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, FileLocationsTable, ::testing::ValuesIn(LocationCases),
@@ -104,7 +115,8 @@ TEST(PrepareDataDir, MakesTheFolderOrSaysWhyNot) {
     const QString documents = user.home() + QStringLiteral("/Documents");
     const FileLocations installed{.mode = InstallMode::Installed,
                                   .confIniDir = user.home() + QStringLiteral("/.config/x"),
-                                  .dataDir = documents + QStringLiteral("/Orvalin Telemetry")};
+                                  .dataDir = documents + QStringLiteral("/Orvalin Telemetry"),
+                                  .archivePath = {}};
 
     EXPECT_EQ(prepareDataDir(installed), QString());  // Documents is missing as well
     EXPECT_TRUE(QFileInfo(installed.dataDir).isDir());
@@ -112,7 +124,8 @@ TEST(PrepareDataDir, MakesTheFolderOrSaysWhyNot) {
 
     const FileLocations portable{.mode = InstallMode::Portable,
                                  .confIniDir = user.root() + QStringLiteral("/gone"),
-                                 .dataDir = user.root() + QStringLiteral("/gone")};
+                                 .dataDir = user.root() + QStringLiteral("/gone"),
+                                 .archivePath = {}};
     EXPECT_EQ(prepareDataDir(portable), QString());
     EXPECT_FALSE(QFileInfo::exists(portable.dataDir));  // portable mode makes nothing
 
@@ -132,8 +145,10 @@ TEST(PrepareDataDir, UnwritableHomeGivesTheReason) {
         const PermissionBitsEnforced asUser;  // root, too, is then refused the folder
         refused = !QDir(user.home()).mkdir(QStringLiteral("probe"));
         if (refused) {
-            why = prepareDataDir(
-                {.mode = InstallMode::Installed, .confIniDir = dataDir, .dataDir = dataDir});
+            why = prepareDataDir({.mode = InstallMode::Installed,
+                                  .confIniDir = dataDir,
+                                  .dataDir = dataDir,
+                                  .archivePath = {}});
         }
     }
     ::chmod(QFile::encodeName(user.home()).constData(), 0755);
