@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "decoder/channels.h"
 
@@ -94,6 +95,9 @@ constexpr Unit asciiLower(Unit c) {
 inline constexpr int FrameStart = 17;
 inline constexpr int FrameBytes = 32;
 static_assert(FrameStart + 2 * FrameBytes == LogLineLength);
+
+// The 32 bytes of a frame.
+using FrameBytes32 = std::array<std::uint8_t, FrameBytes>;
 
 constexpr int framePieceOffset(int frameByte) {
     return FrameStart + 2 * frameByte;

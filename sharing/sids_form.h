@@ -21,8 +21,6 @@
 
 namespace orvalin {
 
-using FrameBytes32 = std::array<std::uint8_t, FrameBytes>;
-
 struct ReceivedFrame {
     QString date;  // "DD.MM.YYYY" as logged
     QString time;  // "HH:MM:SS" as logged
