@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "files/log_file.h"
 #include "log_text.h"
 #include "shell/main_window.h"
 #include "shell/memory_tuning.h"

@@ -25,22 +25,24 @@ namespace {
 using namespace orvalin;
 
 // Frame n: its own reception second and bytes.
+ReceivedFrame receivedFrame(qint64 n) {
+    const QDateTime when = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(n);
+    QString line = when.toString(QStringLiteral("!ddMMyyyy@HHmmss;"));
+    for (int k = 0; k < FrameBytes; ++k)
+        line += QStringLiteral("%1").arg(static_cast<std::uint8_t>((n >> (8 * (k % 4))) + k), 2, 16,
+                                         QLatin1Char('0'));
+    return receivedFrameOf(line.utf16());
+}
+
 NewFrame benchFrame(qint64 n) {
     const QDateTime when = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(n);
-    NewFrame frame{.received = when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
-                   .bytes = {},
-                   .timestamp = when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.000Z"))};
-    for (std::size_t k = 0; k < frame.bytes.size(); ++k)
-        frame.bytes[k] = static_cast<std::uint8_t>((n >> (8 * (k % 4))) + k);
-    return frame;
+    return {.frame = receivedFrame(n),
+            .timestamp = when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.000Z"))};
 }
 
 QList<ReceivedFrame> receivedFrames(qint64 first, int count) {
     QList<ReceivedFrame> frames;
-    for (qint64 n = first; n < first + count; ++n) {
-        const NewFrame f = benchFrame(n);
-        frames.append({.date = f.received.left(10), .time = f.received.mid(11), .bytes = f.bytes});
-    }
+    for (qint64 n = first; n < first + count; ++n) frames.append(receivedFrame(n));
     return frames;
 }
 
@@ -66,16 +68,16 @@ SharingOptions optionsFor(const QString& archive, const QUrl& url) {
 }
 
 void archiveIntake(const QString& folder) {
-    ArchiveError error;
-    auto archive = FrameArchive::open(folder + QStringLiteral("/intake.sqlite"), error);
-    if (!archive) return void(std::fprintf(stderr, "%s\n", qPrintable(error.text)));
+    auto opened = FrameArchive::open(folder + QStringLiteral("/intake.sqlite"));
+    if (!opened) return void(std::fprintf(stderr, "%s\n", qPrintable(opened.failure().text)));
+    const auto archive = std::move(*opened);
     std::vector<double> ms;
     for (int round = 0; round < 20; ++round) {
         QList<NewFrame> frames;
         for (qint64 n = round * 1000; n < round * 1000 + 1000; ++n) frames.append(benchFrame(n));
         QElapsedTimer timer;
         timer.start();
-        archive->add(frames, QStringLiteral("http://127.0.0.1/"), 0);
+        (void)archive->add(frames, QStringLiteral("http://127.0.0.1/"), 0);
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::sort(ms.begin(), ms.end());
@@ -123,13 +125,13 @@ void postRate(const QString& folder) {
 void backlogMemory(const QString& folder) {
     const QString path = folder + QStringLiteral("/backlog.sqlite");
     {
-        ArchiveError error;
-        auto archive = FrameArchive::open(path, error);
-        if (!archive) return void(std::fprintf(stderr, "%s\n", qPrintable(error.text)));
+        auto opened = FrameArchive::open(path);
+        if (!opened) return void(std::fprintf(stderr, "%s\n", qPrintable(opened.failure().text)));
+        const auto archive = std::move(*opened);
         for (qint64 first = 0; first < 1000000; first += 50000) {
             QList<NewFrame> frames;
             for (qint64 n = first; n < first + 50000; ++n) frames.append(benchFrame(n));
-            archive->add(frames, QStringLiteral("http://127.0.0.1/"), 0);
+            (void)archive->add(frames, QStringLiteral("http://127.0.0.1/"), 0);
         }
     }
     QProcess holder;

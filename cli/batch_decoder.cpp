@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "cli/batch_sharing.h"
@@ -15,6 +16,7 @@
 #include "cli/log_stream.h"
 #include "files/atomic_file.h"
 #include "files/error_text.h"
+#include "files/open_file.h"
 #include "files/read_loop.h"
 
 namespace orvalin::cli {
@@ -40,50 +42,41 @@ void errorMessage(BufferedWriter& err, std::string_view name, int errnoValue) {
     errorMessage(err, name, errorText(errnoValue));
 }
 
-// Decodes one named input ("-": standard input) into the decoder; returns 0 or the errno
-// of the failure to open or read it. Stops early when the output has failed. The header goes
-// out before the first input that opens, so that a run whose inputs all fail writes nothing.
-int decodeInput(const std::string& name, int standardInput, LogStreamDecoder& decoder,
-                const BufferedWriter& csv, char* buffer, bool& headerWritten) {
-    const bool isStandardInput = name == "-";
-    const int fd = isStandardInput ? standardInput : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    struct stat info {};
-    int error = 0;
-    if (::fstat(fd, &info) != 0) {
-        error = errno;
-    } else if (S_ISDIR(info.st_mode)) {
-        error = EISDIR;
-    } else {
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        if (!headerWritten) decoder.writeHeader();
-        headerWritten = true;
-        decoder.beginSource(isStandardInput ? StandardInputName : std::string_view(name));
-        error = readToEnd(
-            fd, buffer, ReadSize,
-            [&](const char* bytes, std::size_t size) {
-                decoder.feed(bytes, size);
-                return !csv.failed();
-            },
-            true);
-        if (error != 0) {
-            decoder.abandonSource();
-        } else {
-            decoder.endSource();
-        }
-    }
-    if (!isStandardInput) ::close(fd);
-    return error;
+void errorMessage(BufferedWriter& err, std::string_view name, const Failure& failure) {
+    errorMessage(err, name, failure.text.toLocal8Bit().toStdString());
 }
 
-// Whether `path` opens as a regular file; a pipe is not waited for.
-bool opensAsFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info {};
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    ::close(fd);
-    return regular;
+// Decodes one named input ("-": standard input) into the decoder. Stops early when the output
+// has failed. The header goes out before the first input that opens, so that a run whose
+// inputs all fail writes nothing.
+Result<> decodeInput(const std::string& name, int standardInput, LogStreamDecoder& decoder,
+                     const BufferedWriter& csv, char* buffer, bool& headerWritten) {
+    const bool isStandardInput = name == "-";
+    std::optional<OpenFile> named;
+    if (!isStandardInput) {
+        // A pipe or a device is read as it is, as filters read them.
+        Result<OpenFile> opened = openToRead(name, FileAccept::AnyButFolder);
+        if (!opened) return opened.failure();
+        named.emplace(std::move(*opened));
+    }
+    const int fd = named ? named->fd() : standardInput;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (!headerWritten) decoder.writeHeader();
+    headerWritten = true;
+    decoder.beginSource(isStandardInput ? StandardInputName : std::string_view(name));
+    Result<> read = readToEnd(
+        fd, buffer, ReadSize,
+        [&](const char* bytes, std::size_t size) {
+            decoder.feed(bytes, size);
+            return !csv.failed();
+        },
+        true);
+    if (!read) {
+        decoder.abandonSource();
+    } else {
+        decoder.endSource();
+    }
+    return read;
 }
 
 void writeSummary(BufferedWriter& err, const LineCounts& counts) {
@@ -136,9 +129,11 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     const bool toFile = !options.outputPath.empty() && options.outputPath != "-";
     const std::string_view outputName = toFile ? options.outputPath : StandardOutputName;
     AtomicFile file;  // an uncommitted file is discarded on every way out
-    if (toFile && !file.open(options.outputPath)) {
-        errorMessage(err, outputName, file.error());
-        return ExitFailure;
+    if (toFile) {
+        if (const Result<> opened = file.open(options.outputPath); !opened) {
+            errorMessage(err, outputName, opened.failure());
+            return ExitFailure;
+        }
     }
     FdSink csvSink(toFile ? file.fd() : streams.output);
     FollowOutput followSink(streams.output);
@@ -149,7 +144,7 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     LogStreamDecoder decoder(settings, csv, options.report ? &err : nullptr);
     bool headerWritten = false;
     if (sharing) {
-        decoder.setAcceptedLineHandler([&sharing](QStringView line) { sharing->take(line); });
+        decoder.setFrameHandler([&sharing](const ReceivedFrame& frame) { sharing->take(frame); });
         sharing->start(err);
     }
 
@@ -163,31 +158,30 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     if (options.follow) {
         const std::string& followed = options.inputs.front();
         // As for the inputs below, nothing is written for a file that cannot be followed.
-        if (opensAsFile(followed)) decoder.writeHeader();
+        if (openToRead(followed, FileAccept::RegularOnly)) decoder.writeHeader();
         IdleTime idle;
         if (sharing) idle = [&sharing](std::chrono::milliseconds time) { sharing->runFor(time); };
         const FollowResult result = followLog(
             followed, decoder, csv, options.report ? &err : nullptr, streams.output, idle);
         // A post in flight is abandoned; its frame waits in the archive for the next start.
         if (sharing) sharing->stop();
-        if (result.inputError != 0) {
-            errorMessage(err, followed, result.inputError);
-            status = ExitFailure;
-        } else if (result.inputEnd != nullptr) {
-            errorMessage(err, followed, result.inputEnd);
+        if (result.input) {
+            errorMessage(err, followed, *result.input);
             status = ExitFailure;
         }
-        if (result.outputError == EPIPE) return ExitBrokenPipe;
-        if (result.outputError != 0) {
-            errorMessage(err, outputName, result.outputError);
+        if (result.output && result.output->error == EPIPE) return ExitBrokenPipe;
+        if (result.output) {
+            errorMessage(err, outputName, *result.output);
             return ExitFailure;
         }
     }
     for (const std::string& input : inputs) {
         if (csv.failed()) break;
-        if (const int error =
-                decodeInput(input, streams.input, decoder, csv, buffer.get(), headerWritten)) {
-            errorMessage(err, input == "-" ? StandardInputName : std::string_view(input), error);
+        if (const Result<> decoded =
+                decodeInput(input, streams.input, decoder, csv, buffer.get(), headerWritten);
+            !decoded) {
+            errorMessage(err, input == "-" ? StandardInputName : std::string_view(input),
+                         decoded.failure());
             status = ExitFailure;  // the other inputs are still decoded
         }
     }
@@ -216,10 +210,12 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
         } else {
             errorMessage(err, outputName, "left unchanged, as an input could not be read");
         }
-    } else if (toFile && !file.commit()) {
-        errorMessage(err, outputName, file.error());
-        reportCutFile();
-        return ExitFailure;
+    } else if (toFile) {
+        if (const Result<> committed = file.commit(); !committed) {
+            errorMessage(err, outputName, committed.failure());
+            reportCutFile();
+            return ExitFailure;
+        }
     }
     if (options.report) writeSummary(err, decoder.counts());
     err.flush();

@@ -85,8 +85,8 @@ void BatchSharing::start(BufferedWriter& err) {
     service_->start();
 }
 
-void BatchSharing::take(QStringView line) {
-    if (auto frame = receivedFrameOf(line)) inHand_.append(std::move(*frame));
+void BatchSharing::take(const ReceivedFrame& frame) {
+    inHand_.append(frame);
     if (inHand_.size() >= FramesPerHandOver) handOver();
 }
 

@@ -34,8 +34,8 @@ public:
     // Opens the archive and starts posting what waits there. An archive fault that stops
     // sharing is reported on `err`, once; decoding goes on.
     void start(BufferedWriter& err);
-    // An accepted line; its frame, if it has a real one, is archived and queued.
-    void take(QStringView line);
+    // The frame of an accepted line: archived and queued when it is a real one.
+    void take(const ReceivedFrame& frame);
     // Runs the posts for about `time` (the waits of --follow).
     void runFor(std::chrono::milliseconds time);
     // Waits until every frame of the run, and every one that waited in the archive when it

@@ -10,11 +10,16 @@
 #include <cerrno>
 #include <csignal>
 
+#include "files/error_text.h"
 #include "files/log_follower.h"
 
 namespace orvalin::cli {
 
 namespace {
+
+// An unfinished line longer than this is handed on in pieces: the line reader keeps only the
+// first bytes of a long line anyway, so the bound only keeps the follower's memory small.
+constexpr qsizetype FollowedLineBytes = 64 * 1024;
 
 // Set by the handler of SIGINT and SIGTERM; a handler may only touch such a flag.
 volatile std::sig_atomic_t stopRequested = 0;
@@ -39,26 +44,6 @@ int errorOfHangUp(int revents) {
     if (revents & POLLNVAL) return EBADF;
     if (revents & (POLLERR | POLLHUP)) return EPIPE;
     return 0;
-}
-
-// Why following ended, when the follower says it ended.
-void noteEnd(const LogFollower::Update& update, FollowResult& result) {
-    switch (update.state) {
-        case LogFollower::State::Following:
-            break;
-        case LogFollower::State::Gone:
-            result.inputError = ENOENT;
-            break;
-        case LogFollower::State::Folder:
-            result.inputError = EISDIR;
-            break;
-        case LogFollower::State::NotAFile:
-            result.inputEnd = "a device, pipe or socket, not a log file";
-            break;
-        case LogFollower::State::Failed:
-            result.inputError = update.error;
-            break;
-    }
 }
 
 // Sleeps for FollowPollInterval, or less when a signal comes, or hands that time to `idle`;
@@ -150,21 +135,22 @@ FollowResult followLog(const std::string& path, LogStreamDecoder& decoder, Buffe
                        BufferedWriter* report, int outputFd, const IdleTime& idle) {
     const StopOnSignals stopOnSignals;
     FollowResult result;
-    LogFollower follower(path);
+    LogFollower follower(path, FollowedLineBytes);
     LogFollower::Update update = follower.start();
-    noteEnd(update, result);
-    if (update.state != LogFollower::State::Following) return result;
+    if ((result.input = update.ended)) return result;
     decoder.beginSource(path);
     while (!stopRequested && !out.failed()) {
         update = follower.check();
         if (update.restarted) decoder.beginSource(path);
         decoder.feed(update.lines.constData(), static_cast<std::size_t>(update.lines.size()));
-        noteEnd(update, result);
-        if (update.state != LogFollower::State::Following) break;
+        if ((result.input = update.ended)) break;
         if (update.more) continue;
         if (report) report->flush();
         if (!out.flush() || stopRequested) break;
-        if ((result.outputError = wait(outputFd, idle)) != 0) break;
+        if (const int error = wait(outputFd, idle); error != 0) {
+            result.output = systemFailure(FailureKind::Unwritable, error);
+            break;
+        }
     }
     // An unfinished last line never ended: it is not decoded.
     decoder.abandonSource();

@@ -20,10 +20,12 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "cli/byte_output.h"
 #include "cli/log_stream.h"
+#include "files/failure.h"
 
 namespace orvalin::cli {
 
@@ -69,9 +71,8 @@ bool stopSignalled();
 using IdleTime = std::function<void(std::chrono::milliseconds)>;
 
 struct FollowResult {
-    int inputError = 0;              // errno of a failure to open or read the file
-    const char* inputEnd = nullptr;  // or why following it ended otherwise
-    int outputError = 0;             // errno when the output has gone (its reader closed the pipe)
+    std::optional<Failure> input;   // why the file could not be followed, or no longer
+    std::optional<Failure> output;  // the output has gone (its reader closed the pipe)
 };
 
 // Follows `path` until SIGINT or SIGTERM, an error, or a failed output. SIGINT and SIGTERM are

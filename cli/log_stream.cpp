@@ -6,27 +6,11 @@
 #include "cli/jsonl_fields.h"
 #include "decoder/hex.h"
 #include "decoder/log_text.h"
+#include "decoder/received_frame.h"
 
 namespace orvalin::cli {
 
 namespace {
-
-// The raw value HexToDec gives for a two-character piece of ASCII bytes, indexed by
-// first * 256 + second. For two characters the "0x" and "&h" prefixes change nothing: both
-// read as 0 either way. Case does not matter to hex digits, so the bytes need no lowering.
-const std::array<std::uint8_t, 65536>& pieceValues() {
-    static const std::array<std::uint8_t, 65536> table = [] {
-        std::array<std::uint8_t, 65536> values{};
-        for (int first = 0; first < 256; ++first) {
-            for (int second = 0; second < 256; ++second) {
-                values[static_cast<std::size_t>(first * 256 + second)] = static_cast<std::uint8_t>(
-                    hexPieceValue(static_cast<char16_t>(first), static_cast<char16_t>(second)));
-            }
-        }
-        return values;
-    }();
-    return table;
-}
 
 bool isAscii(const char* data, std::size_t size) {
     unsigned char any = 0;
@@ -69,25 +53,23 @@ LogStreamDecoder::LogStreamDecoder(const DecodeSettings& settings, BufferedWrite
       format_(settings.format == OutputFormat::JsonLines
                   ? makeJsonLinesFormat()
                   : makeCsvFormat(settings.withTime, settings.isoTime, settings.decimalSeparator)) {
-    pieceValues();  // built before the first line rather than inside it
+    hexPieceTable();  // built before the first line rather than inside it
 }
 
 namespace {
 
-// Writes as the format does and hands every accepted line on as text: the ASCII lines' fast
-// path stays as it is without a handler.
+// Writes as the format does and hands the frame of every accepted line on: the ASCII lines'
+// fast path stays as it is without a handler.
 class HandingOnFormat final : public RecordFormat {
 public:
     HandingOnFormat(std::unique_ptr<RecordFormat> format,
-                    std::function<void(QStringView line)> handler)
+                    std::function<void(const ReceivedFrame&)> handler)
         : format_(std::move(format)), handler_(std::move(handler)) {}
     void writeHeader(BufferedWriter& out) override { format_->writeHeader(out); }
     void writeAsciiRecord(BufferedWriter& out, const unsigned char* line,
                           const std::uint8_t* raws) override {
         format_->writeAsciiRecord(out, line, raws);
-        char16_t text[LogLineLength];
-        for (int k = 0; k < LogLineLength; ++k) text[k] = line[k];
-        handler_(QStringView(text, LogLineLength));
+        handler_(receivedFrameOf(line));
     }
     void writeRecord(BufferedWriter& out, const TelemetryRecord& record) override {
         format_->writeRecord(out, record);
@@ -95,13 +77,13 @@ public:
 
 private:
     std::unique_ptr<RecordFormat> format_;
-    std::function<void(QStringView line)> handler_;
+    std::function<void(const ReceivedFrame&)> handler_;
 };
 
 }  // namespace
 
-void LogStreamDecoder::setAcceptedLineHandler(std::function<void(QStringView line)> handler) {
-    acceptedLine_ = handler;
+void LogStreamDecoder::setFrameHandler(std::function<void(const ReceivedFrame&)> handler) {
+    frameHandler_ = handler;
     format_ = std::make_unique<HandingOnFormat>(std::move(format_), std::move(handler));
 }
 
@@ -261,7 +243,7 @@ void LogStreamDecoder::decodeAsciiLine(const unsigned char* line) {
     if (verdict != LineVerdict::Accepted) return reject(verdict);
     ++counts_.accepted;
 
-    const auto& pieces = pieceValues();
+    const auto& pieces = hexPieceTable();
     std::uint8_t raws[ChannelCount];
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         const unsigned char* piece = line + linePieceOffset(c);
@@ -279,7 +261,7 @@ void LogStreamDecoder::decodeTextLine(const char* line, std::size_t size) {
     ++counts_.accepted;
 
     format_->writeRecord(csv_, record_);
-    if (acceptedLine_) acceptedLine_(text);
+    if (frameHandler_) frameHandler_(receivedFrameOf(text.utf16()));
 }
 
 bool LogStreamDecoder::startRejection() {

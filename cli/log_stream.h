@@ -28,6 +28,7 @@
 #include "cli/byte_output.h"
 #include "cli/record_format.h"
 #include "decoder/log_scan.h"
+#include "decoder/received_frame.h"
 #include "decoder/record_table.h"
 
 namespace orvalin::cli {
@@ -70,8 +71,8 @@ public:
 
     const LineCounts& counts() const { return counts_; }
 
-    // Called with every accepted line as text, after its record was written (--share).
-    void setAcceptedLineHandler(std::function<void(QStringView line)> handler);
+    // Called with the frame of every accepted line, after its record was written (--share).
+    void setFrameHandler(std::function<void(const ReceivedFrame&)> handler);
 
 private:
     static constexpr std::size_t CarryCapacity = MaxLineBytes;
@@ -111,7 +112,7 @@ private:
     bool afterCr_ = false;
 
     TelemetryRecord record_;  // lines that go the UTF-16 way
-    std::function<void(QStringView)> acceptedLine_;
+    std::function<void(const ReceivedFrame&)> frameHandler_;
 };
 
 }  // namespace orvalin::cli

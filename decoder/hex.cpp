@@ -32,4 +32,18 @@ std::int32_t HexToDec(QStringView text) {
     return hexValue(text.mid(2));
 }
 
+const std::array<std::uint8_t, 65536>& hexPieceTable() {
+    static const std::array<std::uint8_t, 65536> table = [] {
+        std::array<std::uint8_t, 65536> values{};
+        for (int first = 0; first < 256; ++first) {
+            for (int second = 0; second < 256; ++second) {
+                values[static_cast<std::size_t>(first * 256 + second)] = static_cast<std::uint8_t>(
+                    hexPieceValue(static_cast<char16_t>(first), static_cast<char16_t>(second)));
+            }
+        }
+        return values;
+    }();
+    return table;
+}
+
 }  // namespace orvalin

@@ -40,4 +40,9 @@ constexpr std::int32_t hexPieceValue(char16_t first, char16_t second) {
     return lo < 0 ? hi : hi * 16 + lo;
 }
 
+// hexPieceValue of every two-byte piece, indexed by first * 256 + second: the batch decoder
+// reads the pieces of ASCII lines from their bytes. Case does not matter to hex digits, so the
+// bytes need no lowering; built on first use.
+const std::array<std::uint8_t, 65536>& hexPieceTable();
+
 }  // namespace orvalin

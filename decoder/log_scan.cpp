@@ -63,33 +63,26 @@ bool isLogLine(QStringView line) {
 
 NewestLines newestLines(QStringView text, int logLines, qsizetype length) {
     NewestLines newest;
-    qsizetype lineEnd = text.size();  // of the line being looked at, walking from the end
     qsizetype keptStart = text.size();
     int kept = 0;
     bool keeping = true;
-    // Lines from the last to the first; a line ends before its break (CR LF is one break).
-    for (qsizetype i = text.size(); i >= 0; --i) {
-        if (i > 0 && !isLineBreak(text[i - 1].unicode())) continue;
-        const QStringView line = text.sliced(i, lineEnd - i);
+    forEachLineBackward(text, [&](QStringView line, qsizetype start) {
         const bool logLine = isLogLine(line);
         if (keeping) {
-            const bool fits = text.size() - i <= length || keptStart == text.size();
+            const bool fits = text.size() - start <= length || keptStart == text.size();
             if (fits && (!logLine || kept < logLines)) {
-                keptStart = i;
+                keptStart = start;
                 kept += logLine ? 1 : 0;
             } else {
                 keeping = false;
             }
         }
-        if (!keeping && !(i == text.size() && line.isEmpty())) {
+        // The empty line after a final break is no line of its own.
+        if (!keeping && !(start == text.size() && line.isEmpty())) {
             ++newest.linesBefore;
             newest.logLinesBefore += logLine ? 1 : 0;
         }
-        if (i == 0) break;
-        lineEnd = i - 1;
-        if (text[lineEnd] == u'\n' && lineEnd > 0 && text[lineEnd - 1] == u'\r') --lineEnd;
-        i = lineEnd + 1;
-    }
+    });
     newest.start = keptStart;
     return newest;
 }
@@ -97,33 +90,31 @@ NewestLines newestLines(QStringView text, int logLines, qsizetype length) {
 ScanResult scanLogText(QStringView text, RecordTable& table) {
     table.reset();
     ScanResult result;
-    const qsizetype size = text.size();
-    qsizetype start = 0;
-    while (start < size) {
-        // Find the next CR that is followed by LF; a lone CR stays part of the line.
-        qsizetype end = start;
-        for (;;) {
-            end = text.indexOf(u'\r', end);
-            if (end < 0 || (end + 1 < size && text[end + 1] == u'\n')) break;
-            ++end;
-        }
-        const qsizetype lineEnd = end < 0 ? size : end;
-        const QStringView line = text.mid(start, lineEnd - start);
+    forEachCrLfLine(text, [&](QStringView line) {
         char16_t buffer[LogLineLength];
         // Every line of another length fails the length test; only 81-unit lines are looked at.
         const char16_t* units = line.size() == LogLineLength ? acceptLine(line, buffer) : nullptr;
-        if (units != nullptr) {
-            if (TelemetryRecord* slot = table.append()) {
-                fillRecord(units, *slot);
-            } else {
-                ++result.leftOut;  // the table is full: never written past slot 1000
-            }
+        if (units == nullptr) return;
+        if (TelemetryRecord* slot = table.append()) {
+            fillRecord(units, *slot);
+        } else {
+            ++result.leftOut;  // the table is full: never written past slot 1000
         }
-        if (end < 0) break;
-        start = end + 2;
-    }
+    });
     result.stored = table.count();
     return result;
+}
+
+QList<ReceivedFrame> scanLogFrames(QStringView text) {
+    QList<ReceivedFrame> frames;
+    forEachLine(text, [&](QStringView line, qsizetype) {
+        char16_t buffer[LogLineLength];
+        // The frame is read from the line as written: the archive keeps the date and time as
+        // logged.
+        if (line.size() == LogLineLength && acceptLine(line, buffer) != nullptr)
+            frames.append(receivedFrameOf(line.utf16()));
+    });
+    return frames;
 }
 
 }  // namespace orvalin

@@ -4,13 +4,15 @@
 //        --date, time, 29 channels--> RecordTable slots 1..count()
 //
 // The line's layout is in decoder/log_line.h; the window's text reaches the scan with its
-// line breaks written as CR LF (decoder/log_text.h).
+// line breaks written as CR LF (decoder/line_rule.h).
 #pragma once
 
+#include <QList>
 #include <QStringView>
 
+#include "decoder/line_rule.h"
 #include "decoder/log_line.h"
-#include "decoder/log_text.h"
+#include "decoder/received_frame.h"
 #include "decoder/record_table.h"
 
 namespace orvalin {
@@ -37,7 +39,7 @@ bool isLogLine(QStringView line);
 // The newest part of a text that grows at its end, as a followed log keeps it: it starts at
 // `start`, the start of a line, and holds at most `logLines` log lines (with the other lines
 // between them) and at most `length` characters, but always its last line when that line
-// alone is longer. Lines end at the line rule's breaks (decoder/log_text.h).
+// alone is longer. Lines end at the line rule's breaks (decoder/line_rule.h).
 struct NewestLines {
     qsizetype start = 0;
     int linesBefore = 0;     // the lines before `start`
@@ -49,5 +51,10 @@ NewestLines newestLines(QStringView text, int logLines, qsizetype length);
 // ordinary character), resets the count and appends one record per accepted line, the first
 // 1000 of them; later accepted lines are counted in leftOut and not stored.
 ScanResult scanLogText(QStringView text, RecordTable& table);
+
+// The frames of the accepted lines of a text whose lines end at any break of the line rule (a
+// paste, a log file, the lines a followed file brings), whether or not they would reach the
+// record table: what sharing and the station archive take from an intake.
+QList<ReceivedFrame> scanLogFrames(QStringView text);
 
 }  // namespace orvalin

@@ -35,16 +35,22 @@ bool fieldTextDigits(const LineField& field, QStringView text, char16_t* to) {
 
 }  // namespace
 
+std::optional<CalendarTime> calendarTimeOf(const char16_t* ddmmyyyy, const char16_t* hhmmss) {
+    const CalendarTime t{.year = digitsValue(ddmmyyyy + 4, 4),
+                         .month = digitsValue(ddmmyyyy + 2, 2),
+                         .day = digitsValue(ddmmyyyy, 2),
+                         .hour = digitsValue(hhmmss, 2),
+                         .minute = digitsValue(hhmmss + 2, 2),
+                         .second = digitsValue(hhmmss + 4, 2)};
+    if (t.year < 1 || t.month < 1 || t.month > 12 || t.day < 1 ||
+        t.day > daysInMonth(t.year, t.month) || t.hour < 0 || t.hour > 23 || t.minute < 0 ||
+        t.minute > 59 || t.second < 0 || t.second > 59)
+        return std::nullopt;
+    return t;
+}
+
 bool writeIsoTimestamp(const char16_t (&ddmmyyyy)[8], const char16_t (&hhmmss)[6], char* out) {
-    const int day = digitsValue(ddmmyyyy, 2);
-    const int month = digitsValue(ddmmyyyy + 2, 2);
-    const int year = digitsValue(ddmmyyyy + 4, 4);
-    const int hour = digitsValue(hhmmss, 2);
-    const int minute = digitsValue(hhmmss + 2, 2);
-    const int second = digitsValue(hhmmss + 4, 2);
-    if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
-        hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
-        return false;
+    if (!calendarTimeOf(ddmmyyyy, hhmmss)) return false;
     // YYYY-MM-DDTHH:MM:SS from the digits as written (they are all ASCII digits here).
     static constexpr int Layout[IsoTimestampLength] = {4,   5, 6, 7,   '-', 2,  3,   '-', 0, 1,
                                                        'T', 8, 9, ':', 10,  11, ':', 12,  13};

@@ -12,12 +12,22 @@
 
 #include <QString>
 #include <QStringView>
+#include <optional>
 
 #include "decoder/log_line.h"
 
 namespace orvalin {
 
 inline constexpr int IsoTimestampLength = 19;
+
+// A real date and time of the Gregorian calendar, as logged (no time zone).
+struct CalendarTime {
+    int year, month, day, hour, minute, second;
+};
+
+// The date characters DDMMYYYY and the time characters HHMMSS (in line order) as a calendar
+// time; nothing when they are not a real date and time.
+std::optional<CalendarTime> calendarTimeOf(const char16_t* ddmmyyyy, const char16_t* hhmmss);
 
 // Writes the 19 characters of the timestamp of the date characters DDMMYYYY and the time
 // characters HHMMSS (in line order) to `out` and returns true; returns false and writes

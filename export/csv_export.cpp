@@ -17,23 +17,21 @@ QByteArray csvFileBytes(const RecordTable& table, QChar decimalSeparator) {
 
 CsvExportResult writeCsvFile(const QString& directory, const RecordTable& table,
                              QChar decimalSeparator) {
-    CsvExportResult result;
-    result.path = directory + u'/' + QLatin1String(CsvFileName);
-    result.ok = writeFileAtomically(result.path, csvFileBytes(table, decimalSeparator),
-                                    result.error, &result.previous);
-    return result;
+    const QString path = directory + u'/' + QLatin1String(CsvFileName);
+    return {.path = path,
+            .written = writeFileAtomically(path, csvFileBytes(table, decimalSeparator))};
 }
 
 QString csvExportStatusText(const CsvExportResult& result) {
-    if (result.ok) return result.path + QStringLiteral(" has been written");
-    return result.path + QStringLiteral(" was not written: ") + result.error;
+    if (result.written) return result.path + QStringLiteral(" has been written");
+    return result.path + QStringLiteral(" was not written: ") + result.written.failure().text;
 }
 
 QString csvExportFailureText(const CsvExportResult& result) {
+    const Failure& failure = result.written.failure();
     QString text =
-        QStringLiteral("The CSV file was not written.\n\n%1\n\n%2").arg(result.path, result.error);
-    const QString previous = previousFileText(result.previous);
-    if (!previous.isEmpty()) text += QStringLiteral("\n\n") + previous;
+        QStringLiteral("The CSV file was not written.\n\n%1\n\n%2").arg(result.path, failure.text);
+    if (!failure.consequence.isEmpty()) text += QStringLiteral("\n\n") + failure.consequence;
     return text;
 }
 

@@ -9,19 +9,16 @@
 #include <QString>
 
 #include "decoder/record_table.h"
-#include "files/atomic_file.h"
+#include "files/failure.h"
 
 namespace orvalin {
 
 inline constexpr char CsvFileName[] = "pellam_telemetry.csv";
 
 struct CsvExportResult {
-    bool ok = false;
-    QString path;   // the file's full path, also on failure
-    QString error;  // why the file was not written; empty on success
-    // After a failure: what became of a previous file. Only a file written in place (its
-    // directory takes no new file) can be left cut.
-    PreviousFile previous = PreviousFile::None;
+    QString path;      // the file's full path, also on failure
+    Result<> written;  // or why not, and what became of a previous file (only one written
+                       // in place, as its folder takes no new file, can be left cut)
 };
 
 // The file's bytes: the header of the 29 captions, then records 1 to count(), each line ending

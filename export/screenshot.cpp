@@ -16,13 +16,15 @@ namespace {
 // the buffer that the client area does not cover stay in it.
 constexpr QRgb BufferBackground = qRgb(240, 240, 240);
 
-bool encodeBmp(const QImage& image, QByteArray& bytes, QString& why) {
+Result<QByteArray> encodeBmp(const QImage& image) {
+    QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "bmp");
-    if (writer.write(image)) return true;
-    why = writer.errorString();
-    return false;
+    if (!writer.write(image))
+        return Failure{.kind = FailureKind::Other, .text = writer.errorString()};
+    buffer.close();
+    return bytes;
 }
 
 }  // namespace
@@ -44,12 +46,12 @@ QStringList converterArguments(const QString& picturePath) {
 
 QString captureStatusText(const CaptureResult& result) {
     if (result.saved) return result.path + QStringLiteral(" saved");
-    return result.path + QStringLiteral(" was not saved: ") + result.error;
+    return result.path + QStringLiteral(" was not saved: ") + result.saved.failure().text;
 }
 
 QString pictureNotSavedText(const CaptureResult& result) {
     return QStringLiteral("The window picture was not saved.\n\n%1\n\n%2")
-        .arg(result.path, result.error);
+        .arg(result.path, result.saved.failure().text);
 }
 
 WindowCapture::WindowCapture(QString converterProgram)
@@ -80,12 +82,13 @@ CaptureResult WindowCapture::capture(QWidget& clientArea, const QString& imagePa
     CaptureResult result;
     result.path = imagePath + QStringLiteral("orvalin_") + pictureName_;
     if (buffer_.isNull()) {
-        result.error = QStringLiteral("the window has no area to capture");
+        result.saved = Failure{.kind = FailureKind::Other,
+                               .text = QStringLiteral("the window has no area to capture")};
+    } else if (const Result<QByteArray> bmp = encodeBmp(buffer_); !bmp) {
+        result.saved = bmp.failure();
     } else {
         // Written whole or not at all, so the converter never reads a cut picture.
-        QByteArray bmp;
-        result.saved = encodeBmp(buffer_, bmp, result.error) &&
-                       writeFileAtomically(result.path, bmp, result.error);
+        result.saved = writeFileAtomically(result.path, *bmp);
     }
     if (result.saved) {
         result.converterStarted =

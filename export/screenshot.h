@@ -13,6 +13,8 @@
 
 class QWidget;
 
+#include "files/failure.h"
+
 namespace orvalin {
 
 inline constexpr char ConverterProgram[] = "nconvert";
@@ -34,8 +36,7 @@ QStringList converterArguments(const QString& picturePath);
 
 struct CaptureResult {
     QString path;                   // imagePath + "orvalin_" + picture name
-    bool saved = false;             // the BMP was written completely
-    QString error;                  // why it was not saved; empty when saved
+    Result<> saved;                 // the BMP was written completely, or why not
     bool converterStarted = false;  // only tried once the BMP is saved
 };
 

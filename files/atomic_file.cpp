@@ -76,33 +76,31 @@ AtomicFile::~AtomicFile() {
     discard();
 }
 
-bool AtomicFile::fail() {
-    error_ = errno;
+// A failed write's errno as a Failure; the file is discarded.
+Failure AtomicFile::fail(int error) {
     discard();
-    return false;
+    return systemFailure(
+        error == ENOSPC || error == EDQUOT ? FailureKind::DiskFull : FailureKind::Unwritable,
+        error);
 }
 
-bool AtomicFile::open(const std::string& path, bool unnamedFirst) {
+Result<> AtomicFile::open(const std::string& path, bool unnamedFirst) {
     discard();
     finalPath_ = path;
-    error_ = 0;
     targetChanged_ = false;
     struct stat existing {};
     const bool exists = ::stat(path.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        errno = EISDIR;
-        return fail();
-    }
+    if (exists && S_ISDIR(existing.st_mode)) return fail(EISDIR);
     if (exists && !S_ISREG(existing.st_mode)) {
         // A device or a FIFO has no "beside": write to it as it is.
         fd_ = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (fd_ < 0) return fail();
+        if (fd_ < 0) return fail(errno);
         method_ = Method::Direct;
-        return true;
+        return {};
     }
     // A write-protected file stays protected, though a rename could replace it. The effective
     // ids and capabilities decide, as they would for a write.
-    if (exists && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return fail();
+    if (exists && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return fail(errno);
 
     finalPath_ = resolvedPath(path);
     const std::string directory = splitPath(finalPath_).first;
@@ -134,11 +132,10 @@ bool AtomicFile::open(const std::string& path, bool unnamedFirst) {
             fd_ = ::open(finalPath_.c_str(), O_WRONLY | O_CLOEXEC);
             if (fd_ >= 0) {
                 method_ = Method::InPlace;
-                return true;
+                return {};
             }
         }
-        errno = refused;
-        return fail();
+        return fail(refused);
     }
     // A replaced file keeps its owner where that may be set (as root); elsewhere this fails
     // harmlessly and the file is ours, as with any program that writes a new file.
@@ -147,35 +144,31 @@ bool AtomicFile::open(const std::string& path, bool unnamedFirst) {
     // umask already, mkostemp made the file for its owner only.
     if (exists || method_ == Method::Named) {
         const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
-        if (::fchmod(fd_, mode) != 0) return fail();
+        if (::fchmod(fd_, mode) != 0) return fail(errno);
     }
-    return true;
+    return {};
 }
 
-bool AtomicFile::write(const char* data, std::size_t size) {
-    error_ = writeAll(fd_, data, size);
-    return error_ == 0;
+Result<> AtomicFile::write(const char* data, std::size_t size) {
+    if (const int error = writeAll(fd_, data, size)) return fail(error);
+    return {};
 }
 
-bool AtomicFile::reserve(std::size_t size) {
-    if (method_ != Method::InPlace || size == 0) return true;
+Result<> AtomicFile::reserve(std::size_t size) {
+    if (method_ != Method::InPlace || size == 0) return {};
     // A file size limit is one more way for the file not to fit; the space is the other.
     rlimit limit{};
     if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        size > limit.rlim_cur) {
-        error_ = EFBIG;
-        return false;
-    }
-    if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return true;
-    if (errno == EOPNOTSUPP || errno == ENOSYS) return true;  // cannot tell beforehand
-    error_ = errno;
-    return false;
+        size > limit.rlim_cur)
+        return fail(EFBIG);
+    if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return {};
+    if (errno == EOPNOTSUPP || errno == ENOSYS) return {};  // cannot tell beforehand
+    return fail(errno);
 }
 
-bool AtomicFile::sync() {
-    if (::fsync(fd_) == 0 || errno == EINVAL || errno == EROFS) return true;  // EINVAL: a FIFO
-    error_ = errno;
-    return false;
+Result<> AtomicFile::sync() {
+    if (::fsync(fd_) == 0 || errno == EINVAL || errno == EROFS) return {};  // EINVAL: a FIFO
+    return fail(errno);
 }
 
 bool AtomicFile::linkUnnamed() {
@@ -209,11 +202,8 @@ bool AtomicFile::linkUnnamed() {
     return false;
 }
 
-bool AtomicFile::commit() {
-    if (fd_ < 0) {
-        if (error_ == 0) error_ = EBADF;
-        return false;
-    }
+Result<> AtomicFile::commit() {
+    if (fd_ < 0) return fail(EBADF);
     const int fd = fd_;
     switch (method_) {
         case Method::Direct:
@@ -221,24 +211,24 @@ bool AtomicFile::commit() {
         case Method::InPlace: {
             // Whatever the old file held beyond the new content goes.
             const off_t end = ::lseek(fd, 0, SEEK_CUR);
-            if (end < 0 || ::ftruncate(fd, end) != 0) return fail();
+            if (end < 0 || ::ftruncate(fd, end) != 0) return fail(errno);
             break;
         }
         case Method::Unnamed:
-            if (!linkUnnamed()) return fail();
+            if (!linkUnnamed()) return fail(errno);
             break;
         case Method::Named:
         case Method::None:
             break;
     }
     fd_ = -1;
-    if (::close(fd) != 0) return fail();
+    if (::close(fd) != 0) return fail(errno);
     if (method_ == Method::Named && ::rename(tempPath_.c_str(), finalPath_.c_str()) != 0)
-        return fail();
+        return fail(errno);
     watchedTempSet = 0;
     tempPath_.clear();
     method_ = Method::None;
-    return true;
+    return {};
 }
 
 void AtomicFile::discard() {
@@ -286,46 +276,35 @@ QString specialTargetReason(mode_t mode) {
 
 }  // namespace
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString& why,
-                         PreviousFile* previous) {
+Result<> writeFileAtomically(const QString& path, const QByteArray& bytes) {
     const std::string name = QFile::encodeName(path).toStdString();
     struct stat existing {};
     const bool found = ::stat(name.c_str(), &existing) == 0;
     // A directory in the file's place is no previous file.
-    if (previous)
-        *previous =
-            found && !S_ISDIR(existing.st_mode) ? PreviousFile::Unchanged : PreviousFile::None;
+    const QString unchanged = found && !S_ISDIR(existing.st_mode)
+                                  ? QStringLiteral("A previous file of that name is unchanged.")
+                                  : QString();
     if (const QString refused = found ? specialTargetReason(existing.st_mode) : QString();
-        !refused.isEmpty()) {
-        why = refused;
-        return false;
-    }
+        !refused.isEmpty())
+        return Failure{.kind = FailureKind::NotAFile, .text = refused, .consequence = unchanged};
 
     AtomicFile file;
     const auto size = static_cast<std::size_t>(bytes.size());
     // Synced before it takes the name, so that a crash of the machine cannot leave a cut file.
-    const bool ok = file.open(name) && file.reserve(size) && file.write(bytes.constData(), size) &&
-                    file.sync() && file.commit();
-    if (!ok) {
-        why = QString::fromLocal8Bit(errorText(file.error()));
-        file.discard();
-        if (previous && file.targetChanged()) *previous = PreviousFile::Changed;
-    }
-    return ok;
-}
-
-QString previousFileText(PreviousFile previous) {
-    switch (previous) {
-        case PreviousFile::None:
-            break;
-        case PreviousFile::Unchanged:
-            return QStringLiteral("A previous file of that name is unchanged.");
-        case PreviousFile::Changed:
-            return QStringLiteral(
-                "Its folder takes no new file, so it was written in place, and it is incomplete "
-                "now.");
-    }
-    return {};
+    Result<> written = file.open(name);
+    if (written) written = file.reserve(size);
+    if (written) written = file.write(bytes.constData(), size);
+    if (written) written = file.sync();
+    if (written) written = file.commit();
+    if (written) return written;
+    Failure failure = written.failure();
+    failure.consequence =
+        file.targetChanged()
+            ? QStringLiteral(
+                  "Its folder takes no new file, so it was written in place, and it "
+                  "is incomplete now.")
+            : unchanged;
+    return failure;
 }
 
 void removeTemporaryFileOnSignal() {

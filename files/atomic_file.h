@@ -22,6 +22,8 @@
 #include <cstddef>
 #include <string>
 
+#include "files/failure.h"
+
 namespace orvalin {
 
 class AtomicFile {
@@ -39,40 +41,38 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
     ~AtomicFile();  // a file that was not committed is discarded
 
-    // Opens the file to write for `path`; false with error() set when that is not possible.
-    // `unnamedFirst` false goes straight to a named temporary file (for tests).
-    bool open(const std::string& path, bool unnamedFirst = true);
+    // Opens the file to write for `path`. `unnamedFirst` false goes straight to a named
+    // temporary file (for tests).
+    Result<> open(const std::string& path, bool unnamedFirst = true);
     int fd() const { return fd_; }
     Method method() const { return method_; }
 
-    // Writes all bytes, continuing short writes; false with error() set.
-    bool write(const char* data, std::size_t size);
+    // Writes all bytes, continuing short writes.
+    Result<> write(const char* data, std::size_t size);
     // Before a file written in place is overwritten: makes sure that `size` bytes will fit,
     // so that a full disk is found before the old content is touched. Else nothing to do.
-    bool reserve(std::size_t size);
+    Result<> reserve(std::size_t size);
 
     // Waits until the bytes are on the disk.
-    bool sync();
-    // Puts the complete file in place; false with error() set, and then nothing is left
-    // behind and the old file is as it was (unless written in place).
-    bool commit();
+    Result<> sync();
+    // Puts the complete file in place; after a failure nothing is left behind and the old
+    // file is as it was (unless written in place).
+    Result<> commit();
     // Drops what was written; a file written in place keeps what was written so far.
     void discard();
 
-    int error() const { return error_; }  // an errno value
     // After a failure or discard(): whether the file at the path was changed all the same
     // (only a file written in place).
     bool targetChanged() const { return targetChanged_; }
 
 private:
-    bool fail();
+    Failure fail(int error);
     bool linkUnnamed();
 
     std::string finalPath_;  // where the bytes really go: links followed
     std::string tempPath_;   // of a named temporary file
     Method method_ = Method::None;
     int fd_ = -1;
-    int error_ = 0;
     bool targetChanged_ = false;
 };
 
@@ -80,23 +80,12 @@ private:
 // the errno value of the failure.
 int writeAll(int fd, const char* data, std::size_t size);
 
-// What a failed write did to a file that was already at the path.
-enum class PreviousFile {
-    None,       // there was none
-    Unchanged,  // it is as it was
-    Changed,    // written in place (see above) and cut by the failure
-};
-
-// Replaces the file at `path` with `bytes`: the window's writes. Returns false and sets `why`
-// (the system's reason, such as "No space left on device") when anything fails; `previous`,
-// when given, says what became of a file already there. A FIFO, device or socket at the path
-// is refused before it is opened, as opening one can wait for a reader without end.
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString& why,
-                         PreviousFile* previous = nullptr);
-
-// The sentence for a failure message that tells what became of the previous file: empty when
-// there was none.
-QString previousFileText(PreviousFile previous);
+// Replaces the file at `path` with `bytes`: the window's writes. A failure says why (the
+// system's reason, such as "No space left on device"), and its consequence what became of a
+// file already at the path: unchanged, or cut (written in place, see above); none when there
+// was no file. A FIFO, device or socket at the path is refused before it is opened, as opening
+// one can wait for a reader without end.
+Result<> writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 // From now on SIGINT, SIGTERM, SIGHUP and SIGQUIT first remove a named temporary file that is
 // being written, then end the program as the signal would have. A signal that was ignored when

@@ -1,6 +1,5 @@
 #include "files/log_follower.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,7 +7,8 @@
 #include <cerrno>
 #include <utility>
 
-#include "decoder/log_text.h"
+#include "files/error_text.h"
+#include "files/open_file.h"
 #include "files/read_loop.h"
 
 namespace orvalin {
@@ -19,21 +19,18 @@ namespace {
 constexpr qsizetype RememberedBytes = 256;
 constexpr int MissingChecksToEnd = 2;
 
-LogFollower::State stateOfNonFile(mode_t mode) {
-    return S_ISDIR(mode) ? LogFollower::State::Folder : LogFollower::State::NotAFile;
-}
-
-LogFollower::Update endedBy(LogFollower::State state, int error = 0) {
+LogFollower::Update endedBy(Failure failure) {
     LogFollower::Update update;
-    update.state = state;
-    update.error = error;
+    update.ended = std::move(failure);
     return update;
 }
 
 }  // namespace
 
-LogFollower::LogFollower(std::string path)
-    : path_(std::move(path)), buffer_(std::make_unique<char[]>(ReadSize)) {}
+LogFollower::LogFollower(std::string path, qsizetype longestLine)
+    : path_(std::move(path)),
+      longestLine_(longestLine),
+      buffer_(std::make_unique<char[]>(ReadSize)) {}
 
 LogFollower::~LogFollower() {
     if (fd_ >= 0) ::close(fd_);
@@ -41,7 +38,7 @@ LogFollower::~LogFollower() {
 
 LogFollower::Update LogFollower::start(off_t from) {
     const Update opened = open();
-    if (opened.state != State::Following) return end(opened.state, opened.error);
+    if (opened.ended) return end(*opened.ended);
     restartAt(from);
     return opened;
 }
@@ -49,39 +46,27 @@ LogFollower::Update LogFollower::start(off_t from) {
 // Opens the path anew, never waiting: a FIFO is refused before anything is read from it.
 // Following, or why not; the file followed so far stays unless this succeeds.
 LogFollower::Update LogFollower::open() {
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return endedBy(State::Failed, errno);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return endedBy(State::Failed, error);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return endedBy(stateOfNonFile(info.st_mode));
-    }
+    Result<OpenFile> opened = openToRead(path_, FileAccept::RegularOnly);
+    if (!opened) return endedBy(opened.failure());
     if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
+    const struct stat info = opened->status();
+    fd_ = opened->release();
     device_ = info.st_dev;
     inode_ = info.st_ino;
     size_ = info.st_size;
     return {};
 }
 
-LogFollower::Update LogFollower::end(State state, int error) {
+LogFollower::Update LogFollower::end(Failure failure) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    ended_ = state;
-    endError_ = error;
-    tail_.clear();
-    return endedBy(state, error);
+    ended_ = failure;
+    cutter_.reset();
+    return endedBy(std::move(failure));
 }
 
 void LogFollower::restartAt(off_t from) {
     offset_ = from;
-    tail_.clear();
-    scanned_ = 0;
     atFileStart_ = from == 0;
     inOverlongLine_ = false;
     overlongCharacters_ = 0;
@@ -91,7 +76,7 @@ void LogFollower::restartAt(off_t from) {
                   from - remembered) != remembered)
         lastBytes_.clear();
     // A line that ended with a CR just before: an LF that comes next belongs to it.
-    afterCr_ = lastBytes_.endsWith('\r');
+    cutter_.reset(lastBytes_.endsWith('\r'));
 }
 
 // The bytes before the read position are no longer the ones read: the file was written anew
@@ -105,36 +90,38 @@ bool LogFollower::rewritten() {
 }
 
 LogFollower::Update LogFollower::check(bool countAbsence) {
-    if (ended_ != State::Following) return endedBy(ended_, endError_);
+    if (ended_) return endedBy(*ended_);
     Update update;
     struct stat named {};
     if (::stat(path_.c_str(), &named) != 0) {
         const int error = errno;
-        if (error != ENOENT && error != ENOTDIR) return end(State::Failed, error);
-        if (countAbsence && ++missingChecks_ >= MissingChecksToEnd) return end(State::Gone);
+        if (error != ENOENT && error != ENOTDIR)
+            return end(systemFailure(FailureKind::Unreadable, error));
+        if (countAbsence && ++missingChecks_ >= MissingChecksToEnd)
+            return end(systemFailure(FailureKind::Missing, ENOENT));
         readMore(update);  // the renamed file may still have had lines written to it
         return update;
     }
     missingChecks_ = 0;
-    if (!S_ISREG(named.st_mode)) return end(stateOfNonFile(named.st_mode));
+    if (!S_ISREG(named.st_mode)) return end(notAFileFailure(named.st_mode));
     if (named.st_dev != device_ || named.st_ino != inode_) {
         // Replaced: first what was still written to the old file, then the new one.
         const off_t before = offset_;
         readMore(update);
-        if (update.state != State::Following || offset_ != before) {
-            update.more = update.state == State::Following;
+        if (update.ended || offset_ != before) {
+            update.more = !update.ended;
             return update;
         }
-        if (const Update opened = open(); opened.state != State::Following) {
+        if (const Update opened = open(); opened.ended) {
             // Gone again in between: the old file stays, and the next check looks again.
-            if (opened.error == ENOENT) return update;
-            return end(opened.state, opened.error);
+            if (opened.ended->kind == FailureKind::Missing) return update;
+            return end(*opened.ended);
         }
         restartAt(0);
         update.restarted = true;
     } else {
         struct stat now {};
-        if (::fstat(fd_, &now) != 0) return end(State::Failed, errno);
+        if (::fstat(fd_, &now) != 0) return end(systemFailure(FailureKind::Unreadable, errno));
         size_ = now.st_size;
         if (size_ < offset_ || (size_ > offset_ && rewritten())) {
             restartAt(0);
@@ -148,7 +135,7 @@ LogFollower::Update LogFollower::check(bool countAbsence) {
 void LogFollower::readMore(Update& update) {
     const ssize_t got = readPiece(fd_, buffer_.get(), ReadSize, offset_);
     if (got < 0) {
-        update = end(State::Failed, errno);
+        update = end(systemFailure(FailureKind::Unreadable, errno));
         return;
     }
     if (got == 0) return;
@@ -158,52 +145,27 @@ void LogFollower::readMore(Update& update) {
     const QByteArrayView read(buffer_.get(), got);
     lastBytes_.append(read.last(std::min<qsizetype>(got, RememberedBytes)));
     lastBytes_.remove(0, std::max<qsizetype>(0, lastBytes_.size() - RememberedBytes));
-    qsizetype from = 0;
-    if (afterCr_ && read[0] == '\n') from = 1;  // the LF of a CR LF cut by the last read
-    afterCr_ = false;
-    tail_.append(read.sliced(from));
-    cutLines(update);
+    cutLines(update, read);
 }
 
-void LogFollower::cutLines(Update& update) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(tail_.constData());
-    const qsizetype size = tail_.size();
-    qsizetype lineStart = 0;
-    qsizetype at = scanned_;
-    for (; at < size; ++at) {
-        const unsigned char c = bytes[at];
-        if (c < 0x80 && c != '\n' && c != '\r') continue;
-        const int length = utf8LineBreakAt(bytes + at, bytes + size);
-        if (length < 0) break;  // the bytes end inside what may become a break
-        if (length == 0) continue;
-        handOn(update, lineStart, at, true);
-        if (c == '\r' && length == 1 && at + 1 == size) afterCr_ = true;
-        lineStart = at + length;
-        at = lineStart - 1;
+void LogFollower::cutLines(Update& update, QByteArrayView read) {
+    cutter_.feed(read, [&](QByteArrayView line) { handOn(update, line, true); });
+    const QByteArrayView unfinished = cutter_.unfinished();
+    // Characters are never more than bytes; counted only when they may be too many.
+    if (!inOverlongLine_ && unfinished.size() > longestLine_ &&
+        utf8LineLength(unfinished) > longestLine_) {
+        inOverlongLine_ = true;
+        overlongCharacters_ = 0;
     }
-    const qsizetype unfinished = at - lineStart;  // without a break that may be coming
-    if (!inOverlongLine_ && unfinished > InputLineLimit) {
-        // Characters are never more than bytes; counted only when they may be too many.
-        const QByteArrayView line(tail_.constData() + lineStart, unfinished);
-        const qsizetype characters = textOfUtf8(line.data(), line.size()).size();
-        if (characters > InputLineLimit) {
-            inOverlongLine_ = true;
-            overlongCharacters_ = 0;
-        }
-    }
-    if (inOverlongLine_ && unfinished > 0) {
-        const QByteArrayView line(tail_.constData() + lineStart, unfinished);
-        overlongCharacters_ += textOfUtf8(line.data(), line.size()).size();
+    if (inOverlongLine_ && !unfinished.isEmpty()) {
+        overlongCharacters_ += utf8LineLength(unfinished);
         update.overlongLine = overlongCharacters_;
-        handOn(update, lineStart, at, false);
-        lineStart = at;
+        handOn(update, unfinished, false);
+        cutter_.dropUnfinished();
     }
-    tail_.remove(0, lineStart);
-    scanned_ = at - lineStart;
 }
 
-void LogFollower::handOn(Update& update, qsizetype from, qsizetype to, bool lineEnds) {
-    QByteArrayView line(tail_.constData() + from, to - from);
+void LogFollower::handOn(Update& update, QByteArrayView line, bool lineEnds) {
     if (atFileStart_ && line.startsWith(QByteArrayView(Utf8ByteOrderMark))) line = line.sliced(3);
     atFileStart_ = false;
     update.lines.append(line);

@@ -8,10 +8,10 @@
 //
 // It never waits. check() looks at the file once, reads at most ReadSize bytes, and says when
 // more are waiting; the caller checks every FollowPollInterval and whenever it hears of a
-// change. Lines end at every break of the line rule (decoder/log_text.h): a CR that ends what
+// change. Lines end at every break of the line rule (decoder/line_rule.h): a CR that ends what
 // was read ends its line at once, and an LF that comes next belongs to it. A byte-order mark
 // at the start of the file is dropped, after every start again too. Memory stays one read
-// and the unfinished line, which is handed on once it is longer than InputLineLimit.
+// and the unfinished line, which is handed on once it is longer than the caller's bound.
 #pragma once
 
 #include <sys/types.h>
@@ -19,7 +19,11 @@
 #include <QByteArray>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "decoder/line_rule.h"
+#include "files/failure.h"
 
 namespace orvalin {
 
@@ -29,27 +33,23 @@ inline constexpr std::chrono::milliseconds FollowPollInterval{250};
 
 class LogFollower {
 public:
-    enum class State {
-        Following,
-        Gone,      // missing on two counted checks in a row
-        Folder,    // the path names a folder
-        NotAFile,  // a device, pipe or socket: reading it may never end
-        Failed,    // cannot be opened or read: `error` says why
-    };
     struct Update {
         // The new complete lines, each ended by an LF whatever break ended it in the file.
         // After an overlong line has begun (below), the bytes may end inside that line.
         QByteArray lines;
         bool restarted = false;  // the file is read again from its start: `lines` begin there
         bool more = false;       // more bytes are waiting: check again at once
-        // Above 0: the line being written is longer than InputLineLimit, this many characters so
+        // Above 0: the line being written is longer than the bound, this many characters so
         // far. Its bytes so far end `lines`, and the next updates bring the rest of it.
         qsizetype overlongLine = 0;
-        State state = State::Following;
-        int error = 0;  // an errno value, for Failed
+        // Set once following has ended: Missing (gone on two counted checks in a row, or
+        // missing at the start), Folder, NotAFile (a device, pipe or socket: reading it may
+        // never end) or Unreadable (the errno says why). Every later check says the same.
+        std::optional<Failure> ended;
     };
 
-    explicit LogFollower(std::string path);
+    // `longestLine`: the unfinished line is handed on once it has more characters than this.
+    LogFollower(std::string path, qsizetype longestLine);
     ~LogFollower();
     LogFollower(const LogFollower&) = delete;
     LogFollower& operator=(const LogFollower&) = delete;
@@ -67,14 +67,15 @@ public:
 
 private:
     Update open();
-    Update end(State state, int error = 0);
+    Update end(Failure failure);
     void restartAt(off_t from);
     bool rewritten();
     void readMore(Update& update);
-    void cutLines(Update& update);
-    void handOn(Update& update, qsizetype from, qsizetype to, bool lineEnds);
+    void cutLines(Update& update, QByteArrayView read);
+    void handOn(Update& update, QByteArrayView line, bool lineEnds);
 
     std::string path_;
+    qsizetype longestLine_;
     std::unique_ptr<char[]> buffer_;
     int fd_ = -1;
     dev_t device_ = 0;
@@ -82,15 +83,12 @@ private:
     off_t size_ = 0;
     off_t offset_ = 0;         // the bytes of the file read
     QByteArray lastBytes_;     // the bytes just before offset_, to notice a file rewritten in place
-    QByteArray tail_;          // read but not handed on: the unfinished line
-    qsizetype scanned_ = 0;    // tail_ holds no line break before this
+    Utf8LineCutter cutter_;    // holds the unfinished line
     bool atFileStart_ = true;  // nothing of the first line handed on yet
-    bool afterCr_ = false;     // the last read ended with a CR
     bool inOverlongLine_ = false;
     qsizetype overlongCharacters_ = 0;
     int missingChecks_ = 0;
-    State ended_ = State::Following;
-    int endError_ = 0;
+    std::optional<Failure> ended_;
 };
 
 }  // namespace orvalin

@@ -5,7 +5,8 @@
 #include <cerrno>
 #include <string_view>
 
-#include "decoder/log_text.h"
+#include "decoder/line_rule.h"
+#include "files/error_text.h"
 
 namespace orvalin {
 
@@ -17,13 +18,14 @@ ssize_t readPiece(int fd, char* buffer, std::size_t size, off_t offset) {
     }
 }
 
-int readToEnd(int fd, char* buffer, std::size_t size,
-              const std::function<bool(const char*, std::size_t)>& take, bool dropByteOrderMark) {
+Result<> readToEnd(int fd, char* buffer, std::size_t size,
+                   const std::function<bool(const char*, std::size_t)>& take,
+                   bool dropByteOrderMark) {
     bool atStart = dropByteOrderMark;
     std::size_t have = 0;
     for (;;) {
         const ssize_t got = readPiece(fd, buffer + have, size - have);
-        if (got < 0) return errno;
+        if (got < 0) return systemFailure(FailureKind::Unreadable, errno);
         have += static_cast<std::size_t>(got);
         std::size_t from = 0;
         if (atStart) {
@@ -34,8 +36,8 @@ int readToEnd(int fd, char* buffer, std::size_t size,
             atStart = false;
             if (start.starts_with(Utf8ByteOrderMark)) from = Utf8ByteOrderMark.size();
         }
-        if (have > from && !take(buffer + from, have - from)) return 0;
-        if (got == 0) return 0;
+        if (have > from && !take(buffer + from, have - from)) return {};
+        if (got == 0) return {};
         have = 0;
     }
 }

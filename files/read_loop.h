@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <functional>
 
+#include "files/failure.h"
+
 namespace orvalin {
 
 // The size of one read: large enough that a big log takes few system calls, small enough that
@@ -21,8 +23,9 @@ ssize_t readPiece(int fd, char* buffer, std::size_t size, off_t offset = -1);
 // Reads `fd` from where it stands to its end, handing every piece to `take`, which may return
 // false to stop early. With `dropByteOrderMark`, a byte-order mark that starts the bytes is
 // not handed on: at the start of a file it is the file's encoding signature, not text.
-// `size` is at least 3. Returns 0 or the errno of a failed read.
-int readToEnd(int fd, char* buffer, std::size_t size,
-              const std::function<bool(const char*, std::size_t)>& take, bool dropByteOrderMark);
+// `size` is at least 3. A failed read is Unreadable, with its errno.
+Result<> readToEnd(int fd, char* buffer, std::size_t size,
+                   const std::function<bool(const char*, std::size_t)>& take,
+                   bool dropByteOrderMark);
 
 }  // namespace orvalin

@@ -1,7 +1,9 @@
 #include "settings/conf_ini.h"
 
 #include <QFile>
-#include <QFileInfo>
+
+#include "files/open_file.h"
+#include "files/read_loop.h"
 
 namespace orvalin {
 
@@ -59,16 +61,22 @@ StartupSettings parseConfIni(const QList<QByteArray>& lines, const QString& defa
 QList<QByteArray> readConfIniLines(const QString& path) {
     // Opening a pipe would wait for a writer and a device may never end: only a regular file
     // is read.
-    if (!QFileInfo(path).isFile()) return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    QByteArray content = file.read(ConfIniReadLimit + 1);
+    const Result<OpenFile> file =
+        openToRead(QFile::encodeName(path).toStdString(), FileAccept::RegularOnly);
+    if (!file) return {};
+    QByteArray content(ConfIniReadLimit + 1, Qt::Uninitialized);
+    qsizetype have = 0;
+    for (ssize_t got = 1; got > 0 && have < content.size(); have += got) {
+        got = readPiece(file->fd(), content.data() + have,
+                        static_cast<std::size_t>(content.size() - have));
+        if (got < 0) return {};  // a read error: nothing is applied
+    }
+    content.truncate(have);
     if (content.size() > ConfIniReadLimit) {
         // Keep the complete lines within the bound; the line that runs past it is dropped.
         content.truncate(ConfIniReadLimit);
         content.truncate(content.lastIndexOf('\n') + 1);
     }
-    // A read error gives an empty array: nothing is applied.
     return splitConfIniLines(content);
 }
 

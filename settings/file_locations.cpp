@@ -55,14 +55,17 @@ FileLocations chooseFileLocations(const QString& executableDir, const UserFolder
             .archivePath = stationArchivePath(user)};
 }
 
-QString prepareDataDir(const FileLocations& locations) {
+Result<> prepareDataDir(const FileLocations& locations) {
     if (locations.mode == InstallMode::Portable) return {};
     std::error_code error;
     std::filesystem::create_directories(QFile::encodeName(locations.dataDir).toStdString(), error);
     if (!error && QFileInfo(locations.dataDir).isDir()) return {};
-    return QStringLiteral("the folder %1 cannot be made (%2)")
-        .arg(locations.dataDir,
-             error ? QString::fromLocal8Bit(error.message()) : QStringLiteral("not a folder"));
+    return Failure{
+        .kind = FailureKind::Unwritable,
+        .error = error.value(),
+        .text = QStringLiteral("the folder %1 cannot be made (%2)")
+                    .arg(locations.dataDir, error ? QString::fromLocal8Bit(error.message())
+                                                  : QStringLiteral("not a folder"))};
 }
 
 }  // namespace orvalin

@@ -19,6 +19,8 @@
 
 #include <QString>
 
+#include "files/failure.h"
+
 namespace orvalin {
 
 enum class InstallMode { Portable, Installed };
@@ -61,8 +63,8 @@ QString userConfIniDir(const UserFolders& user);
 // The station archive, <data home>/orvalin-decoder/frames.sqlite, for either mode.
 QString stationArchivePath(const UserFolders& user);
 
-// Makes dataDir and its missing parents when the mode keeps files per user; returns why it
-// could not, or an empty text. Portable mode makes nothing: the executable's directory exists.
-QString prepareDataDir(const FileLocations& locations);
+// Makes dataDir and its missing parents when the mode keeps files per user. Portable mode makes
+// nothing: the executable's directory exists.
+Result<> prepareDataDir(const FileLocations& locations);
 
 }  // namespace orvalin

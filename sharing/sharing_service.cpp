@@ -38,9 +38,9 @@ SharingService::~SharingService() {
 
 void SharingService::start() {
     if (archive_) return;
-    ArchiveError error;
-    archive_ = FrameArchive::open(options_.archivePath, error, options_.archive);
-    if (!archive_) return stopFor(error);
+    auto opened = FrameArchive::open(options_.archivePath, options_.archive);
+    if (!opened) return stopFor(opened.failure());
+    archive_ = std::move(*opened);
     if (!poster_) {
         poster_ = new SidsPoster(this);
         poster_->setTimeoutMs(options_.timeoutMs);
@@ -73,14 +73,11 @@ void SharingService::addFrames(const QList<ReceivedFrame>& frames) {
     if (!archive_ || frames.isEmpty()) return;
     QList<NewFrame> added;
     added.reserve(frames.size());
-    for (const ReceivedFrame& frame : frames) {
+    for (const ReceivedFrame& frame : frames)
         added.append(
-            {.received = frame.receivedText(),
-             .bytes = frame.bytes,
-             .timestamp = sidsTimestamp(frame.date, frame.time, options_.station.logTimeZone)});
-    }
+            {.frame = frame, .timestamp = sidsTimestamp(frame, options_.station.logTimeZone)});
     const auto queued = archive_->add(added, options_.station.shareUrl.toString(), nowMs());
-    if (!queued) return stopFor(archive_->error());
+    if (!queued) return stopFor(queued.failure());
     status_.queuedHere += *queued;
     if (*queued > 0) pump();
     publishSoon();
@@ -94,7 +91,7 @@ void SharingService::pump() {
         releaseClaims();
     if (claimed_.isEmpty()) {
         const auto claimed = archive_->claim(ClaimBatch, now);
-        if (!claimed) return stopFor(archive_->error());
+        if (!claimed) return stopFor(claimed.failure());
         claimed_ = *claimed;
         claimedAtMs_ = now;
         if (claimed_.isEmpty()) {
@@ -119,14 +116,17 @@ void SharingService::onAnswered(const PostAnswer& answer) {
     switch (outcome.delivery) {
         case Delivery::Sent:
             failuresInRow_ = 0;
-            if (!archive_->markSent(frame.id, url, answer.httpStatus, now.toMSecsSinceEpoch()))
-                return stopFor(archive_->error());
+            if (const Result<> marked =
+                    archive_->markSent(frame.id, url, answer.httpStatus, now.toMSecsSinceEpoch());
+                !marked)
+                return stopFor(marked.failure());
             break;
         case Delivery::Rejected:
             failuresInRow_ = 0;
-            if (!archive_->markRejected(frame.id, url, answer.httpStatus, outcome.reason,
-                                        now.toMSecsSinceEpoch()))
-                return stopFor(archive_->error());
+            if (const Result<> marked = archive_->markRejected(
+                    frame.id, url, answer.httpStatus, outcome.reason, now.toMSecsSinceEpoch());
+                !marked)
+                return stopFor(marked.failure());
             break;
         case Delivery::Retry: {
             ++failuresInRow_;
@@ -154,11 +154,11 @@ void SharingService::releaseClaims() {
     claimed_.clear();
     inFlight_.reset();
     // A release that fails leaves claims that lapse by themselves.
-    if (archive_) archive_->release(ids);
+    if (archive_) (void)archive_->release(ids);
 }
 
-void SharingService::stopFor(const ArchiveError& error) {
-    status_.stopped = QStringLiteral("Sharing stopped: %1.").arg(error.text);
+void SharingService::stopFor(const Failure& failure) {
+    status_.stopped = QStringLiteral("Sharing stopped: %1.").arg(failure.text);
     status_.on = true;  // so that stop() publishes the change
     stop();
 }

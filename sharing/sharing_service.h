@@ -18,9 +18,9 @@
 #include <QTimer>
 #include <memory>
 
+#include "archive/frame_archive.h"
 #include "settings/station_settings.h"
 #include "sharing/delivery_rules.h"
-#include "sharing/frame_archive.h"
 #include "sharing/sids_form.h"
 
 namespace orvalin {
@@ -74,7 +74,7 @@ signals:
 private:
     void pump();
     void onAnswered(const PostAnswer& answer);
-    void stopFor(const ArchiveError& error);
+    void stopFor(const Failure& failure);
     void releaseClaims();
     void publishSoon();
     void publishNow();

@@ -4,54 +4,17 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-#include "decoder/hex.h"
-#include "decoder/log_text.h"
 #include "decoder/timestamp.h"
 
 namespace orvalin {
 
-std::optional<ReceivedFrame> receivedFrameOf(QStringView line) {
-    if (line.size() != LogLineLength) return std::nullopt;
-    ReceivedFrame frame;
-    for (int k = 0; k < FrameBytes; ++k) {
-        const int high = hexDigitValue(line[framePieceOffset(k)].unicode());
-        const int low = hexDigitValue(line[framePieceOffset(k) + 1].unicode());
-        if (high < 0 || low < 0) return std::nullopt;
-        frame.bytes[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(high * 16 + low);
-    }
-    QChar date[10];
-    QChar time[8];
-    writeLineField(DateField, line.data(), date, [](QChar c) { return c; });
-    writeLineField(TimeField, line.data(), time, [](QChar c) { return c; });
-    frame.date = QString(date, 10);
-    frame.time = QString(time, 8);
-    return frame;
-}
-
-QList<ReceivedFrame> framesOfLogText(QStringView text) {
-    QList<ReceivedFrame> frames;
-    qsizetype start = 0;
-    for (qsizetype at = 0; at <= text.size(); ++at) {
-        if (at < text.size() && !isLineBreak(text[at].unicode())) continue;
-        if (at - start == LogLineLength) {
-            const QStringView line = text.sliced(start, LogLineLength);
-            // Lower-casing, which the decoder does first, makes none of the marks.
-            if (checkLineMarks(line.utf16()) == LineVerdict::Accepted) {
-                if (auto frame = receivedFrameOf(line)) frames.append(std::move(*frame));
-            }
-        }
-        start = at + 1;
-    }
-    return frames;
-}
-
-QString sidsTimestamp(QStringView date, QStringView time, const QTimeZone& zone) {
-    // The decoder's rule for a real date and time; its text is "YYYY-MM-DDTHH:MM:SS".
-    const QString local = isoTimestamp(date, time);
-    if (local.isEmpty()) return {};
-    const QDate day = QDate::fromString(QStringView(local).first(10), Qt::ISODate);
-    const QTime clock = QTime::fromString(QStringView(local).sliced(11), Qt::ISODate);
-    const QDateTime utc = QDateTime(day, clock, zone).toUTC();
+QString sidsTimestamp(const ReceivedFrame& frame, const QTimeZone& zone) {
+    // The decoder's rule for a real date and time.
+    const auto logged = calendarTimeOf(frame.logged.data(), frame.logged.data() + 8);
+    if (!logged) return {};
+    const QDateTime utc = QDateTime(QDate(logged->year, logged->month, logged->day),
+                                    QTime(logged->hour, logged->minute, logged->second), zone)
+                              .toUTC();
     if (!utc.isValid() || utc.date().year() < 1 || utc.date().year() > 9999) return {};
     return utc.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.000Z"));
 }

@@ -5,20 +5,16 @@
 #include <QTextBlock>
 #include <algorithm>
 
-#include "decoder/log_text.h"
+#include "decoder/line_rule.h"
 
 namespace orvalin {
 
 qsizetype longestLineLength(QStringView text) {
     qsizetype longest = 0;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (isLineBreak(text[i].unicode())) {
-            longest = std::max(longest, i - start);
-            start = i + 1;
-        }
-    }
-    return std::max(longest, text.size() - start);
+    forEachLine(text, [&longest](QStringView line, qsizetype) {
+        longest = std::max(longest, line.size());
+    });
+    return longest;
 }
 
 QString overlongLineText(qsizetype longest) {

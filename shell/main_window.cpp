@@ -217,21 +217,20 @@ void MainWindow::onExit() {
 
 void MainWindow::onWriteCsvFile() {
     // A per-user data folder is made when first written to.
-    const QString noFolder = prepareDataDir(locations_);
+    Result<> folder = prepareDataDir(locations_);
     const CsvExportResult result =
-        noFolder.isEmpty()
-            ? writeCsvFile(locations_.dataDir, records_, localeDecimalSeparator())
-            : CsvExportResult{.path = locations_.dataDir + u'/' + QLatin1String(CsvFileName),
-                              .error = noFolder};
+        folder ? writeCsvFile(locations_.dataDir, records_, localeDecimalSeparator())
+               : CsvExportResult{.path = locations_.dataDir + u'/' + QLatin1String(CsvFileName),
+                                 .written = std::move(folder)};
     statusLine()->setText(csvExportStatusText(result));
-    if (!result.ok)
+    if (!result.written)
         showMessage_(QMessageBox::Warning, QString::fromLatin1(CsvExportFailureTitle),
                      csvExportFailureText(result));
 }
 
 void MainWindow::onScreenshot() {
     // A folder that conf.ini names is used as it is; only the default one is made.
-    if (imagePath_ == locations_.dataDir + u'/') prepareDataDir(locations_);
+    if (imagePath_ == locations_.dataDir + u'/') (void)prepareDataDir(locations_);
     const CaptureResult result = capture_.capture(*clientArea_, imagePath_);
     statusLine()->setText(captureStatusText(result));
     if (!result.saved) {
@@ -269,17 +268,18 @@ void MainWindow::onSaveChartAs() {
         path += chartFileSuffix(*format);
     }
     const QByteArray bytes = chartFileBytes(*chart_, *format, controls_.chartFrame->title());
-    QString why = QStringLiteral("The chart could not be drawn.");
-    PreviousFile previous = PreviousFile::None;
-    if (!bytes.isEmpty() && writeFileAtomically(path, bytes, why, &previous)) {
+    const Result<> saved = bytes.isEmpty()
+                               ? Failure{.text = QStringLiteral("The chart could not be drawn.")}
+                               : writeFileAtomically(path, bytes);
+    if (saved) {
         chartDir_ = QFileInfo(path).absolutePath();
         statusLine()->setText(QStringLiteral("%1 saved").arg(path));
         return;
     }
-    statusLine()->setText(QStringLiteral("%1 was not saved: %2").arg(path, why));
-    QString text = QStringLiteral("The chart was not saved.\n\n%1\n\n%2").arg(path, why);
-    const QString previousText = previousFileText(previous);
-    if (!previousText.isEmpty()) text += QStringLiteral("\n\n") + previousText;
+    const Failure& failure = saved.failure();
+    statusLine()->setText(QStringLiteral("%1 was not saved: %2").arg(path, failure.text));
+    QString text = QStringLiteral("The chart was not saved.\n\n%1\n\n%2").arg(path, failure.text);
+    if (!failure.consequence.isEmpty()) text += QStringLiteral("\n\n") + failure.consequence;
     showMessage_(QMessageBox::Warning, QString::fromLatin1(SaveChartTitle), text);
 }
 

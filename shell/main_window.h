@@ -30,7 +30,7 @@
 
 #include "decoder/record_table.h"
 #include "export/screenshot.h"
-#include "files/log_file.h"
+#include "files/failure.h"
 #include "files/log_follower.h"
 #include "settings/conf_ini.h"
 #include "settings/file_locations.h"
@@ -164,7 +164,7 @@ private:
     void showFollowNotice();
     void watchFollowedFile();
     void stopFollowing(const QString& why);
-    void stopFollowing(LogFileProblem problem, const QString& reason = {});
+    void stopFollowing(const Failure& failure);
     // Sharing (main_window_sharing.cpp): the menu entries, the start setting of conf.ini, and
     // the text of every intake but keystrokes.
     void setUpSharing();

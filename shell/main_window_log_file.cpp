@@ -26,7 +26,8 @@
 #include "decoder/channels.h"
 #include "decoder/log_scan.h"
 #include "decoder/log_text.h"
-#include "files/error_text.h"
+#include "files/failure.h"
+#include "files/log_file.h"
 #include "shell/accessibility.h"
 #include "shell/input_box.h"
 #include "shell/main_window.h"
@@ -46,6 +47,42 @@ NewestLines newestFollowedLines(QStringView text) {
 }
 
 constexpr char FileDialogFilter[] = "Log and text files (*.log *.txt);;All files (*)";
+
+// The message box for a file that cannot be opened, and the file dialog.
+constexpr char OpenLogFileTitle[] = "Open Log File";
+
+// What a log file's failure to open or follow means, in a sentence; `fileNameOnly` leaves the
+// folders out of the file's name, for the status line.
+QString logFileFailureText(const QString& path, const Failure& failure, bool fileNameOnly) {
+    const QString name = fileNameOnly ? QFileInfo(path).fileName() : path;
+    switch (failure.kind) {
+        case FailureKind::Missing:
+            return QStringLiteral("The file %1 does not exist.").arg(name);
+        case FailureKind::Folder:
+            return QStringLiteral("%1 is a folder, not a log file.").arg(name);
+        case FailureKind::NotAFile:
+            return QStringLiteral("%1 is a device, pipe or socket, not a log file.").arg(name);
+        case FailureKind::TooLarge:
+            return QStringLiteral(
+                       "The file %1 is larger than the %2 MB that the window takes. "
+                       "Decode it with the batch decoder orvalin-decode.")
+                .arg(name)
+                .arg(LogFileSizeLimit / (1024 * 1024));
+        case FailureKind::NotText:
+            return QStringLiteral("The file %1 is not a text file, so it holds no log lines.")
+                .arg(name);
+        default:
+            return QStringLiteral("The file %1 cannot be read: %2.").arg(name, failure.text);
+    }
+}
+
+// A log file's text as the input box takes it.
+struct LogFileText {
+    QString path;
+    QString text;            // its lines; the unfinished last one too, unless held back
+    QString unfinishedLine;  // the line after the last break, as text
+    qint64 lineStart = 0;    // where that line starts in the file
+};
 
 // The local files among dropped data, in the order given; empty for anything else.
 QStringList droppedFiles(const QMimeData* data) {
@@ -90,26 +127,31 @@ void MainWindow::onOpenLogFile() {
 bool MainWindow::openLogFiles(const QStringList& paths) {
     if (paths.isEmpty()) return false;
     // Every file is read and checked before the input box changes, so a bad one changes nothing.
-    std::vector<LogFileRead> reads;
+    std::vector<LogFileText> reads;
     // A followed file may be mid-line: that line waits for its line end.
     const bool holdUnfinishedLine = isFollowing();
     for (const QString& path : paths) {
-        reads.push_back(readLogFile(path, holdUnfinishedLine && path == paths.back()));
-        if (!reads.back().ok()) {
+        const Result<LogFileBytes> file = readLogFile(path);
+        if (!file) {
             showMessage_(QMessageBox::Warning, QString::fromLatin1(OpenLogFileTitle),
-                         logFileProblemText(reads.back()));
+                         logFileFailureText(path, file.failure(), false));
             return false;
         }
+        LogFileText& read = reads.emplace_back();
+        read.path = path;
+        read.unfinishedLine = textOfUtf8(file->unfinishedLine.data(), file->unfinishedLine.size());
+        read.lineStart = file->lineStart;
+        read.text = textOfUtf8(file->lines.data(), file->lines.size());
+        if (!(holdUnfinishedLine && path == paths.back())) read.text += read.unfinishedLine;
         // A line the box would lay out again at every keystroke is refused as for a paste.
-        if (const qsizetype longest = longestLineLength(reads.back().text);
-            longest > InputLineLimit) {
+        if (const qsizetype longest = longestLineLength(read.text); longest > InputLineLimit) {
             showMessage_(QMessageBox::Warning, QString::fromLatin1(OpenLogFileTitle),
                          path + QStringLiteral("\n\n") + overlongLineText(longest));
             return false;
         }
     }
     QString text;
-    for (const LogFileRead& read : reads) {
+    for (const LogFileText& read : reads) {
         if (!text.isEmpty() && !text.endsWith(u'\n')) text += u'\n';
         text += read.text;
     }
@@ -123,10 +165,11 @@ bool MainWindow::openLogFiles(const QStringList& paths) {
         followedLinesLeft_ = newest.linesBefore;
     }
     // Followed from the start of its unfinished last line, which the box shows or not.
-    const LogFileRead& last = reads.back();
+    const LogFileText& last = reads.back();
     logFilePath_ = last.path;
-    logFile_ = std::make_unique<LogFollower>(QFile::encodeName(last.path).toStdString());
-    logFile_->start(last.lineStart);
+    logFile_ =
+        std::make_unique<LogFollower>(QFile::encodeName(last.path).toStdString(), InputLineLimit);
+    (void)logFile_->start(last.lineStart);
     shownUnfinishedLine_ = holdUnfinishedLine ? QString() : last.unfinishedLine;
     // A log of megabytes takes seconds to lay out and decode.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -207,23 +250,14 @@ void MainWindow::checkFollowedFile(bool countAbsence) {
             incomingLeftOut += newest.linesBefore;
             incoming.remove(0, newest.start);
         }
-    } while (update.more && update.state == LogFollower::State::Following && !binary &&
-             longest <= InputLineLimit);
-    switch (update.state) {
-        case LogFollower::State::Following:
-            break;
-        case LogFollower::State::Gone:
+    } while (update.more && !update.ended && !binary && longest <= InputLineLimit);
+    if (update.ended) {
+        if (update.ended->kind == FailureKind::Missing)
             return stopFollowing(QStringLiteral("Follow stopped: %1 is gone.")
                                      .arg(QFileInfo(logFilePath_).fileName()));
-        case LogFollower::State::Folder:
-            return stopFollowing(LogFileProblem::Directory);
-        case LogFollower::State::NotAFile:
-            return stopFollowing(LogFileProblem::NotAFile);
-        case LogFollower::State::Failed:
-            return stopFollowing(LogFileProblem::Unreadable,
-                                 QString::fromLocal8Bit(errorText(update.error)));
+        return stopFollowing(*update.ended);
     }
-    if (binary) return stopFollowing(LogFileProblem::NotText);
+    if (binary) return stopFollowing(Failure{.kind = FailureKind::NotText});
     // A line the box would lay out again at every keystroke ends the follow, as a paste of it
     // is refused.
     if (longest > InputLineLimit) {
@@ -333,9 +367,9 @@ void MainWindow::stopFollowing(const QString& why) {
     statusLine()->setText(why);
 }
 
-void MainWindow::stopFollowing(LogFileProblem problem, const QString& reason) {
+void MainWindow::stopFollowing(const Failure& failure) {
     stopFollowing(QStringLiteral("Follow stopped: ") +
-                  logFileProblemText(logFilePath_, problem, reason, true));
+                  logFileFailureText(logFilePath_, failure, true));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QVBoxLayout>
 
+#include "decoder/log_scan.h"
 #include "settings/program_version.h"
 
 namespace orvalin {
@@ -118,7 +119,7 @@ void WindowSharing::applyStartSetting(const QList<ConfIniEntry>& entries) {
 
 void WindowSharing::takeIntake(const QString& text) {
     if (!service_) return;
-    QList<ReceivedFrame> frames = framesOfLogText(text);
+    QList<ReceivedFrame> frames = scanLogFrames(text);
     if (frames.isEmpty()) return;
     QMetaObject::invokeMethod(service_, "addFrames", Qt::QueuedConnection,
                               Q_ARG(QList<orvalin::ReceivedFrame>, frames));

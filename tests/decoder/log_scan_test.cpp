@@ -238,5 +238,24 @@ TEST(LogScan, NewestLinesKeepTheNewestLogLinesWithinTheLength) {
     }
 }
 
+// The frames an intake finds, for sharing and the archive: every accepted line, lines cut at
+// every break of the line rule, date and time as written, true hex told apart.
+TEST(LogScan, FramesOfATextAreReadAsWritten) {
+    const QString L = WorkedLine;
+    const QString upper = withChar(withChar(L, 2, u'X'), 18, u'A');  // "!X6...;A0..."
+    const QString notHex = withChar(L, 81, u'g');
+    const QList<ReceivedFrame> frames =
+        scanLogFrames(L + "\n#\r" + upper + u'\u2028' + notHex + "\r\n" + L.left(80));
+    ASSERT_EQ(frames.size(), 3);
+    EXPECT_EQ(frames[0].receivedText(), "06.12.2026 12:34:56");
+    EXPECT_EQ(frames[0].bytes[31], 0x1f);
+    EXPECT_TRUE(frames[0].trueHex);
+    EXPECT_EQ(frames[1].receivedText(), "X6.12.2026 12:34:56");
+    EXPECT_EQ(frames[1].bytes[0], 0xa0);
+    EXPECT_TRUE(frames[1].trueHex);
+    EXPECT_FALSE(frames[2].trueHex);
+    EXPECT_EQ(frames[2].bytes[31], 1);  // the lenient reading of "1g", as the record decodes it
+}
+
 }  // namespace
 }  // namespace orvalin

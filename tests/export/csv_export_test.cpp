@@ -61,7 +61,7 @@ TEST_P(CsvRecordLine, FileHoldsHeaderAndExactRecordLine) {
     }
     QTemporaryDir dir;
     const CsvExportResult result = writeCsvFile(dir.path(), table, QChar(c.separator));
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    ASSERT_TRUE(result.written) << result.written.failure().text.toStdString();
     EXPECT_EQ(readAll(result.path), Header + c.line + "\r\n");
 }
 
@@ -95,7 +95,7 @@ protected:
 
 TEST_F(CsvExport, NoRecordsGivesTheHeaderAloneAndTheWrittenMessage) {
     const CsvExportResult result = writeCsvFile(dir_.path(), RecordTable(), u'.');
-    ASSERT_TRUE(result.ok);
+    ASSERT_TRUE(result.written);
     EXPECT_EQ(result.path, csvPath());
     EXPECT_EQ(readAll(csvPath()), Header);
     EXPECT_EQ(csvExportStatusText(result), csvPath() + " has been written");
@@ -108,7 +108,7 @@ TEST_F(CsvExport, FullTableGivesOneLinePerRecordInSlotOrder) {
         values.fill(n);
         table.append()->Values = values;
     }
-    ASSERT_TRUE(writeCsvFile(dir_.path(), table, u'.').ok);
+    ASSERT_TRUE(writeCsvFile(dir_.path(), table, u'.').written);
     const QList<QByteArray> lines = readAll(csvPath()).split('\n');
     ASSERT_EQ(lines.size(), 1002);  // 1001 lines and the empty piece after the last LF
     EXPECT_TRUE(lines.last().isEmpty());
@@ -121,7 +121,7 @@ TEST_F(CsvExport, OnlyRecordsUpToTheCountAreWritten) {
     RecordTable table = tableOf(MadeUpValues, 5);
     table.reset();
     table.append()->Values.fill(7);  // slots 2 to 5 still hold the earlier records
-    ASSERT_TRUE(writeCsvFile(dir_.path(), table, u'.').ok);
+    ASSERT_TRUE(writeCsvFile(dir_.path(), table, u'.').written);
     QByteArray expected = Header;
     appendCsvRecordLine(expected, table.record(1).Values, u'.');
     EXPECT_EQ(readAll(csvPath()), expected);
@@ -133,15 +133,15 @@ TEST_F(CsvExport, LongerOldFileIsReplacedWhole) {
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(200000, 'x'));
     }
-    ASSERT_TRUE(writeCsvFile(dir_.path(), tableOf(MadeUpValues, 2), u'.').ok);
+    ASSERT_TRUE(writeCsvFile(dir_.path(), tableOf(MadeUpValues, 2), u'.').written);
     EXPECT_EQ(readAll(csvPath()), csvFileBytes(tableOf(MadeUpValues, 2), u'.'));
 }
 
 TEST_F(CsvExport, TwoExportsOfOneTableAreIdentical) {
     const RecordTable table = tableOf(MadeUpValues, 3);
-    ASSERT_TRUE(writeCsvFile(dir_.path(), table, u',').ok);
+    ASSERT_TRUE(writeCsvFile(dir_.path(), table, u',').written);
     const QByteArray first = readAll(csvPath());
-    ASSERT_TRUE(writeCsvFile(dir_.path(), table, u',').ok);
+    ASSERT_TRUE(writeCsvFile(dir_.path(), table, u',').written);
     EXPECT_EQ(readAll(csvPath()), first);
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"pellam_telemetry.csv"});
 }
@@ -155,11 +155,11 @@ protected:
         old.write(OldContent);
     }
     void expectFailureWithOldFileIntact(const CsvExportResult& result) {
-        EXPECT_FALSE(result.ok);
-        EXPECT_FALSE(result.error.isEmpty());
+        EXPECT_FALSE(result.written);
+        EXPECT_FALSE(result.written.failure().text.isEmpty());
         EXPECT_FALSE(csvExportStatusText(result).contains("has been written"));
         EXPECT_TRUE(csvExportStatusText(result).startsWith(result.path + " was not written: "));
-        EXPECT_TRUE(csvExportFailureText(result).contains(result.error));
+        EXPECT_TRUE(csvExportFailureText(result).contains(result.written.failure().text));
         if (QFileInfo(csvPath()).isFile()) {
             EXPECT_EQ(readAll(csvPath()), OldContent);
         }
@@ -201,12 +201,12 @@ TEST_F(CsvExportFailure, ReadOnlyDirectory) {
         if (rootWritesAnyway)
             GTEST_SKIP() << "running as root: directory permissions do not stop it";
         if (oldFile) {
-            EXPECT_TRUE(result.ok) << result.error.toStdString();
+            EXPECT_TRUE(result.written) << result.written.failure().text.toStdString();
             EXPECT_EQ(readAll(csvPath()), csvFileBytes(table, u'.'));
         } else {
             expectFailureWithOldFileIntact(result);
             // There was no file, so the message speaks of none.
-            EXPECT_EQ(result.previous, PreviousFile::None);
+            EXPECT_EQ(result.written.failure().consequence, "");
             EXPECT_FALSE(csvExportFailureText(result).contains("previous"));
         }
     }
@@ -223,7 +223,8 @@ TEST_F(CsvExportFailure, WriteErrorPartWayThrough) {
         result = writeCsvFile(dir_.path(), table, u'.');
     }
     expectFailureWithOldFileIntact(result);
-    EXPECT_NE(result.error, "Unknown error");  // the system's reason ("File too large")
+    EXPECT_NE(result.written.failure().text,
+              "Unknown error");  // the system's reason ("File too large")
     EXPECT_TRUE(
         csvExportFailureText(result).contains("A previous file of that name is unchanged."));
 }

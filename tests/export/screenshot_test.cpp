@@ -107,7 +107,7 @@ TEST_F(WindowCaptureTest, SavesTheClientAreaAsBmpOfItsLogicalSize) {
     }
     WindowCapture capture(QStringLiteral("orvalin-test-no-converter"));
     const CaptureResult result = captureInto(capture, pictureDir());
-    ASSERT_TRUE(result.saved) << result.error.toStdString();
+    ASSERT_TRUE(result.saved) << result.saved.failure().text.toStdString();
     EXPECT_EQ(result.path, pictureDir() + "orvalin_06122026.bmp");
     EXPECT_EQ(capture.pictureName(), "06122026.bmp");
     EXPECT_EQ(captureStatusText(result), result.path + " saved");
@@ -168,7 +168,7 @@ TEST_F(WindowCaptureTest, ConverterGetsFixedOptionsAndThePathAsOneArgument) {
         FakeConverter converter(converterDir.path());
         WindowCapture capture;  // the real converter name, found on PATH
         const CaptureResult result = captureInto(capture, dir_.path() + c.directory);
-        ASSERT_TRUE(result.saved) << result.error.toStdString();
+        ASSERT_TRUE(result.saved) << result.saved.failure().text.toStdString();
         EXPECT_TRUE(result.converterStarted);
         QStringList expected = {"-out", "png",     "-transpcolor", "240",    "240",
                                 "240",  "-colors", "256",          "-crop",  "1",
@@ -213,10 +213,11 @@ TEST_F(WindowCaptureTest, UnsavablePictureIsReportedAndNotConverted) {
         if (c.imagePath == readOnly && rootWritesAnyway) continue;  // root writes anyway
         WindowCapture capture;
         const CaptureResult result = capture.capture(*window_, c.imagePath, CaptureDay);
-        EXPECT_FALSE(result.saved);
+        ASSERT_FALSE(result.saved);
         EXPECT_FALSE(result.converterStarted);
-        EXPECT_FALSE(result.error.isEmpty());
-        EXPECT_EQ(captureStatusText(result), result.path + " was not saved: " + result.error);
+        EXPECT_FALSE(result.saved.failure().text.isEmpty());
+        EXPECT_EQ(captureStatusText(result),
+                  result.path + " was not saved: " + result.saved.failure().text);
         EXPECT_FALSE(captureStatusText(result).endsWith(" saved"));
         EXPECT_TRUE(pictureNotSavedText(result).contains(result.path));
         EXPECT_FALSE(QFileInfo(result.path).isFile());
@@ -239,7 +240,7 @@ TEST_F(WindowCaptureTest, WriteErrorKeepsTheEarlierPicture) {
     }
     EXPECT_FALSE(second.saved);
     EXPECT_FALSE(second.converterStarted);
-    EXPECT_NE(second.error, "Unknown error");
+    EXPECT_NE(second.saved.failure().text, "Unknown error");
     EXPECT_EQ(QImage(first.path).pixelColor(125, 220), QColor(Qt::red));
     EXPECT_EQ(QDir(pictureDir()).entryList(QDir::Files), QStringList{"orvalin_06122026.bmp"});
 }

@@ -36,7 +36,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 }
 
 bool writeAll(AtomicFile& file, const char* text) {
-    return file.write(text, std::strlen(text));
+    return file.write(text, std::strlen(text)).ok();
 }
 
 mode_t modeOf(const QString& path) {
@@ -164,13 +164,14 @@ TEST_P(AtomicRefusal, KeepsOrWritesInPlace) {
         GTEST_SKIP() << "this thread writes past permission bits anyway";
     }
     AtomicFile file;
-    EXPECT_EQ(file.open(path.toStdString()), c.opens);
+    const Result<> opened = file.open(path.toStdString());
+    EXPECT_EQ(opened.ok(), c.opens);
     if (c.opens) {
         EXPECT_EQ(file.method(), AtomicFile::Method::InPlace);
         EXPECT_TRUE(writeAll(file, "new"));
         EXPECT_TRUE(file.commit());
     } else {
-        EXPECT_EQ(file.error(), EACCES);
+        EXPECT_EQ(opened.failure().error, EACCES);
     }
     asUser.reset();
     ::chmod(sub.toLocal8Bit().constData(), 0755);
@@ -195,21 +196,19 @@ TEST(AtomicFile, InPlaceWriteThatCannotFitLeavesTheOldFile) {
     writeFile(path, "old");
     ::chmod(dir.path().toLocal8Bit().constData(), 0555);
     std::optional<PermissionBitsEnforced> asUser(std::in_place);
-    bool ok = true;
-    PreviousFile previous = PreviousFile::None;
-    QString why;
+    Result<> written;
     const bool inPlace = !QFile(dir.filePath("probe")).open(QIODevice::WriteOnly);
     if (inPlace) {
         FileSizeLimit limit(8192);
         ASSERT_TRUE(limit.active());
-        ok = writeFileAtomically(path, QByteArray(100000, 'x'), why, &previous);
+        written = writeFileAtomically(path, QByteArray(100000, 'x'));
     }
     asUser.reset();
     ::chmod(dir.path().toLocal8Bit().constData(), 0755);
     if (!inPlace) GTEST_SKIP() << "this thread writes into read-only directories anyway";
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(previous, PreviousFile::Unchanged);
-    EXPECT_EQ(why, "File too large");
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.failure().consequence, "A previous file of that name is unchanged.");
+    EXPECT_EQ(written.failure().text, "File too large");
     EXPECT_EQ(contents(path), "old");
 }
 

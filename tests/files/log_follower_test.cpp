@@ -8,14 +8,24 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <optional>
 #include <vector>
 
-#include "decoder/log_text.h"
+#include "decoder/line_rule.h"
 
 namespace orvalin {
 namespace {
 
-using State = LogFollower::State;
+// How following stands: going on, or the kind of failure that ended it.
+using State = std::optional<FailureKind>;
+constexpr State Following = std::nullopt;
+
+State stateOf(const LogFollower::Update& update) {
+    return update.ended ? State(update.ended->kind) : Following;
+}
+
+// The longest unfinished line held before it is handed on in pieces.
+constexpr qsizetype Bound = 64 * 1024;
 
 // ReplaceAfterAppend: the bytes before a '|' are appended to the file, the rest make the new
 // file that replaces it.
@@ -36,7 +46,7 @@ struct Step {
     QByteArray bytes;
     QByteArray lines;  // what the checks until no more bytes wait hand on
     bool restarted = false;
-    State state = State::Following;
+    State state = Following;
     qsizetype overlongLine = 0;
     bool counted = true;  // the check counts a missing file (no change notice prompted it)
 };
@@ -48,7 +58,7 @@ struct FollowCase {
 };
 
 const QByteArray Bom(Utf8ByteOrderMark.data(), 3);
-const QByteArray Overlong(InputLineLimit + 1, 'a');
+const QByteArray Overlong(Bound + 1, 'a');
 
 class FollowerTest : public ::testing::Test {
 protected:
@@ -144,20 +154,20 @@ TEST_F(FollowerTest, HandsOnEveryCompleteLineOnce) {
          "1\n",
          {{Change::None, {}, "1\n"},
           {Change::Remove, {}, {}},
-          {Change::None, {}, {}, false, State::Following, 0, false},
+          {Change::None, {}, {}, false, Following, 0, false},
           {Change::Append, "2\n", "2\n", true},
           {Change::Remove, {}, {}},
-          {Change::None, {}, {}, false, State::Gone}}},
-        {"turned into a FIFO", "1\n", {{Change::Fifo, {}, {}, false, State::NotAFile}}},
+          {Change::None, {}, {}, false, FailureKind::Missing}}},
+        {"turned into a FIFO", "1\n", {{Change::Fifo, {}, {}, false, FailureKind::NotAFile}}},
         {"turned into a link to /dev/zero",
          "1\n",
-         {{Change::DevZero, {}, {}, false, State::NotAFile},
-          {Change::Rewrite, "2\n", {}, false, State::NotAFile}}},
-        {"turned into a folder", "1\n", {{Change::Folder, {}, {}, false, State::Folder}}},
+         {{Change::DevZero, {}, {}, false, FailureKind::NotAFile},
+          {Change::Rewrite, "2\n", {}, false, FailureKind::NotAFile}}},
+        {"turned into a folder", "1\n", {{Change::Folder, {}, {}, false, FailureKind::Folder}}},
         {"an overlong unfinished line is handed on as it comes",
          "1\n",
-         {{Change::Append, Overlong, "1\n" + Overlong, false, State::Following, InputLineLimit + 1},
-          {Change::Append, "aa", "aa", false, State::Following, InputLineLimit + 3},
+         {{Change::Append, Overlong, "1\n" + Overlong, false, Following, Bound + 1},
+          {Change::Append, "aa", "aa", false, Following, Bound + 3},
           {Change::Append, "\n2\n", "\n2\n"}}},
     };
     for (const FollowCase& c : cases) {
@@ -165,24 +175,25 @@ TEST_F(FollowerTest, HandsOnEveryCompleteLineOnce) {
         QFile::remove(path());
         ::rmdir(QFile::encodeName(path()));
         write(path(), c.initial);
-        LogFollower follower(QFile::encodeName(path()).toStdString());
-        ASSERT_EQ(follower.start().state, State::Following);
+        LogFollower follower(QFile::encodeName(path()).toStdString(), Bound);
+        ASSERT_EQ(stateOf(follower.start()), Following);
         int n = 0;
         for (const Step& step : c.steps) {
             SCOPED_TRACE(n++);
             change(step.change, step.bytes);
             LogFollower::Update all;
-            for (LogFollower::Update update; all.state == State::Following;) {
+            State state = Following;
+            for (LogFollower::Update update; state == Following;) {
                 update = follower.check(step.counted);
                 all.lines += update.lines;
                 all.restarted = all.restarted || update.restarted;
                 all.overlongLine = std::max(all.overlongLine, update.overlongLine);
-                all.state = update.state;
+                state = stateOf(update);
                 if (!update.more) break;
             }
             EXPECT_EQ(all.lines, step.lines);
             EXPECT_EQ(all.restarted, step.restarted);
-            EXPECT_EQ(all.state, step.state);
+            EXPECT_EQ(state, step.state);
             EXPECT_EQ(all.overlongLine, step.overlongLine);
         }
     }
@@ -194,17 +205,17 @@ TEST_F(FollowerTest, RefusesWhatIsNoFile) {
         Change make;
         State state;
         int error;
-    } cases[] = {{Change::Fifo, State::NotAFile, 0},
-                 {Change::DevZero, State::NotAFile, 0},
-                 {Change::Folder, State::Folder, 0},
-                 {Change::Remove, State::Failed, ENOENT}};
+    } cases[] = {{Change::Fifo, FailureKind::NotAFile, 0},
+                 {Change::DevZero, FailureKind::NotAFile, 0},
+                 {Change::Folder, FailureKind::Folder, EISDIR},
+                 {Change::Remove, FailureKind::Missing, ENOENT}};
     for (const auto& c : cases) {
         change(c.make, {});
-        LogFollower follower(QFile::encodeName(path()).toStdString());
+        LogFollower follower(QFile::encodeName(path()).toStdString(), Bound);
         const LogFollower::Update started = follower.start();
-        EXPECT_EQ(started.state, c.state);
-        EXPECT_EQ(started.error, c.error);
-        EXPECT_EQ(follower.check().state, c.state);
+        EXPECT_EQ(stateOf(started), c.state);
+        EXPECT_EQ(started.ended ? started.ended->error : 0, c.error);
+        EXPECT_EQ(stateOf(follower.check()), c.state);
         ::rmdir(QFile::encodeName(path()));
     }
 }

@@ -118,21 +118,23 @@ TEST(PrepareDataDir, MakesTheFolderOrSaysWhyNot) {
                                   .dataDir = documents + QStringLiteral("/Orvalin Telemetry"),
                                   .archivePath = {}};
 
-    EXPECT_EQ(prepareDataDir(installed), QString());  // Documents is missing as well
+    EXPECT_TRUE(prepareDataDir(installed));  // Documents is missing as well
     EXPECT_TRUE(QFileInfo(installed.dataDir).isDir());
-    EXPECT_EQ(prepareDataDir(installed), QString());  // already there
+    EXPECT_TRUE(prepareDataDir(installed));  // already there
 
     const FileLocations portable{.mode = InstallMode::Portable,
                                  .confIniDir = user.root() + QStringLiteral("/gone"),
                                  .dataDir = user.root() + QStringLiteral("/gone"),
                                  .archivePath = {}};
-    EXPECT_EQ(prepareDataDir(portable), QString());
+    EXPECT_TRUE(prepareDataDir(portable));
     EXPECT_FALSE(QFileInfo::exists(portable.dataDir));  // portable mode makes nothing
 
     ASSERT_TRUE(QDir(installed.dataDir).removeRecursively());
     QFile blocker(installed.dataDir);
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    EXPECT_TRUE(prepareDataDir(installed).contains(installed.dataDir));
+    const Result<> blocked = prepareDataDir(installed);
+    ASSERT_FALSE(blocked);
+    EXPECT_TRUE(blocked.failure().text.contains(installed.dataDir));
 }
 
 TEST(PrepareDataDir, UnwritableHomeGivesTheReason) {
@@ -145,10 +147,11 @@ TEST(PrepareDataDir, UnwritableHomeGivesTheReason) {
         const PermissionBitsEnforced asUser;  // root, too, is then refused the folder
         refused = !QDir(user.home()).mkdir(QStringLiteral("probe"));
         if (refused) {
-            why = prepareDataDir({.mode = InstallMode::Installed,
-                                  .confIniDir = dataDir,
-                                  .dataDir = dataDir,
-                                  .archivePath = {}});
+            const Result<> made = prepareDataDir({.mode = InstallMode::Installed,
+                                                  .confIniDir = dataDir,
+                                                  .dataDir = dataDir,
+                                                  .archivePath = {}});
+            if (!made) why = made.failure().text;
         }
     }
     ::chmod(QFile::encodeName(user.home()).constData(), 0755);

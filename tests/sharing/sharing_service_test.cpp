@@ -18,7 +18,7 @@ QList<ReceivedFrame> frames(int count) {
     QList<ReceivedFrame> out;
     for (int n = 0; n < count; ++n) {
         const QString frame64 = QStringLiteral("%1").arg(n, 2, 16, QLatin1Char('0')).repeated(32);
-        out.append(*receivedFrameOf(test::lineWithFrame(frame64)));
+        out.append(receivedFrameOf(test::lineWithFrame(frame64).utf16()));
     }
     return out;
 }

@@ -16,6 +16,7 @@
 
 #include "export/csv_export.h"
 #include "export/permission_bits.h"
+#include "files/log_file.h"
 #include "main_window_harness.h"
 #include "shell/input_box.h"
 

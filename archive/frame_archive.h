@@ -27,26 +27,20 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
-#include <optional>
 
-#include "sharing/sids_form.h"
+#include "decoder/received_frame.h"
+#include "files/failure.h"
 
 struct sqlite3;
 
 namespace orvalin {
 
-struct ArchiveError {
-    enum class Kind { None, Locked, Full, Corrupt, Unwritable, Other };
-    Kind kind = Kind::None;
-    QString text;  // for "Sharing stopped: <text>"
-    explicit operator bool() const { return kind != Kind::None; }
-};
-
-// A frame to add; timestamp is the SiDS time, empty when the frame can never be shared.
+// A frame to keep: as the intake found it (only true hex is kept), and its time for the
+// server, "YYYY-MM-DDTHH:MM:SS.000Z", empty when its date and time do not exist.
 struct NewFrame {
-    QString received;  // "DD.MM.YYYY HH:MM:SS" as logged
-    FrameBytes32 bytes{};
+    ReceivedFrame frame;
     QString timestamp;
 };
 
@@ -54,6 +48,14 @@ struct ClaimedFrame {
     qint64 id = 0;
     QString timestamp;
     FrameBytes32 bytes{};
+};
+
+// A kept frame read back: its date and time as logged ("DD.MM.YYYY HH:MM:SS"), its bytes and
+// its time for the server (empty when it has none).
+struct StoredFrame {
+    QString received;
+    FrameBytes32 bytes{};
+    QString timestamp;
 };
 
 struct ArchiveTally {
@@ -67,11 +69,14 @@ struct ArchiveOptions {
     qint64 claimLapseMs = 5 * 60 * 1000;  // a claim older than this counts as none
 };
 
+// Every failure names the archive's path and why: Locked (another program held it past the
+// busy timeout), DiskFull, Damaged (a file that is no archive, or a damaged one), Unwritable
+// (permissions, a read-only disk, an I/O error), Other.
 class FrameArchive {
 public:
-    // Opens or makes the archive (and its folder); nothing and `error` set when it cannot.
-    static std::unique_ptr<FrameArchive> open(const QString& path, ArchiveError& error,
-                                              const ArchiveOptions& options = {});
+    // Opens or makes the archive (and its folder).
+    static Result<std::unique_ptr<FrameArchive>> open(const QString& path,
+                                                      const ArchiveOptions& options = {});
     ~FrameArchive();
     FrameArchive(const FrameArchive&) = delete;
     FrameArchive& operator=(const FrameArchive&) = delete;
@@ -80,33 +85,37 @@ public:
     const QString& journalNote() const { return journalNote_; }
     const QString& path() const { return path_; }
 
-    // Adds the frames in one transaction. Each frame new to the archive is kept; the new ones
-    // with a timestamp are queued for `url`. Returns how many were queued.
-    std::optional<int> add(const QList<NewFrame>& frames, const QString& url, qint64 nowMs);
+    // Adds the frames of true hex in one transaction. Each frame new to the archive is kept;
+    // the new ones with a timestamp are queued for `url`. Returns how many were queued.
+    Result<int> add(const QList<NewFrame>& frames, const QString& url, qint64 nowMs);
 
     // Claims up to `count` waiting frames that no live claim holds, oldest first.
-    std::optional<QList<ClaimedFrame>> claim(int count, qint64 nowMs);
+    Result<QList<ClaimedFrame>> claim(int count, qint64 nowMs);
     // The answer for a claimed frame; a frame another program has answered meanwhile keeps
     // that answer.
-    bool markSent(qint64 id, const QString& url, int httpStatus, qint64 nowMs);
-    bool markRejected(qint64 id, const QString& url, int httpStatus, const QString& reason,
-                      qint64 nowMs);
+    Result<> markSent(qint64 id, const QString& url, int httpStatus, qint64 nowMs);
+    Result<> markRejected(qint64 id, const QString& url, int httpStatus, const QString& reason,
+                          qint64 nowMs);
     // Gives up this program's claims: the frames stay waiting for whoever comes next.
-    bool release(const QList<qint64>& ids);
+    Result<> release(const QList<qint64>& ids);
 
-    std::optional<ArchiveTally> tally();
+    Result<ArchiveTally> tally();
     // Frames still waiting of those this archive connection queued and of those that were
     // waiting when it opened: what a run of the batch decoder waits for.
-    std::optional<qint64> waitingQueuedHere();
+    Result<qint64> waitingQueuedHere();
 
-    // The last error; set whenever a call above returned nothing or false.
-    const ArchiveError& error() const { return error_; }
+    // The kept frames with a time for the server from `from` (inclusive) until `until`
+    // (exclusive), both "YYYY-MM-DDTHH:MM:SS.000Z", in order of that time and, within one
+    // second, in the order they were kept; each is handed to `take`.
+    Result<> read(const QString& from, const QString& until,
+                  const std::function<void(const StoredFrame&)>& take);
 
 private:
     class Statement;
     FrameArchive(sqlite3* db, QString path);
-    bool exec(const char* sql);
-    bool fail(int code);
+    Result<> exec(const char* sql);
+    Failure fail(int code);
+    Result<> step(int which);
     Statement& statement(int which);
 
     sqlite3* db_;
@@ -115,8 +124,7 @@ private:
     ArchiveOptions options_;
     qint64 owner_;           // random: the claims and queued frames of this connection
     qint64 backlogEnd_ = 0;  // the last frame waiting when it opened
-    ArchiveError error_;
-    std::unique_ptr<Statement> statements_[8];
+    std::unique_ptr<Statement> statements_[9];
 };
 
 }  // namespace orvalin

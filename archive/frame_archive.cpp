@@ -1,4 +1,4 @@
-#include "sharing/frame_archive.h"
+#include "archive/frame_archive.h"
 
 #include <sqlite3.h>
 #include <sys/vfs.h>
@@ -46,7 +46,7 @@ constexpr int Waiting = 0;
 constexpr int Sent = 1;
 constexpr int Rejected = 2;
 
-enum StatementId { Insert, Claim, Answer, Release, Tally, QueuedHere, Begin, Commit };
+enum StatementId { Insert, Claim, Answer, Release, Tally, QueuedHere, Begin, Commit, ReadByTime };
 
 constexpr const char* StatementSql[] = {
     "INSERT INTO frames (received, frame, timestamp, archived_at, state, url, queued_by) "
@@ -61,6 +61,8 @@ constexpr const char* StatementSql[] = {
     "SELECT count(*) FROM frames WHERE state = 0 AND (queued_by = ?1 OR id <= ?2)",
     "BEGIN IMMEDIATE",
     "COMMIT",
+    "SELECT received, frame, timestamp FROM frames WHERE timestamp >= ?1 AND timestamp < ?2 "
+    "ORDER BY timestamp, id",
 };
 
 // File systems on which WAL's shared-memory index cannot work (statfs f_type).
@@ -81,33 +83,35 @@ bool isNetworkFileSystem(const QString& folder) {
     }
 }
 
-ArchiveError errorOf(sqlite3* db, int code, const QString& path) {
+Failure failureOf(sqlite3* db, int code, const QString& path) {
     const QString detail =
         db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(code));
     switch (code & 0xff) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return {ArchiveError::Kind::Locked,
+            return {
+                .kind = FailureKind::Locked,
+                .text =
                     QStringLiteral("the archive %1 stayed locked by another program").arg(path)};
         case SQLITE_FULL:
-            return {ArchiveError::Kind::Full,
-                    QStringLiteral("the disk of the archive %1 is full").arg(path)};
+            return {.kind = FailureKind::DiskFull,
+                    .text = QStringLiteral("the disk of the archive %1 is full").arg(path)};
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
-            return {
-                ArchiveError::Kind::Corrupt,
-                QStringLiteral("the archive %1 is damaged (%2); move it away to start a new one")
-                    .arg(path, detail)};
+            return {.kind = FailureKind::Damaged,
+                    .text = QStringLiteral(
+                                "the archive %1 is damaged (%2); move it away to start a new one")
+                                .arg(path, detail)};
         case SQLITE_READONLY:
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
         case SQLITE_AUTH:
         case SQLITE_IOERR:
-            return {ArchiveError::Kind::Unwritable,
-                    QStringLiteral("cannot write the archive %1 (%2)").arg(path, detail)};
+            return {.kind = FailureKind::Unwritable,
+                    .text = QStringLiteral("cannot write the archive %1 (%2)").arg(path, detail)};
         default:
-            return {ArchiveError::Kind::Other,
-                    QStringLiteral("the archive %1 failed (%2)").arg(path, detail)};
+            return {.kind = FailureKind::Other,
+                    .text = QStringLiteral("the archive %1 failed (%2)").arg(path, detail)};
     }
 }
 
@@ -178,14 +182,13 @@ FrameArchive::~FrameArchive() {
     sqlite3_close_v2(db_);
 }
 
-std::unique_ptr<FrameArchive> FrameArchive::open(const QString& path, ArchiveError& error,
-                                                 const ArchiveOptions& options) {
-    error = {};
+Result<std::unique_ptr<FrameArchive>> FrameArchive::open(const QString& path,
+                                                         const ArchiveOptions& options) {
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) {
-        error = {ArchiveError::Kind::Unwritable,
-                 QStringLiteral("cannot make the folder %1 of the archive").arg(folder)};
-        return nullptr;
+        return Failure{
+            .kind = FailureKind::Unwritable,
+            .text = QStringLiteral("cannot make the folder %1 of the archive").arg(folder)};
     }
     sqlite3* db = nullptr;
     const int code = sqlite3_open_v2(
@@ -193,9 +196,9 @@ std::unique_ptr<FrameArchive> FrameArchive::open(const QString& path, ArchiveErr
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
         nullptr);
     if (code != SQLITE_OK) {
-        error = errorOf(db, code, path);
+        const Failure failure = failureOf(db, code, path);
         sqlite3_close_v2(db);
-        return nullptr;
+        return failure;
     }
     std::unique_ptr<FrameArchive> archive(new FrameArchive(db, path));
     archive->options_ = options;
@@ -211,10 +214,7 @@ std::unique_ptr<FrameArchive> FrameArchive::open(const QString& path, ArchiveErr
             ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)))
             : QString();
     sqlite3_finalize(mode);
-    if (step != SQLITE_ROW) {
-        error = errorOf(db, step, path);
-        return nullptr;
-    }
+    if (step != SQLITE_ROW) return failureOf(db, step, path);
     if (network) {
         archive->journalNote_ = QStringLiteral(
             "the archive is on a network file system, where WAL cannot work: it uses a rollback "
@@ -226,73 +226,71 @@ std::unique_ptr<FrameArchive> FrameArchive::open(const QString& path, ArchiveErr
                 "so programs sharing it at once wait on each other longer")
                 .arg(chosen);
     }
-    if (!archive->exec("PRAGMA synchronous = FULL") || !archive->exec("BEGIN IMMEDIATE") ||
-        !archive->exec(Schema) || !archive->exec("COMMIT")) {
-        error = archive->error_;
-        return nullptr;
+    for (const char* sql : {"PRAGMA synchronous = FULL", "BEGIN IMMEDIATE", Schema, "COMMIT"}) {
+        if (Result<> done = archive->exec(sql); !done) return done.failure();
     }
     for (int i = 0; i < int(std::size(StatementSql)); ++i) {
         int prepared = SQLITE_OK;
         archive->statements_[i] = std::make_unique<Statement>(db, StatementSql[i], prepared);
-        if (prepared != SQLITE_OK) {
-            error = errorOf(db, prepared, path);
-            return nullptr;
-        }
+        if (prepared != SQLITE_OK) return failureOf(db, prepared, path);
     }
     int prepared = SQLITE_OK;
     Statement backlog(db, "SELECT coalesce(max(id), 0) FROM frames WHERE state = 0", prepared);
     const int counted = prepared == SQLITE_OK ? backlog.step() : prepared;
-    if (counted != SQLITE_ROW) {
-        error = errorOf(db, counted, path);
-        return nullptr;
-    }
+    if (counted != SQLITE_ROW) return failureOf(db, counted, path);
     archive->backlogEnd_ = backlog.integer(0);
     return archive;
 }
 
-bool FrameArchive::exec(const char* sql) {
+Result<> FrameArchive::exec(const char* sql) {
     const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
-    return code == SQLITE_OK || fail(code);
+    if (code != SQLITE_OK) return fail(code);
+    return {};
 }
 
-bool FrameArchive::fail(int code) {
-    error_ = errorOf(db_, code, path_);
+Failure FrameArchive::fail(int code) {
+    const Failure failure = failureOf(db_, code, path_);
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    return false;
+    return failure;
 }
 
 FrameArchive::Statement& FrameArchive::statement(int which) {
     return *statements_[which];
 }
 
-std::optional<int> FrameArchive::add(const QList<NewFrame>& frames, const QString& url,
-                                     qint64 nowMs) {
+// Runs a statement that gives no rows, its parameters bound before.
+Result<> FrameArchive::step(int which) {
+    Statement& run = statement(which);
+    const int code = run.step();
+    run.reset();
+    if (code != SQLITE_DONE) return fail(code);
+    return {};
+}
+
+Result<int> FrameArchive::add(const QList<NewFrame>& frames, const QString& url, qint64 nowMs) {
     if (frames.isEmpty()) return 0;
-    int code = statement(Begin).step();
-    statement(Begin).reset();
-    if (code != SQLITE_DONE) return fail(code), std::nullopt;
+    if (Result<> begun = step(Begin); !begun) return begun.failure();
     int queued = 0;
     Statement& insert = statement(Insert);
-    for (const NewFrame& frame : frames) {
-        const bool share = !frame.timestamp.isEmpty();
-        insert.bind(1, frame.received).bind(2, frame.bytes).bind(4, nowMs);
+    for (const NewFrame& added : frames) {
+        if (!added.frame.trueHex) continue;
+        const bool share = !added.timestamp.isEmpty();
+        insert.bind(1, added.frame.receivedText()).bind(2, added.frame.bytes).bind(4, nowMs);
         if (share) {
-            insert.bind(3, frame.timestamp).bind(5, Waiting).bind(6, url).bind(7, owner_);
+            insert.bind(3, added.timestamp).bind(5, Waiting).bind(6, url).bind(7, owner_);
         } else {
             insert.bindNull(3).bindNull(5).bindNull(6).bindNull(7);
         }
-        code = insert.step();
+        const int code = insert.step();
         insert.reset();
-        if (code != SQLITE_DONE) return fail(code), std::nullopt;
+        if (code != SQLITE_DONE) return fail(code);
         if (share && sqlite3_changes(db_) > 0) ++queued;
     }
-    code = statement(Commit).step();
-    statement(Commit).reset();
-    if (code != SQLITE_DONE) return fail(code), std::nullopt;
+    if (Result<> committed = step(Commit); !committed) return committed.failure();
     return queued;
 }
 
-std::optional<QList<ClaimedFrame>> FrameArchive::claim(int count, qint64 nowMs) {
+Result<QList<ClaimedFrame>> FrameArchive::claim(int count, qint64 nowMs) {
     Statement& claim = statement(Claim);
     claim.bind(1, owner_).bind(2, nowMs).bind(3, nowMs - options_.claimLapseMs).bind(4, count);
     QList<ClaimedFrame> claimed;
@@ -301,48 +299,36 @@ std::optional<QList<ClaimedFrame>> FrameArchive::claim(int count, qint64 nowMs) 
         claimed.append(
             {.id = claim.integer(0), .timestamp = claim.text(1), .bytes = claim.bytes(2)});
     claim.reset();
-    if (code != SQLITE_DONE) return fail(code), std::nullopt;
+    if (code != SQLITE_DONE) return fail(code);
     std::sort(claimed.begin(), claimed.end(),
               [](const ClaimedFrame& a, const ClaimedFrame& b) { return a.id < b.id; });
     return claimed;
 }
 
-bool FrameArchive::markSent(qint64 id, const QString& url, int httpStatus, qint64 nowMs) {
-    Statement& answer = statement(Answer);
-    answer.bind(1, id).bind(2, Sent).bind(3, url).bind(4, httpStatus).bindNull(5).bind(6, nowMs);
-    const int code = answer.step();
-    answer.reset();
-    return code == SQLITE_DONE || fail(code);
+Result<> FrameArchive::markSent(qint64 id, const QString& url, int httpStatus, qint64 nowMs) {
+    statement(Answer).bind(1, id).bind(2, Sent).bind(3, url).bind(4, httpStatus).bindNull(5);
+    statement(Answer).bind(6, nowMs);
+    return step(Answer);
 }
 
-bool FrameArchive::markRejected(qint64 id, const QString& url, int httpStatus,
-                                const QString& reason, qint64 nowMs) {
-    Statement& answer = statement(Answer);
-    answer.bind(1, id).bind(2, Rejected).bind(3, url).bind(4, httpStatus).bind(5, reason);
-    answer.bind(6, nowMs);
-    const int code = answer.step();
-    answer.reset();
-    return code == SQLITE_DONE || fail(code);
+Result<> FrameArchive::markRejected(qint64 id, const QString& url, int httpStatus,
+                                    const QString& reason, qint64 nowMs) {
+    statement(Answer).bind(1, id).bind(2, Rejected).bind(3, url).bind(4, httpStatus);
+    statement(Answer).bind(5, reason).bind(6, nowMs);
+    return step(Answer);
 }
 
-bool FrameArchive::release(const QList<qint64>& ids) {
-    if (ids.isEmpty()) return true;
-    int code = statement(Begin).step();
-    statement(Begin).reset();
-    if (code != SQLITE_DONE) return fail(code);
-    Statement& release = statement(Release);
+Result<> FrameArchive::release(const QList<qint64>& ids) {
+    if (ids.isEmpty()) return {};
+    if (Result<> begun = step(Begin); !begun) return begun;
     for (const qint64 id : ids) {
-        release.bind(1, id).bind(2, owner_);
-        code = release.step();
-        release.reset();
-        if (code != SQLITE_DONE) return fail(code);
+        statement(Release).bind(1, id).bind(2, owner_);
+        if (Result<> released = step(Release); !released) return released;
     }
-    code = statement(Commit).step();
-    statement(Commit).reset();
-    return code == SQLITE_DONE || fail(code);
+    return step(Commit);
 }
 
-std::optional<ArchiveTally> FrameArchive::tally() {
+Result<ArchiveTally> FrameArchive::tally() {
     Statement& tally = statement(Tally);
     ArchiveTally counts;
     int code;
@@ -363,18 +349,30 @@ std::optional<ArchiveTally> FrameArchive::tally() {
         }
     }
     tally.reset();
-    if (code != SQLITE_DONE) return fail(code), std::nullopt;
+    if (code != SQLITE_DONE) return fail(code);
     return counts;
 }
 
-std::optional<qint64> FrameArchive::waitingQueuedHere() {
+Result<qint64> FrameArchive::waitingQueuedHere() {
     Statement& count = statement(QueuedHere);
     count.bind(1, owner_).bind(2, backlogEnd_);
     const int code = count.step();
     const qint64 waiting = code == SQLITE_ROW ? count.integer(0) : 0;
     count.reset();
-    if (code != SQLITE_ROW) return fail(code), std::nullopt;
+    if (code != SQLITE_ROW) return fail(code);
     return waiting;
+}
+
+Result<> FrameArchive::read(const QString& from, const QString& until,
+                            const std::function<void(const StoredFrame&)>& take) {
+    Statement& read = statement(ReadByTime);
+    read.bind(1, from).bind(2, until);
+    int code;
+    while ((code = read.step()) == SQLITE_ROW)
+        take({.received = read.text(0), .bytes = read.bytes(1), .timestamp = read.text(2)});
+    read.reset();
+    if (code != SQLITE_DONE) return fail(code);
+    return {};
 }
 
 }  // namespace orvalin
