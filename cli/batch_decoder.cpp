@@ -116,13 +116,14 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     if (options.version) return writeText(versionText(), streams.output, err);
     std::unique_ptr<BatchSharing> sharing;
     if (options.share) {
-        std::string why;
-        sharing = BatchSharing::create(options, why);
-        if (!sharing) {
-            err.append(std::string(ProgramName) + ": " + why + "\n" + usageText());
+        Result<std::unique_ptr<BatchSharing>> created = BatchSharing::create(options);
+        if (!created) {
+            err.append(std::string(ProgramName) + ": " +
+                       created.failure().text.toLocal8Bit().toStdString() + "\n" + usageText());
             err.flush();
             return ExitUsage;
         }
+        sharing = std::move(*created);
     }
 
     // The output is opened first: when it cannot be created, no input is read in vain.

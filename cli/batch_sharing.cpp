@@ -41,23 +41,23 @@ void runEvents(std::chrono::milliseconds time) {
 
 }  // namespace
 
-std::unique_ptr<BatchSharing> BatchSharing::create(const CommandLine& options, std::string& error) {
+Result<std::unique_ptr<BatchSharing>> BatchSharing::create(const CommandLine& options) {
     const UserFolders user = currentUserFolders();
     const QString confPath = options.configPath.empty()
                                  ? userConfIniDir(user) + u'/' + QLatin1String(ConfIniFileName)
                                  : fromBytes(options.configPath);
     const QFileInfo conf(confPath);
-    if (!options.configPath.empty() && (!conf.isFile() || !conf.isReadable())) {
-        error = "--config: " + options.configPath + " is not a readable file";
-        return nullptr;
-    }
+    if (!options.configPath.empty() && (!conf.isFile() || !conf.isReadable()))
+        return Failure{.kind = FailureKind::Unreadable,
+                       .text = QStringLiteral("--config: %1 is not a readable file")
+                                   .arg(fromBytes(options.configPath))};
     SharingOptions sharing;
     sharing.station = stationSettingsFrom(confIniEntries(readConfIniLines(confPath)));
     if (const QStringList missing = missingSettings(sharing.station); !missing.isEmpty()) {
         QString text = sharingNeedsText(missing);
         text.chop(1);  // its full stop
-        error = "--share: " + text.toStdString() + " (" + confPath.toStdString() + ")";
-        return nullptr;
+        return Failure{.kind = FailureKind::Other,
+                       .text = QStringLiteral("--share: %1 (%2)").arg(text, confPath)};
     }
     sharing.archivePath =
         options.archivePath.empty() ? stationArchivePath(user) : fromBytes(options.archivePath);

@@ -17,6 +17,7 @@
 
 #include "cli/byte_output.h"
 #include "cli/command_line.h"
+#include "files/failure.h"
 #include "sharing/sharing_service.h"
 
 class QCoreApplication;
@@ -25,8 +26,9 @@ namespace orvalin::cli {
 
 class BatchSharing {
 public:
-    // The settings of the command line and conf.ini, or a usage error in `error`.
-    static std::unique_ptr<BatchSharing> create(const CommandLine& options, std::string& error);
+    // The settings of the command line and conf.ini, or the usage error that names what is
+    // missing.
+    static Result<std::unique_ptr<BatchSharing>> create(const CommandLine& options);
     ~BatchSharing();
     BatchSharing(const BatchSharing&) = delete;
     BatchSharing& operator=(const BatchSharing&) = delete;

@@ -25,8 +25,8 @@ enum class FailureKind {
 
 struct Failure {
     FailureKind kind = FailureKind::Other;
-    int error = 0;  // the errno value, when the system gave one
-    QString text;   // why, in words for the user: "No space left on device"
+    int error = 0;      // the errno value, when the system gave one
+    QString text = {};  // why, in words for the user: "No space left on device"
     // What the failure left behind that the user should know ("The previous file is
     // unchanged."); empty mostly.
     QString consequence = {};
