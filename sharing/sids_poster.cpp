@@ -13,8 +13,8 @@ constexpr qint64 MaxBodyBytes = 64 * 1024;
 
 SidsPoster::SidsPoster(QObject* parent)
     : QObject(parent), network_(new QNetworkAccessManager(this)) {
-    // A redirect would turn the POST into a GET on many servers; an answer 3xx is a failure
-    // that says where the server points, so the user can correct SHARE_URL.
+    // A redirect would turn the POST into a GET on many servers; an answer 3xx says where the
+    // server points, so the user can correct SHARE_URL.
     network_->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, [this] {
@@ -66,9 +66,11 @@ void SidsPoster::finish() {
         answer.httpStatus = status.toInt();
         answer.body = reply->read(MaxBodyBytes);
         answer.retryAfter = reply->rawHeader("Retry-After");
-        if (answer.httpStatus >= 300 && answer.httpStatus < 400) {
-            const QByteArray location = reply->rawHeader("Location");
-            if (!location.isEmpty()) answer.body = "moved to " + location;
+        const QByteArray location = reply->rawHeader("Location").trimmed();
+        if (answer.httpStatus >= 300 && answer.httpStatus < 400 && !location.isEmpty()) {
+            // A relative Location ("/v2/submit") is read against the address posted to.
+            const QUrl target = reply->url().resolved(QUrl(QString::fromUtf8(location)));
+            answer.movedTo = target.isValid() ? target.toString() : QString::fromUtf8(location);
         }
     } else if (timedOut_) {
         answer.transportError =

@@ -50,8 +50,8 @@ public:
 
 private:
     QTemporaryDir dir_;
+    SharingStatus status_;  // before the service, whose destructor still reports to it
     std::unique_ptr<SharingService> service_;
-    SharingStatus status_;
 };
 
 QStringList postedFrames(const QList<QJsonObject>& posts) {
@@ -119,6 +119,25 @@ TEST(SharingService, FailedPostsAreRetriedUntilSentOnce) {
         EXPECT_TRUE(sharing.status().lastFailure.contains(QLatin1String(row.failure)))
             << sharing.status().lastFailure.toStdString();
     }
+}
+
+TEST(SharingService, AMovedServerStopsSharingWithItsNewAddress) {
+    SidsServer server({"--answer", "301", "--location", "/v2/submit", "--times", "1"});
+    Sharing sharing(server.url());
+    sharing.service().addFrames(frames(3));
+    ASSERT_TRUE(sharing.waitFor([](auto& s) { return !s.stopped.isEmpty(); }));
+    EXPECT_EQ(sharing.status().stopped.toStdString(),
+              QStringLiteral("Sharing stopped: the server answered 301 and moved to "
+                             "http://127.0.0.1:%1/v2/submit; fix SHARE_URL in conf.ini.")
+                  .arg(server.url().port())
+                  .toStdString());
+    EXPECT_FALSE(sharing.status().on);
+    QTest::qWait(300);
+    EXPECT_EQ(server.posts().size(), 1);
+    // Turned on again, it sends every frame, the one that met the 301 too.
+    sharing.service().start();
+    ASSERT_TRUE(sharing.waitFor([](auto& s) { return s.sent == 3; }));
+    EXPECT_EQ(server.posts().size(), 4);
 }
 
 TEST(SharingService, TwoProgramsOnOneArchivePostEachFrameOnce) {
