@@ -2,6 +2,9 @@
 // connection to a host open between requests). HTTPS checks the server's certificate against
 // the system's certificates; a certificate error is a failed post, never ignored. A post that
 // has no complete answer within the timeout is abandoned as a failure.
+//
+// One attempt is one POST: the form goes out once, and a connection that closes before the
+// answer is a failed post, never sent again by the network layer.
 #pragma once
 
 #include <QByteArray>
