@@ -2,11 +2,12 @@
 // of the working directory, synchronous=FULL), frames posted per second against the local
 // SiDS server over a kept-alive connection, the resident memory of a program whose archive
 // holds 1,000,000 waiting frames, and the peak resident memory of a program posting to a
-// server that answers 201 with a body of 50 MB and of 500 MB.
+// server that answers 201 with a body of 50 MB and of 500 MB (with its length, and chunked).
 //
 //   sharing_bench                 all figures
 //   sharing_bench --hold A        (internal) runs a sharing service on archive A, prints VmRSS
-//   sharing_bench --answer-body N (internal) posts one frame to a server whose answer carries
+//   sharing_bench --answer-body N [chunked]
+//                                 (internal) posts one frame to a server whose answer carries
 //                                 N bytes, prints VmHWM
 #include <QCoreApplication>
 #include <QDir>
@@ -170,11 +171,12 @@ int hold(const QString& archive) {
 
 // One frame posted to a server that answers 201 with `bodyBytes` of body; the peak resident
 // memory of this process by the time the answer is judged.
-int answerBody(qint64 bodyBytes) {
+int answerBody(qint64 bodyBytes, bool chunked) {
     QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/sharing_bench-XXXXXX"));
     QProcess server;
-    const int port = startServer(server, folder.path(),
-                                 {QStringLiteral("--body-bytes"), QString::number(bodyBytes)});
+    QStringList answer{QStringLiteral("--body-bytes"), QString::number(bodyBytes)};
+    if (chunked) answer << QStringLiteral("--chunked");
+    const int port = startServer(server, folder.path(), answer);
     const QUrl url(QStringLiteral("http://127.0.0.1:%1/submit").arg(port));
     SharingService service(optionsFor(folder.path() + QStringLiteral("/answer.sqlite"), url));
     SharingStatus status;
@@ -188,9 +190,9 @@ int answerBody(qint64 bodyBytes) {
     service.addFrames(receivedFrames(0, 1));
     loop.exec();
     std::printf(
-        "peak resident memory posting to a server that answers with a %lld MB body: %.1f MB "
+        "peak resident memory posting to a server that answers with a %lld MB body%s: %.1f MB "
         "(%s; asked: under 30 MB)\n",
-        bodyBytes / 1000000, double(statusKiB("VmHWM")) / 1024.0,
+        bodyBytes / 1000000, chunked ? " (chunked)" : "", double(statusKiB("VmHWM")) / 1024.0,
         status.sent == 1 ? "sent" : qPrintable(status.lastFailure + status.stopped));
     server.kill();
     server.waitForFinished();
@@ -199,12 +201,15 @@ int answerBody(qint64 bodyBytes) {
 
 // Each size in a process of its own, so that each peak is its own.
 void answerMemory() {
-    for (const qint64 bytes : {50'000'000LL, 500'000'000LL}) {
-        QProcess poster;
-        poster.start(QCoreApplication::applicationFilePath(),
-                     {QStringLiteral("--answer-body"), QString::number(bytes)});
-        poster.waitForFinished(120000);
-        std::printf("%s", poster.readAllStandardOutput().constData());
+    for (const bool chunked : {false, true}) {
+        for (const qint64 bytes : {50'000'000LL, 500'000'000LL}) {
+            QStringList arguments{QStringLiteral("--answer-body"), QString::number(bytes)};
+            if (chunked) arguments << QStringLiteral("chunked");
+            QProcess poster;
+            poster.start(QCoreApplication::applicationFilePath(), arguments);
+            poster.waitForFinished(120000);
+            std::printf("%s", poster.readAllStandardOutput().constData());
+        }
     }
 }
 
@@ -213,8 +218,9 @@ void answerMemory() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--hold") return hold(QString::fromLocal8Bit(argv[2]));
-    if (argc == 3 && QByteArray(argv[1]) == "--answer-body")
-        return answerBody(QByteArray(argv[2]).toLongLong());
+    if (argc >= 3 && QByteArray(argv[1]) == "--answer-body")
+        return answerBody(QByteArray(argv[2]).toLongLong(),
+                          argc == 4 && QByteArray(argv[3]) == "chunked");
     QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/sharing_bench-XXXXXX"));
     archiveIntake(folder.path());
     postRate(folder.path());

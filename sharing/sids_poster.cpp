@@ -10,9 +10,6 @@ namespace orvalin {
 
 namespace {
 
-// An answer's body beyond this is not needed for a reason and is not read.
-constexpr qint64 MaxBodyBytes = 64 * 1024;
-
 // The form as an upload that cannot be read twice. When a connection closes before the answer
 // has come, Qt 6.4's HTTP layer sends the request again by itself, up to three times at once
 // and past the back-off, unless it cannot rewind the upload: then it reports the failure
@@ -73,9 +70,23 @@ void SidsPoster::post(const QUrl& url, const QByteArray& form) {
     request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     timedOut_ = false;
+    body_.clear();
     auto* upload = new OneShotUpload(form, this);
     reply_ = network_->post(request, upload);
     upload->setParent(reply_);
+    // With a read buffer size, Qt stops reading the socket while that much waits unread, so an
+    // answer of any length is never held whole, here or in its network thread. That thread
+    // takes the size only once the request has started there: set now, it would be lost, and
+    // the answer read as fast as it comes. Queued here, the call runs after Qt's queued start
+    // and before the upload is handed over (its thread asks for it through this queue), so
+    // before any answer can be read.
+    QMetaObject::invokeMethod(
+        this,
+        [this, reply = reply_] {
+            if (reply && reply == reply_) reply->setReadBufferSize(MaxBodyBytes);
+        },
+        Qt::QueuedConnection);
+    connect(reply_, &QNetworkReply::readyRead, this, &SidsPoster::keepBody);
     connect(reply_, &QNetworkReply::finished, this, &SidsPoster::finish);
     deadline_.start(timeoutMs_);
 }
@@ -90,24 +101,31 @@ void SidsPoster::abandon() {
     reply->deleteLater();
 }
 
+void SidsPoster::keepBody() {
+    if (!reply_) return;
+    body_ += reply_->read(MaxBodyBytes - body_.size());
+    // More than is kept: the answer is judged now, and abort() closes its connection (the
+    // rest of the body would otherwise have to be read through to reuse it).
+    if (body_.size() >= MaxBodyBytes && reply_->bytesAvailable() > 0) reply_->abort();
+}
+
 void SidsPoster::finish() {
     deadline_.stop();
     QNetworkReply* reply = reply_;
     reply_ = nullptr;
     if (!reply) return;
+    reply->disconnect(this);
     reply->deleteLater();
 
     PostAnswer answer;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QNetworkReply::NetworkError error = reply->error();
-    // Errors below 200 are those of the connection (refused, closed, host not found, TLS,
-    // timeout, aborted), and so is a request that had to be sent again; the others come with a
-    // complete HTTP answer.
-    const bool transportFailed = error != QNetworkReply::NoError &&
-                                 (error < 200 || error == QNetworkReply::ContentReSendError);
-    if (status.isValid() && !transportFailed) {
+    if (status.isValid()) {
+        // The status line and headers came: they decide, whatever ended the body (its end, the
+        // cut at MaxBodyBytes, the deadline or a closed connection). A server that has
+        // answered has recorded the frame; posting it again would send it twice.
         answer.httpStatus = status.toInt();
-        answer.body = reply->read(MaxBodyBytes);
+        if (reply->isOpen()) body_ += reply->read(MaxBodyBytes - body_.size());  // not if cut
+        answer.body = body_;
         answer.retryAfter = reply->rawHeader("Retry-After");
         const QByteArray location = reply->rawHeader("Location").trimmed();
         if (answer.httpStatus >= 300 && answer.httpStatus < 400 && !location.isEmpty()) {
@@ -118,12 +136,13 @@ void SidsPoster::finish() {
     } else if (timedOut_) {
         answer.transportError =
             QStringLiteral("no answer within %1 s").arg(double(timeoutMs_) / 1000.0);
-    } else if (error == QNetworkReply::ContentReSendError) {
+    } else if (reply->error() == QNetworkReply::ContentReSendError) {
         // Qt's own text for it is "Unknown error".
         answer.transportError = QStringLiteral("Connection closed before the answer");
     } else {
         answer.transportError = reply->errorString();
     }
+    body_.clear();
     emit answered(answer);
 }
 

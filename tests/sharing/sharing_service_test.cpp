@@ -120,6 +120,33 @@ TEST(SharingService, FailedPostsAreRetriedUntilSentOnce) {
     }
 }
 
+// The status line decides; a body longer than the 64 KiB kept is cut there, and the next post
+// goes on a new connection.
+TEST(SharingService, LongAnswersAreJudgedByTheirStatus) {
+    struct Row {
+        const char* name;
+        QStringList server;  // for the first answer
+        qint64 sent;
+        bool newConnection;
+    };
+    const Row rows[] = {
+        {"201 with 500 MB", {"--body-bytes", "500000000"}, 2, true},
+        {"201 with 500 MB, chunked", {"--body-bytes", "500000000", "--chunked"}, 2, true},
+        {"400 with 500 MB", {"--answer", "400", "--body-bytes", "500000000"}, 1, true},
+        {"201 with the 64 KiB kept", {"--body-bytes", "65536"}, 2, false},
+    };
+    for (const Row& row : rows) {
+        SidsServer server(row.server + QStringList{"--times", "1"});
+        Sharing sharing(server.url());
+        sharing.service().addFrames(frames(2));
+        ASSERT_TRUE(sharing.waitFor([](auto& s) { return s.sent + s.rejected == 2; })) << row.name;
+        EXPECT_EQ(sharing.status().sent, row.sent) << row.name;
+        const QList<QJsonObject> posts = server.posts();
+        ASSERT_EQ(posts.size(), 2) << row.name;
+        EXPECT_EQ(posts[1]["port"] != posts[0]["port"], row.newConnection) << row.name;
+    }
+}
+
 TEST(SharingService, AMovedServerStopsSharingWithItsNewAddress) {
     SidsServer server({"--answer", "301", "--location", "/v2/submit", "--times", "1"});
     Sharing sharing(server.url());
