@@ -1,10 +1,14 @@
 // Sharing figures: archiving the frames of a 1000-record intake (one transaction, on the disk
 // of the working directory, synchronous=FULL), frames posted per second against the local
-// SiDS server over a kept-alive connection, and the resident memory of a program whose
-// archive holds 1,000,000 waiting frames.
+// SiDS server over a kept-alive connection, the resident memory of a program whose archive
+// holds 1,000,000 waiting frames, and the peak resident memory of a program posting to a
+// server that answers 201 with a body of 50 MB and of 500 MB (with its length, and chunked).
 //
-//   sharing_bench            all three figures
-//   sharing_bench --hold A   (internal) runs a sharing service on archive A and prints VmRSS
+//   sharing_bench                 all figures
+//   sharing_bench --hold A        (internal) runs a sharing service on archive A, prints VmRSS
+//   sharing_bench --answer-body N [chunked]
+//                                 (internal) posts one frame to a server whose answer carries
+//                                 N bytes, prints VmHWM
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -46,13 +50,27 @@ QList<ReceivedFrame> receivedFrames(qint64 first, int count) {
     return frames;
 }
 
-long residentKiB() {
+// A figure of /proc/self/status in KiB: "VmRSS" (resident now) or "VmHWM" (the peak).
+long statusKiB(const QByteArray& field) {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toLong();
     }
     return -1;
+}
+
+// Starts the local SiDS server with `arguments`; its port, or 0.
+int startServer(QProcess& server, const QString& folder, const QStringList& arguments = {}) {
+    server.start(QStringLiteral("python3"),
+                 QStringList{QStringLiteral(SIDS_SERVER_SCRIPT), QStringLiteral("--log"),
+                             folder + QStringLiteral("/posts.jsonl"), QStringLiteral("--lifetime"),
+                             QStringLiteral("60")} +
+                     arguments);
+    while (server.waitForReadyRead(10000) && !server.canReadLine()) {
+    }
+    return server.readLine().trimmed().mid(5).toInt();
 }
 
 SharingOptions optionsFor(const QString& archive, const QUrl& url) {
@@ -91,20 +109,14 @@ void archiveIntake(const QString& folder) {
 
 void postRate(const QString& folder) {
     QProcess server;
-    server.start(QStringLiteral("python3"),
-                 {QStringLiteral(SIDS_SERVER_SCRIPT), QStringLiteral("--log"),
-                  folder + QStringLiteral("/posts.jsonl"), QStringLiteral("--lifetime"),
-                  QStringLiteral("60")});
-    while (server.waitForReadyRead(10000) && !server.canReadLine()) {
-    }
-    const int port = server.readLine().trimmed().mid(5).toInt();
+    const int port = startServer(server, folder);
     const QUrl url(QStringLiteral("http://127.0.0.1:%1/submit").arg(port));
     constexpr int Frames = 2000;
     SharingService service(optionsFor(folder + QStringLiteral("/post.sqlite"), url));
     SharingStatus status;
     // A plain event loop: QTest::qWaitFor sleeps 10 ms between its rounds.
     QEventLoop loop;
-    QObject::connect(&service, &SharingService::statusChanged, [&](const SharingStatus& s) {
+    QObject::connect(&service, &SharingService::statusChanged, &loop, [&](const SharingStatus& s) {
         status = s;
         if (s.sent == Frames) loop.quit();
     });
@@ -147,15 +159,60 @@ int hold(const QString& archive) {
     probe.listen(QHostAddress::LocalHost);
     const QUrl url(QStringLiteral("http://127.0.0.1:%1/submit").arg(probe.serverPort()));
     probe.close();
-    SharingService service(optionsFor(archive, url));
+    // Declared before the service, whose destructor still reports to it.
     SharingStatus status;
+    SharingService service(optionsFor(archive, url));
     QObject::connect(&service, &SharingService::statusChanged,
                      [&status](const SharingStatus& s) { status = s; });
     service.start();
     if (!QTest::qWaitFor([&] { return !status.lastFailure.isEmpty(); }, 30000)) return 1;
     std::printf("resident memory with %lld frames waiting: %.1f MB (asked: under 50 MB)\n",
-                status.waiting, double(residentKiB()) / 1024.0);
+                status.waiting, double(statusKiB("VmRSS")) / 1024.0);
     return 0;
+}
+
+// One frame posted to a server that answers 201 with `bodyBytes` of body; the peak resident
+// memory of this process by the time the answer is judged.
+int answerBody(qint64 bodyBytes, bool chunked) {
+    QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/sharing_bench-XXXXXX"));
+    QProcess server;
+    QStringList answer{QStringLiteral("--body-bytes"), QString::number(bodyBytes)};
+    if (chunked) answer << QStringLiteral("--chunked");
+    const int port = startServer(server, folder.path(), answer);
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/submit").arg(port));
+    SharingService service(optionsFor(folder.path() + QStringLiteral("/answer.sqlite"), url));
+    SharingStatus status;
+    QEventLoop loop;
+    QObject::connect(&service, &SharingService::statusChanged, &loop, [&](const SharingStatus& s) {
+        status = s;
+        if (s.sent == 1 || !s.lastFailure.isEmpty() || !s.stopped.isEmpty()) loop.quit();
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    service.start();
+    service.addFrames(receivedFrames(0, 1));
+    loop.exec();
+    std::printf(
+        "peak resident memory posting to a server that answers with a %lld MB body%s: %.1f MB "
+        "(%s; asked: under 30 MB)\n",
+        bodyBytes / 1000000, chunked ? " (chunked)" : "", double(statusKiB("VmHWM")) / 1024.0,
+        status.sent == 1 ? "sent" : qPrintable(status.lastFailure + status.stopped));
+    server.kill();
+    server.waitForFinished();
+    return 0;
+}
+
+// Each size in a process of its own, so that each peak is its own.
+void answerMemory() {
+    for (const bool chunked : {false, true}) {
+        for (const qint64 bytes : {50'000'000LL, 500'000'000LL}) {
+            QStringList arguments{QStringLiteral("--answer-body"), QString::number(bytes)};
+            if (chunked) arguments << QStringLiteral("chunked");
+            QProcess poster;
+            poster.start(QCoreApplication::applicationFilePath(), arguments);
+            poster.waitForFinished(120000);
+            std::printf("%s", poster.readAllStandardOutput().constData());
+        }
+    }
 }
 
 }  // namespace
@@ -163,9 +220,13 @@ int hold(const QString& archive) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--hold") return hold(QString::fromLocal8Bit(argv[2]));
+    if (argc >= 3 && QByteArray(argv[1]) == "--answer-body")
+        return answerBody(QByteArray(argv[2]).toLongLong(),
+                          argc == 4 && QByteArray(argv[3]) == "chunked");
     QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/sharing_bench-XXXXXX"));
     archiveIntake(folder.path());
     postRate(folder.path());
     backlogMemory(folder.path());
+    answerMemory();
     return 0;
 }

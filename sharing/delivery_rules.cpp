@@ -49,6 +49,15 @@ PostOutcome judgeAnswer(const PostAnswer& answer, const QDateTime& now) {
         outcome.delivery = Delivery::Sent;
         return outcome;
     }
+    if (status >= 300 && status < 400) {
+        outcome.delivery = Delivery::Moved;
+        const QString to = reasonOf(answer.movedTo.toUtf8());
+        const QString where = to.isEmpty() ? QStringLiteral("without a new address; check")
+                                           : QStringLiteral("and moved to %1; fix").arg(to);
+        outcome.reason = QStringLiteral("the server answered %1 %2 SHARE_URL in conf.ini")
+                             .arg(QString::number(status), where);
+        return outcome;
+    }
     const QString reason = reasonOf(answer.body);
     const QString statusText = QStringLiteral("HTTP %1").arg(status);
     if (status >= 400 && status < 500 && status != 408 && status != 429) {

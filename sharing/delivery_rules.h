@@ -2,6 +2,8 @@
 // next try. One pure function each, so every rule sits in one table of tests.
 //
 //   2xx                                  sent
+//   3xx                                  moved: a setting to fix, not a failure to wait out;
+//                                        sharing stops, the message names the new address
 //   4xx other than 408 and 429           rejected: the server's reason kept, never posted again
 //   408, 429, 5xx, any other status,     retried after a growing wait: the base wait (5 s)
 //   refused or dropped connection, DNS   doubled after each failure in a row up to 10 min;
@@ -23,13 +25,16 @@ struct PostAnswer {
     QString transportError;  // why no answer came (connection, TLS, timeout); empty otherwise
     QByteArray body;         // the answer's body, as much as was read
     QByteArray retryAfter;   // the Retry-After header, as sent
+    QString movedTo;         // a 3xx's Location, read against the address posted to
 };
 
-enum class Delivery { Sent, Rejected, Retry };
+enum class Delivery { Sent, Rejected, Retry, Moved };
 
 struct PostOutcome {
     Delivery delivery = Delivery::Retry;
-    QString reason;  // rejected: the server's reason; retry: what failed; sent: empty
+    // rejected: the server's reason; retry: what failed; moved: where to, and what to do;
+    // sent: empty
+    QString reason;
     std::optional<std::chrono::milliseconds> retryAfter;  // the server's wait, when it gave one
 };
 

@@ -128,6 +128,12 @@ void SharingService::onAnswered(const PostAnswer& answer) {
                 !marked)
                 return stopFor(marked.failure());
             break;
+        case Delivery::Moved:
+            // A setting to fix, not a failure to wait out: the frame waits for the new address.
+            claimed_.prepend(frame);
+            status_.stopped = QStringLiteral("Sharing stopped: %1.").arg(outcome.reason);
+            stop();
+            return;
         case Delivery::Retry: {
             ++failuresInRow_;
             const auto wait = retryWait(options_.retry, failuresInRow_, outcome.retryAfter);

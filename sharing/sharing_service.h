@@ -40,7 +40,7 @@ struct SharingOptions {
 
 struct SharingStatus {
     bool on = false;
-    QString stopped;  // "Sharing stopped: ..." after an archive fault; empty otherwise
+    QString stopped;  // "Sharing stopped: ..." after an archive fault or a 3xx; else empty
     QString note;     // about the archive (no WAL), empty mostly
     qint64 sent = 0;  // the archive's counts, all programs together
     qint64 waiting = 0;

@@ -11,11 +11,16 @@ namespace {
 
 using std::chrono::milliseconds;
 
-PostAnswer answer(int status, QByteArray body = {}, QByteArray retryAfter = {}) {
-    return {.httpStatus = status, .transportError = {}, .body = body, .retryAfter = retryAfter};
+PostAnswer answer(int status, QByteArray body = {}, QByteArray retryAfter = {},
+                  QString movedTo = {}) {
+    return {.httpStatus = status,
+            .transportError = {},
+            .body = body,
+            .retryAfter = retryAfter,
+            .movedTo = movedTo};
 }
 
-TEST(DeliveryRules, AnswerDecidesSentRejectedOrRetry) {
+TEST(DeliveryRules, AnswerDecidesSentMovedRejectedOrRetry) {
     const QDateTime now(QDate(2026, 12, 6), QTime(12, 0, 0), QTimeZone::utc());
     struct Row {
         const char* name;
@@ -41,13 +46,29 @@ TEST(DeliveryRules, AnswerDecidesSentRejectedOrRetry) {
         {"500 with a date past", answer(500, {}, "Sat, 05 Dec 2026 12:00:00 GMT"), Delivery::Retry,
          "HTTP 500", milliseconds(0)},
         {"502 with a bad Retry-After", answer(502, {}, "soon"), Delivery::Retry, "HTTP 502", {}},
-        {"301 is no delivery",
-         answer(301, "moved to https://x/"),
-         Delivery::Retry,
-         "HTTP 301: moved to https://x/",
+        {"301 names the new address",
+         answer(301, "see there", {}, "https://new.example/submit"),
+         Delivery::Moved,
+         "the server answered 301 and moved to https://new.example/submit; fix SHARE_URL in "
+         "conf.ini",
+         {}},
+        {"308: control characters of the address become spaces",
+         answer(308, {}, {}, "https://new.example/\x1b[2J\nx"),
+         Delivery::Moved,
+         "the server answered 308 and moved to https://new.example/ [2J x; fix SHARE_URL in "
+         "conf.ini",
+         {}},
+        {"300 without an address",
+         answer(300),
+         Delivery::Moved,
+         "the server answered 300 without a new address; check SHARE_URL in conf.ini",
          {}},
         {"connection refused",
-         {.httpStatus = 0, .transportError = "Connection refused", .body = {}, .retryAfter = {}},
+         {.httpStatus = 0,
+          .transportError = "Connection refused",
+          .body = {},
+          .retryAfter = {},
+          .movedTo = {}},
          Delivery::Retry,
          "Connection refused",
          {}},
