@@ -18,7 +18,7 @@ struct MainWindowControls;
 // Names every control, puts the panel into reading order (top to bottom, left to right: each
 // channel's button, value box and unit together) and makes the menus keyboard-reachable: F10
 // opens the first menu and Alt pressed and released alone moves the focus to the menu bar, from
-// where the arrows, Return and Escape work. Called once, when the controls exist.
+// where the arrows, Return and Escape work, on "Info" too. Called once, when the controls exist.
 void makeAccessible(QMainWindow& window, const MainWindowControls& controls);
 
 // A screen reader walks the children of `container` top to bottom and left to right (hidden
