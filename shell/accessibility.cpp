@@ -279,7 +279,8 @@ void makeAccessible(QMainWindow& window, const MainWindowControls& controls) {
 }
 
 QuietAccessibilityUpdates::QuietAccessibilityUpdates(const MainWindowControls& controls)
-    : objects_{controls.recordNavigator, controls.navigatorLabel, controls.statusLine} {
+    : objects_{controls.recordNavigator, controls.navigatorLabel, controls.statusLine,
+               controls.chartWidget} {
     QuietUpdates& quiet = quietUpdates();
     if (quiet.guards++ == 0) quiet.previous = QAccessible::installUpdateHandler(quietUpdate);
     quiet.objects.insert(quiet.objects.end(), objects_.begin(), objects_.end());

@@ -25,10 +25,11 @@ void makeAccessible(QMainWindow& window, const MainWindowControls& controls);
 // ones last), whatever order they were made in. A window so marked is read as a dialog.
 void readChildrenByPosition(QWidget* container);
 
-// While held, changes of the record navigator, its position label and the status line raise no
-// accessibility events, so that changes the program makes on its own (a followed file growing
-// every second) are not read out; what the user does while none is held is announced as usual.
-// Guards nest. Hold one only for the span of such a change, on the window's thread.
+// While held, changes of the record navigator, its position label, the status line and the
+// chart's marked bar raise no accessibility events, so that changes the program makes on its
+// own (a followed file growing every second) are not read out; what the user does while none is
+// held is announced as usual. Guards nest. Hold one only for the span of such a change, on the
+// window's thread.
 class QuietAccessibilityUpdates {
 public:
     explicit QuietAccessibilityUpdates(const MainWindowControls& controls);

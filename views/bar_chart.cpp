@@ -2,6 +2,7 @@
 
 #include <qcustomplot.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -315,7 +316,13 @@ void BarChart::drawFocusFrame() {
 }
 
 void BarChart::setMarkedRow(int row) {
+    const bool moved = row != markedRow_;
     markedRow_ = row;
+    if (moved) {
+        // The description names the shown record's bar: read out on the focused chart.
+        QAccessibleEvent described(plot_, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&described);
+    }
     // A pending full redraw places the mark itself.
     if (dirty_) return;
     updateMark();

@@ -103,7 +103,8 @@ public:
     void setSubject(const QString& subject) { subject_ = subject; }
     const QString& subject() const { return subject_; }
     // Marks one row's bar in a darker shade with an outline; 0 or a row that is not drawn marks
-    // none. Redraws only the mark.
+    // none. Redraws only the mark. A screen reader is told that the description changed when
+    // the marked row does.
     void setMarkedRow(int row);
     int markedRow() const { return markedRow_; }
 
