@@ -4,6 +4,7 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -174,14 +175,25 @@ void makeMenusKeyboardReachable(QMainWindow& window) {
     auto* style = new MenuBarKeyboardStyle;
     style->setParent(&window);  // made after the menu bar, so deleted after it
     bar->setStyle(style);
-    // F10 opens the first menu, as on the desktops of this platform.
+    // F10 opens the first menu, as on the desktops of this platform. It first does what Alt
+    // pressed and released alone does, so that the bar is in Qt's keyboard mode: it holds the
+    // focus while the arrows move along it, Return and Space run "Info" (a command without a
+    // menu) instead of reaching the control that had the focus, and Escape or a command hands
+    // the focus back. Opening a menu with setActiveAction alone leaves the focus where it was.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), &window);
     QObject::connect(f10, &QShortcut::activated, bar, [bar] {
-        const QList<QAction*> entries = bar->actions();
-        const auto first = std::find_if(entries.begin(), entries.end(), [](const QAction* a) {
-            return a->isVisible() && a->isEnabled() && !a->isSeparator();
-        });
-        if (first != entries.end()) bar->setActiveAction(*first);
+        if (!bar->hasFocus()) {
+            QWidget* focus = QApplication::focusWidget();
+            QObject* receiver = focus != nullptr ? static_cast<QObject*>(focus) : bar->window();
+            QKeyEvent altPressed(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+            QCoreApplication::sendEvent(receiver, &altPressed);
+            QKeyEvent altReleased(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+            QCoreApplication::sendEvent(receiver, &altReleased);
+        }
+        if (!bar->hasFocus()) return;  // the bar is hidden or has no entry to choose
+        // Down opens the menu of the entry the keyboard mode put first.
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QCoreApplication::sendEvent(bar, &down);
     });
 }
 
@@ -267,7 +279,8 @@ void makeAccessible(QMainWindow& window, const MainWindowControls& controls) {
 }
 
 QuietAccessibilityUpdates::QuietAccessibilityUpdates(const MainWindowControls& controls)
-    : objects_{controls.recordNavigator, controls.navigatorLabel, controls.statusLine} {
+    : objects_{controls.recordNavigator, controls.navigatorLabel, controls.statusLine,
+               controls.chartWidget} {
     QuietUpdates& quiet = quietUpdates();
     if (quiet.guards++ == 0) quiet.previous = QAccessible::installUpdateHandler(quietUpdate);
     quiet.objects.insert(quiet.objects.end(), objects_.begin(), objects_.end());

@@ -13,8 +13,8 @@
 // Each channel's button, value box and unit label (channelButtons, valueBoxes, unitLabels)
 // sit in vidadFrame ("VIDAD Telemetry", channels 0 to 22) or zodirFrame ("ZODIR", 23 to 28).
 // statusLine reports what commands did (files written, lines left out, a follow stopped).
-// The chart also leads back to the records: a click on a bar moves recordNavigator to its
-// record, and the bar of the record shown is marked.
+// The chart also leads back to the records: a click on a bar, or an arrow key on the focused
+// chart, moves recordNavigator to its record, and the bar of the record shown is marked.
 //
 // Every user action reaches exactly one handler below; the handlers hand the work to the
 // record view and the channel selection and never change the table except through intake.
@@ -130,7 +130,8 @@ public slots:
     void onScreenshot();
     // "Info" on the menu bar.
     void onInfo();
-    // A click on the chart's bar of record `row`: the navigator moves there.
+    // A click on the chart's bar of record `row`, or the keys on the focused chart choosing
+    // it: the navigator moves there.
     void onChartBarClicked(int row);
     // The chart's context menu: "Save Chart As..." (the file's extension chooses PNG, SVG or
     // PDF; any other is saved as PNG with ".png" added) and "Copy Chart" (image to clipboard).

@@ -2,10 +2,15 @@
 
 #include <qcustomplot.h>
 
+#include <QAccessible>
 #include <QAction>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
@@ -26,6 +31,9 @@ const QColor MarkColour = BarColour.darker(220);
 constexpr double MarkOutlinePixels = 2.0;
 
 const QString MarkLayer = QStringLiteral("mark");
+
+// The focus frame, inside the widget's edge so that nothing around the chart changes.
+constexpr int FocusFramePixels = 2;
 
 }  // namespace
 
@@ -59,6 +67,8 @@ BarChart::BarChart(QCustomPlot* plot)
     // Moves over the widget arrive without a pressed button too: a visible tool tip follows
     // the bar under the mouse. A move itself never redraws the chart.
     plot_->setMouseTracking(true);
+    // Tab only: a click reads or chooses a bar and leaves the focus where it was.
+    plot_->setFocusPolicy(Qt::TabFocus);
     plot_->installEventFilter(this);
     saveAction_->setObjectName(QStringLiteral("SaveChartAs"));
     copyAction_->setObjectName(QStringLiteral("CopyChart"));
@@ -241,13 +251,78 @@ bool BarChart::eventFilter(QObject* watched, QEvent* event) {
                 emit barClicked(pressed);
             return false;
         }
+        case QEvent::KeyPress:
+            return handleKey(*static_cast<QKeyEvent*>(event));
+        case QEvent::FocusIn:
+        case QEvent::FocusOut:
+            plot_->update();
+            return false;
+        case QEvent::Paint:
+            // Without the focus the plot paints alone, pixel for pixel as ever. With it, the
+            // plot paints first (QCustomPlot offers no hook after its own painting) and the
+            // frame goes on top, outside the plot's layers, so no saved or copied picture of
+            // the chart shows it.
+            if (!plot_->hasFocus()) return false;
+            static_cast<QObject*>(plot_)->event(event);
+            drawFocusFrame();
+            return true;
         default:
             return false;
     }
 }
 
+bool BarChart::handleKey(const QKeyEvent& key) {
+    if (key.keyCombination() == QKeyCombination(Qt::ShiftModifier, Qt::Key_F10)) {
+        // Where Qt opens the menu for the context-menu key: the middle of the widget.
+        const QPoint at = plot_->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, plot_->mapToGlobal(at));
+        QCoreApplication::sendEvent(plot_, &menu);
+        return true;
+    }
+    if (key.modifiers() != Qt::NoModifier && key.modifiers() != Qt::KeypadModifier) return false;
+    const int rows = rowCount();
+    int row = 0;
+    switch (key.key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            row = markedRow_ - 1;
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            row = markedRow_ + 1;
+            break;
+        case Qt::Key_Home:
+            row = 1;
+            break;
+        case Qt::Key_End:
+            row = rows;
+            break;
+        default:
+            return false;
+    }
+    row = std::clamp(row, 1, std::max(rows, 1));
+    if (rows > 0 && row != markedRow_) emit barClicked(row);
+    return true;
+}
+
+void BarChart::drawFocusFrame() {
+    QPainter painter(plot_);
+    QPen pen(plot_->palette().color(QPalette::Highlight), FocusFramePixels);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const double inset = FocusFramePixels / 2.0;
+    painter.drawRect(QRectF(plot_->rect()).adjusted(inset, inset, -inset, -inset));
+}
+
 void BarChart::setMarkedRow(int row) {
+    const bool moved = row != markedRow_;
     markedRow_ = row;
+    if (moved) {
+        // The description names the shown record's bar: read out on the focused chart.
+        QAccessibleEvent described(plot_, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&described);
+    }
     // A pending full redraw places the mark itself.
     if (dirty_) return;
     updateMark();

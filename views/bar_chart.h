@@ -10,6 +10,11 @@
 // and the tool tip names its record. Marking the shown record's bar redraws only the mark, on
 // a layer of its own. A click on a bar is reported as barClicked; the context menu holds the
 // save and copy actions, which the window wires.
+//
+// The keyboard reaches the chart with Tab (a click does not take the focus). While it has the
+// focus, a frame in the desktop's highlight colour runs round its edge, the arrow keys choose
+// the bar before or after the marked one (Home and End the first and last) as a click would,
+// and the context-menu key or Shift+F10 opens the context menu.
 #pragma once
 
 #include <QList>
@@ -28,6 +33,7 @@ class QCustomPlot;
 class QCPBars;
 class QCPAxisTickerText;
 class QCPLayer;
+class QKeyEvent;
 class QWidget;
 
 namespace orvalin {
@@ -97,7 +103,8 @@ public:
     void setSubject(const QString& subject) { subject_ = subject; }
     const QString& subject() const { return subject_; }
     // Marks one row's bar in a darker shade with an outline; 0 or a row that is not drawn marks
-    // none. Redraws only the mark.
+    // none. Redraws only the mark. A screen reader is told that the description changed when
+    // the marked row does.
     void setMarkedRow(int row);
     int markedRow() const { return markedRow_; }
 
@@ -115,7 +122,8 @@ public:
     QCustomPlot* plot() const { return plot_; }
 
 signals:
-    // A bar was clicked with the left button (pressed and released on the same bar).
+    // A bar was clicked with the left button (pressed and released on the same bar), or
+    // chosen with the keys while the chart has the focus.
     void barClicked(int row);
     // After every full redraw of the chart.
     void redrawn();
@@ -128,6 +136,9 @@ private:
     int drawnRowCount() const;
     void updateMark();
     void showToolTip(QPointF pos, QPoint globalPos);
+    // Whether the key chooses a bar or opens the context menu; if so, does it.
+    bool handleKey(const QKeyEvent& key);
+    void drawFocusFrame();
     void changed();
     // Rebuilds the bars, the category ticks and the axis ranges from the grid.
     void syncPlot();

@@ -17,8 +17,12 @@ void RecordView::showRecord(int slot) const {
     const TelemetryRecord& record = table_.record(slot <= table_.count() ? slot : 0);
     const QChar separator = localeDecimalSeparator();
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
-        controls_.valueBoxes[static_cast<std::size_t>(c)]->setText(
-            formatOneDecimal(record.Values[static_cast<std::size_t>(c)], separator));
+        QLineEdit* box = controls_.valueBoxes[static_cast<std::size_t>(c)];
+        const QString text =
+            formatOneDecimal(record.Values[static_cast<std::size_t>(c)], separator);
+        // QLineEdit tells a screen reader of every setText, even one that keeps the text, and
+        // a followed log shows a record again every second.
+        if (box->text() != text) box->setText(text);
     }
     QString dateTime;
     dateTime.reserve(record.DateText.size() + 1 + record.TimeText.size());

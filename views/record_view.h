@@ -27,10 +27,11 @@ public:
     RecordView(const RecordTable& table, const RecordViewControls& controls);
 
     // Fills the value boxes with the values of `slot` ("0.0" with the user's decimal separator)
-    // and the date/time label with "DateText TimeText". A slot outside 1..count shows the blank
-    // slot 0: before the first intake the navigator reaches 32767, past the table's end, and
-    // after an intake that found nothing it stands at 1 while slot 1 still holds a record of
-    // the text that was there before.
+    // and the date/time label with "DateText TimeText"; a box that already shows its text is
+    // left alone, so that a screen reader hears only the boxes that change. A slot outside
+    // 1..count shows the blank slot 0: before the first intake the navigator reaches 32767, past
+    // the table's end, and after an intake that found nothing it stands at 1 while slot 1 still
+    // holds a record of the text that was there before.
     void showRecord(int slot) const;
 
     // The navigator moved: "position/maximum" in the position label, then that record. With no

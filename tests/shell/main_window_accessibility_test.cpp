@@ -111,6 +111,14 @@ TEST_F(AccessibilityTest, MenusOpenFromTheKeyboard) {
     // Back in the input box (the offscreen platform does not hand the activation back after
     // a popup, so the window's focus widget stands for the focus).
     EXPECT_EQ(form().focusWidget(), logInput());
+    // "Info" has no menu: Return on it runs it and reaches no control that had the focus.
+    key(Qt::Key_F10);
+    for (QMenu* menu : {entries[0]->menu(), entries[1]->menu()})
+        QTest::keyClick(menu, Qt::Key_Right);
+    QTest::keyClick(form().focusWidget(), Qt::Key_Return);
+    ASSERT_NE(form().infoDialog(), nullptr);
+    EXPECT_EQ(logInput()->toPlainText(), "");
+    form().infoDialog()->close();
 }
 
 }  // namespace

@@ -217,7 +217,7 @@ TEST_F(LayoutTest, TabOrderFollowsTheLayoutTable) {
         QWidget* widget = control(layout.name);
         if (widget->isVisible() && (widget->focusPolicy() & Qt::TabFocus)) expected << layout.name;
     }
-    ASSERT_EQ(expected.size(), 2 * ChannelCount + 3);  // boxes, buttons, input box, navigator, S
+    ASSERT_EQ(expected.size(), 2 * ChannelCount + 4);  // boxes, buttons, input, chart, navigator, S
     QStringList chain;
     QWidget* widget = control(expected.first());
     do {

@@ -1,5 +1,5 @@
 // Reading the chart with the mouse: which bar is under a point, the tool tip there, a click on
-// a bar, the marked bar, and that none of it redraws the whole chart.
+// a bar (or a key), the marked bar and focus frame, and that none of it redraws the whole chart.
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "views/bar_chart.h"
+#include "views/chart_picture.h"
 
 namespace orvalin {
 namespace {
@@ -120,6 +121,15 @@ TEST_F(BarChartReadingTest, ClickOnABarReportsItsRow) {
     QTest::mousePress(widget_.get(), Qt::LeftButton, {}, centre(8));
     QTest::mouseRelease(widget_.get(), Qt::LeftButton, {}, centre(9));
     EXPECT_EQ(clicked, std::vector<int>{4});
+    // The focused chart's keys step from the marked bar, or go to the first or last.
+    const std::pair<int, Qt::Key> keys[] = {{5, Qt::Key_Right}, {5, Qt::Key_Up},
+                                            {5, Qt::Key_A},     {5, Qt::Key_End},
+                                            {12, Qt::Key_Down}, {0, Qt::Key_Home}};
+    for (const auto& [marked, key] : keys) {
+        chart_->setMarkedRow(marked);
+        QTest::keyClick(widget_.get(), key);
+    }
+    EXPECT_EQ(clicked, (std::vector<int>{4, 6, 4, 12, 1}));
 }
 
 const QColor BarColour(0x1f, 0x5f, 0xa8);
@@ -143,6 +153,15 @@ TEST_F(BarChartReadingTest, MarkedBarIsDarkerAndMovesWithoutAFullRedraw) {
                 EXPECT_EQ(colour, BarColour) << r;
         }
     }
+    // The focus frame changes only the edge, and no picture of the chart shows it.
+    widget_->clearFocus();
+    const QImage plain = widget_->grab().toImage(), picture = chartImage(*chart_, {});
+    widget_->setFocus();
+    const QImage framed = widget_->grab().toImage();
+    const QRect inside = framed.rect().adjusted(2, 2, -2, -2);
+    EXPECT_EQ(framed.copy(inside), plain.copy(inside));
+    EXPECT_EQ(framed.pixelColor(1, 100), widget_->palette().color(QPalette::Highlight));
+    EXPECT_EQ(chartImage(*chart_, {}), picture);
     EXPECT_EQ(redraws_, before);
 }
 

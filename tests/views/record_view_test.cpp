@@ -96,6 +96,17 @@ TEST_F(RecordViewTest, IntakeSetsTheRangeAndKeepsTheMinimumAtOne) {
     }
 }
 
+// A box is written (heard by a screen reader, its cursor moved) only when its text changes.
+TEST_F(RecordViewTest, OnlyBoxesWhoseTextChangesAreWritten) {
+    decode(Line + QStringLiteral("\r\n") + Line);
+    for (const auto& [from, to] : {std::pair{1, 2}, {2, 0}}) {
+        view_->showRecord(from);
+        for (QLineEdit* box : controls_.valueBoxes) box->setCursorPosition(0);
+        view_->showRecord(to);
+        for (QLineEdit* box : controls_.valueBoxes) EXPECT_EQ(box->cursorPosition() > 0, to == 0);
+    }
+}
+
 TEST_F(RecordViewTest, NavigatorLabelShowsPositionAndMaximum) {
     decode(Line + QStringLiteral("\r\n") + Line);
     controls_.navigator->setRange(1, 12);
