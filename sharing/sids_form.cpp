@@ -4,19 +4,25 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-#include "decoder/timestamp.h"
+#include "settings/log_time.h"
 
 namespace orvalin {
 
+QString sidsTimestamp(qint64 utcSeconds) {
+    const CalendarTime t = calendarTimeOfSeconds(utcSeconds);
+    return QStringLiteral("%1-%2-%3T%4:%5:%6.000Z")
+        .arg(t.year, 4, 10, QLatin1Char('0'))
+        .arg(t.month, 2, 10, QLatin1Char('0'))
+        .arg(t.day, 2, 10, QLatin1Char('0'))
+        .arg(t.hour, 2, 10, QLatin1Char('0'))
+        .arg(t.minute, 2, 10, QLatin1Char('0'))
+        .arg(t.second, 2, 10, QLatin1Char('0'));
+}
+
 QString sidsTimestamp(const ReceivedFrame& frame, const QTimeZone& zone) {
-    // The decoder's rule for a real date and time.
-    const auto logged = calendarTimeOf(frame.logged.data(), frame.logged.data() + 8);
-    if (!logged) return {};
-    const QDateTime utc = QDateTime(QDate(logged->year, logged->month, logged->day),
-                                    QTime(logged->hour, logged->minute, logged->second), zone)
-                              .toUTC();
-    if (!utc.isValid() || utc.date().year() < 1 || utc.date().year() > 9999) return {};
-    return utc.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.000Z"));
+    LogTimeConverter converter(zone);
+    const auto utc = converter.utcSeconds(frame);
+    return utc ? sidsTimestamp(*utc) : QString();
 }
 
 namespace {

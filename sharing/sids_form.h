@@ -10,16 +10,18 @@
 #include <QByteArray>
 #include <QString>
 #include <QTimeZone>
+#include <optional>
 
 #include "decoder/received_frame.h"
+#include "settings/log_time.h"
 #include "settings/station_settings.h"
 
 namespace orvalin {
 
-// The UTC time of a frame's date and time logged in `zone`, as "YYYY-MM-DDTHH:MM:SS.000Z";
-// empty when they are not a real date and time (the decoder's rule), or when the zone gives no
-// valid time for them. A local time in a daylight-saving gap or overlap is converted by
-// QDateTime's rule.
+// "YYYY-MM-DDTHH:MM:SS.000Z" of a UTC instant.
+QString sidsTimestamp(qint64 utcSeconds);
+// The frame's UTC instant in `zone` as such a text (settings/log_time.h); empty when it has
+// none.
 QString sidsTimestamp(const ReceivedFrame& frame, const QTimeZone& zone);
 
 // "13.405E", "0.5W" (east positive); "52.52N", "0.5S" (north positive).
