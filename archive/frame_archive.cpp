@@ -2,68 +2,176 @@
 
 #include <sqlite3.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QUrl>
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <unordered_map>
+#include <vector>
+
+#include "decoder/timestamp.h"
+#include "settings/log_time.h"
 
 namespace orvalin {
 
 namespace {
 
 constexpr const char* Schema = R"(
-CREATE TABLE IF NOT EXISTS frames (
-  id INTEGER PRIMARY KEY,
-  received TEXT NOT NULL,
+CREATE TABLE frames (
+  utc INTEGER NOT NULL,
+  seq INTEGER NOT NULL,
+  offset INTEGER,
+  logged TEXT,
   frame BLOB NOT NULL,
-  timestamp TEXT,
-  archived_at INTEGER NOT NULL,
-  state INTEGER,
-  url TEXT,
+  PRIMARY KEY (utc, seq)) WITHOUT ROWID;
+CREATE INDEX frames_found ON frames (utc, substr(frame, 1, 4));
+CREATE UNIQUE INDEX frames_untimed ON frames (logged, frame) WHERE logged IS NOT NULL;
+CREATE TABLE offsets (offset INTEGER PRIMARY KEY);
+CREATE TABLE servers (
+  id INTEGER PRIMARY KEY,
+  url TEXT NOT NULL UNIQUE,
+  last_failure TEXT,
+  next_try INTEGER);
+CREATE TABLE deliveries (
+  server INTEGER NOT NULL,
+  utc INTEGER NOT NULL,
+  seq INTEGER NOT NULL,
+  state INTEGER NOT NULL,
   queued_by INTEGER,
-  claimed_by INTEGER,
-  claimed_at INTEGER,
-  answered_at INTEGER,
-  http_status INTEGER,
+  http INTEGER,
   reason TEXT,
-  UNIQUE (received, frame));
-CREATE INDEX IF NOT EXISTS frames_waiting ON frames (id) WHERE state = 0;
-CREATE TABLE IF NOT EXISTS tally (state INTEGER PRIMARY KEY, frames INTEGER NOT NULL);
-INSERT OR IGNORE INTO tally VALUES (0, 0), (1, 0), (2, 0);
-CREATE TRIGGER IF NOT EXISTS tally_insert AFTER INSERT ON frames WHEN new.state IS NOT NULL
-BEGIN UPDATE tally SET frames = frames + 1 WHERE state = new.state; END;
-CREATE TRIGGER IF NOT EXISTS tally_update AFTER UPDATE OF state ON frames
-WHEN old.state IS NOT new.state
+  PRIMARY KEY (server, utc, seq)) WITHOUT ROWID;
+CREATE INDEX deliveries_waiting ON deliveries (server, utc, seq) WHERE state = 0;
+CREATE INDEX deliveries_queued ON deliveries (server, queued_by, utc, seq) WHERE state = 0;
+CREATE TABLE claims (
+  server INTEGER NOT NULL,
+  utc INTEGER NOT NULL,
+  seq INTEGER NOT NULL,
+  owner INTEGER NOT NULL,
+  at INTEGER NOT NULL,
+  PRIMARY KEY (server, utc, seq)) WITHOUT ROWID;
+CREATE TABLE programs (
+  owner INTEGER PRIMARY KEY,
+  machine TEXT NOT NULL,
+  boot TEXT NOT NULL,
+  pid INTEGER NOT NULL,
+  started INTEGER NOT NULL);
+CREATE TABLE tally (
+  server INTEGER NOT NULL,
+  state INTEGER NOT NULL,
+  frames INTEGER NOT NULL,
+  PRIMARY KEY (server, state)) WITHOUT ROWID;
+CREATE TRIGGER tally_insert AFTER INSERT ON deliveries
+BEGIN UPDATE tally SET frames = frames + 1 WHERE server = new.server AND state = new.state; END;
+CREATE TRIGGER tally_update AFTER UPDATE OF state ON deliveries WHEN old.state IS NOT new.state
 BEGIN
-  UPDATE tally SET frames = frames - 1 WHERE state = old.state;
-  UPDATE tally SET frames = frames + 1 WHERE state = new.state;
+  UPDATE tally SET frames = frames - 1 WHERE server = old.server AND state = old.state;
+  UPDATE tally SET frames = frames + 1 WHERE server = new.server AND state = new.state;
 END;
+PRAGMA user_version = 1;
+)";
+
+// Version 0 kept one row per frame with its reception text, its SiDS time and one delivery.
+constexpr const char* DropVersion0 = R"(
+DROP TRIGGER IF EXISTS tally_insert;
+DROP TRIGGER IF EXISTS tally_update;
+DROP TABLE IF EXISTS tally;
+DROP INDEX IF EXISTS frames_waiting;
+ALTER TABLE frames RENAME TO frames_v0;
 )";
 
 constexpr int Waiting = 0;
 constexpr int Sent = 1;
 constexpr int Rejected = 2;
 
-enum StatementId { Insert, Claim, Answer, Release, Tally, QueuedHere, Begin, Commit, ReadByTime };
+enum StatementId {
+    Begin,
+    Commit,
+    FindTimed,
+    FindUntimed,
+    NextSeq,
+    InsertFrame,
+    InsertOffset,
+    Offsets,
+    MaxUtc,
+    Offer,
+    ClaimOwn,
+    ClaimAny,
+    InsertClaim,
+    DropLapsed,
+    DropOwnerClaims,
+    Programs,
+    DeleteProgram,
+    InsertProgram,
+    Answer,
+    ReleaseClaim,
+    Tally,
+    QueuedHere,
+    Rejections,
+    RetryRejected,
+    ServerByUrl,
+    InsertServer,
+    InsertTally,
+    NoteFailure,
+    DeliveryState,
+    Read,
+    StatementCount
+};
 
 constexpr const char* StatementSql[] = {
-    "INSERT INTO frames (received, frame, timestamp, archived_at, state, url, queued_by) "
-    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT DO NOTHING",
-    "UPDATE frames SET claimed_by = ?1, claimed_at = ?2 WHERE id IN (SELECT id FROM frames "
-    "WHERE state = 0 AND (claimed_at IS NULL OR claimed_at <= ?3) ORDER BY id LIMIT ?4) "
-    "RETURNING id, timestamp, frame",
-    "UPDATE frames SET state = ?2, url = ?3, http_status = ?4, reason = ?5, answered_at = ?6, "
-    "claimed_by = NULL, claimed_at = NULL WHERE id = ?1 AND state = 0",
-    "UPDATE frames SET claimed_by = NULL, claimed_at = NULL WHERE id = ?1 AND claimed_by = ?2",
-    "SELECT state, frames FROM tally",
-    "SELECT count(*) FROM frames WHERE state = 0 AND (queued_by = ?1 OR id <= ?2)",
     "BEGIN IMMEDIATE",
     "COMMIT",
-    "SELECT received, frame, timestamp FROM frames WHERE timestamp >= ?1 AND timestamp < ?2 "
-    "ORDER BY timestamp, id",
+    "SELECT seq FROM frames WHERE utc = ?1 AND substr(frame, 1, 4) = ?2 AND frame = ?3 "
+    "AND offset = ?4",
+    "SELECT utc, seq FROM frames WHERE logged = ?1 AND frame = ?2",
+    "SELECT coalesce(max(seq) + 1, 0) FROM frames WHERE utc = ?1",
+    "INSERT INTO frames (utc, seq, offset, logged, frame) VALUES (?1, ?2, ?3, ?4, ?5)",
+    "INSERT OR IGNORE INTO offsets VALUES (?1)",
+    "SELECT offset FROM offsets",
+    "SELECT coalesce(max(utc), -9223372036854775807), "
+    "EXISTS (SELECT 1 FROM frames WHERE utc = ?1) FROM frames WHERE utc < ?1",
+    "INSERT INTO deliveries (server, utc, seq, state, queued_by) VALUES (?1, ?2, ?3, 0, ?4) "
+    "ON CONFLICT (server, utc, seq) DO UPDATE SET queued_by = excluded.queued_by "
+    "WHERE state = 0",
+    "SELECT d.utc, d.seq, f.frame FROM deliveries d JOIN frames f ON f.utc = d.utc AND "
+    "f.seq = d.seq WHERE d.server = ?1 AND d.state = 0 AND d.queued_by = ?2 AND NOT EXISTS "
+    "(SELECT 1 FROM claims c WHERE c.server = d.server AND c.utc = d.utc AND c.seq = d.seq) "
+    "ORDER BY d.utc, d.seq LIMIT ?3",
+    "SELECT d.utc, d.seq, f.frame FROM deliveries d JOIN frames f ON f.utc = d.utc AND "
+    "f.seq = d.seq WHERE d.server = ?1 AND d.state = 0 AND NOT EXISTS "
+    "(SELECT 1 FROM claims c WHERE c.server = d.server AND c.utc = d.utc AND c.seq = d.seq) "
+    "ORDER BY d.utc, d.seq LIMIT ?2",
+    "INSERT OR REPLACE INTO claims VALUES (?1, ?2, ?3, ?4, ?5)",
+    "DELETE FROM claims WHERE at <= ?1",
+    "DELETE FROM claims WHERE owner = ?1",
+    "SELECT owner, machine, boot, pid, started FROM programs",
+    "DELETE FROM programs WHERE owner = ?1",
+    "INSERT OR REPLACE INTO programs VALUES (?1, ?2, ?3, ?4, ?5)",
+    "UPDATE deliveries SET state = ?4, http = ?5, reason = ?6, queued_by = NULL "
+    "WHERE server = ?1 AND utc = ?2 AND seq = ?3 AND state = 0",
+    "DELETE FROM claims WHERE server = ?1 AND utc = ?2 AND seq = ?3 AND owner = ?4",
+    "SELECT state, frames FROM tally WHERE server = ?1",
+    "SELECT count(*) FROM deliveries WHERE server = ?1 AND state = 0 AND queued_by = ?2",
+    "SELECT coalesce(reason, ''), count(*) FROM deliveries WHERE server = ?1 AND state = 2 "
+    "GROUP BY reason ORDER BY count(*) DESC LIMIT 20",
+    "UPDATE deliveries SET state = 0, http = NULL, reason = NULL, queued_by = NULL "
+    "WHERE server = ?1 AND state = 2",
+    "SELECT id, url, coalesce(last_failure, ''), coalesce(next_try, 0) FROM servers "
+    "WHERE url = ?1",
+    "INSERT INTO servers (url) VALUES (?1)",
+    "INSERT OR IGNORE INTO tally VALUES (?1, 0, 0), (?1, 1, 0), (?1, 2, 0)",
+    "UPDATE servers SET last_failure = ?2, next_try = ?3 WHERE id = ?1",
+    "SELECT state FROM deliveries WHERE server = ?1 AND utc = ?2 AND seq = ?3",
+    "SELECT utc, seq, offset, logged, frame FROM frames WHERE utc >= ?1 AND utc < ?2 "
+    "ORDER BY utc, seq",
 };
+static_assert(std::size(StatementSql) == StatementCount);
 
 // File systems on which WAL's shared-memory index cannot work (statfs f_type).
 bool isNetworkFileSystem(const QString& folder) {
@@ -115,6 +223,74 @@ Failure failureOf(sqlite3* db, int code, const QString& path) {
     }
 }
 
+
+// A server's address as it is kept and shown: without user information, so that a password
+// in SHARE_URL is never stored or shown.
+QString serverText(const QString& url) {
+    return QUrl(url).toString(QUrl::RemoveUserInfo);
+}
+
+// This machine, this boot and this process: what tells whether the program that holds a
+// claim is still running here.
+struct ProgramIdentity {
+    QString machine;
+    QString boot;
+    qint64 pid = 0;
+    qint64 started = 0;  // clock ticks after boot (/proc/PID/stat, field 22)
+};
+
+QString firstLineOf(const char* path) {
+    QFile file(QString::fromLatin1(path));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(file.readLine(200)).trimmed();
+}
+
+// The start time of a process, or -1 when there is none of that id.
+qint64 processStart(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray line = stat.readAll();
+    // The command name in parentheses may hold anything; the fields after its last ')'.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 19 ? fields[19].toLongLong() : -1;  // field 22 of the whole line
+}
+
+const ProgramIdentity& thisProgram() {
+    static const ProgramIdentity identity = [] {
+        ProgramIdentity p;
+        p.machine = firstLineOf("/etc/machine-id");
+        if (p.machine.isEmpty()) p.machine = firstLineOf("/var/lib/dbus/machine-id");
+        if (p.machine.isEmpty()) p.machine = QString::fromLatin1(qgetenv("HOSTNAME"));
+        p.boot = firstLineOf("/proc/sys/kernel/random/boot_id");
+        p.pid = ::getpid();
+        p.started = processStart(p.pid);
+        return p;
+    }();
+    return identity;
+}
+
+// The logged date and time of a frame from its UTC second and offset, or its kept text.
+std::array<char16_t, 14> loggedCharacters(qint64 utc, qint64 offset, const char16_t* text,
+                                          qsizetype textSize) {
+    std::array<char16_t, 14> logged{};
+    if (text != nullptr) {
+        // "DD.MM.YYYY HH:MM:SS" without its separators.
+        static constexpr int From[14] = {0, 1, 3, 4, 6, 7, 8, 9, 11, 12, 14, 15, 17, 18};
+        for (int i = 0; i < 14; ++i) logged[i] = From[i] < textSize ? text[From[i]] : u' ';
+        return logged;
+    }
+    const CalendarTime t = calendarTimeOfSeconds(utc + offset);
+    const int parts[6][2] = {{t.day, 2},  {t.month, 2},  {t.year, 4},
+                             {t.hour, 2}, {t.minute, 2}, {t.second, 2}};
+    std::size_t at = 0;
+    for (const auto& [value, width] : parts) {
+        int v = value;
+        for (int i = width - 1; i >= 0; --i, v /= 10) logged[at + i] = char16_t(u'0' + v % 10);
+        at += width;
+    }
+    return logged;
+}
+
 }  // namespace
 
 // A prepared statement, reset after each use.
@@ -144,18 +320,32 @@ public:
         sqlite3_bind_blob(stmt_, i, v.data(), int(v.size()), SQLITE_TRANSIENT);
         return *this;
     }
+    Statement& bindBlob(int i, const void* data, int size) {
+        sqlite3_bind_blob(stmt_, i, data, size, SQLITE_TRANSIENT);
+        return *this;
+    }
     Statement& bindNull(int i) {
         sqlite3_bind_null(stmt_, i);
         return *this;
     }
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int step() { return sqlite3_step(stmt_); }
-    // Resets; returns the code of the last step when it failed.
+    // Steps once and resets: for a statement that gives no rows.
+    int run() {
+        const int code = step();
+        reset();
+        return code;
+    }
     void reset() {
         sqlite3_reset(stmt_);
         sqlite3_clear_bindings(stmt_);
     }
+    bool isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
     qint64 integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+    const char16_t* text16(int column) const {
+        return static_cast<const char16_t*>(sqlite3_column_text16(stmt_, column));
+    }
+    qsizetype bytes16(int column) const { return sqlite3_column_bytes16(stmt_, column) / 2; }
     QString text(int column) const {
         return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column)),
                                  sqlite3_column_bytes(stmt_, column));
@@ -172,73 +362,89 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-FrameArchive::FrameArchive(sqlite3* db, QString path)
+// What a connection remembers between the frames of one write: the offsets in use, the last
+// second kept, the next place in the seconds it met.
+struct FrameArchive::Cache {
+    std::vector<qint64> offsets;
+    qint64 maxUtc = std::numeric_limits<qint64>::min();
+    bool hasUntimed = false;
+    std::unordered_map<qint64, qint64> nextSeq;
+};
+
+FrameArchive::FrameArchive(sqlite3* db, QString path, const ArchiveOptions& options)
     : db_(db),
       path_(std::move(path)),
-      owner_(static_cast<qint64>(QRandomGenerator::system()->generate64() >> 1)) {}
+      options_(options),
+      owner_(static_cast<qint64>(QRandomGenerator::system()->generate64() >> 1)),
+      cache_(std::make_unique<Cache>()) {}
 
 FrameArchive::~FrameArchive() {
+    if (!options_.readOnly && statements_[DropOwnerClaims]) {
+        // Its claims go back at once, and the write-ahead log into the archive, so that the
+        // file is all there is of it.
+        statement(DropOwnerClaims).bind(1, owner_);
+        (void)statement(DropOwnerClaims).run();
+        statement(DeleteProgram).bind(1, owner_);
+        (void)statement(DeleteProgram).run();
+    }
     for (auto& s : statements_) s.reset();
+    if (!options_.readOnly)
+        sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     sqlite3_close_v2(db_);
 }
 
 Result<std::unique_ptr<FrameArchive>> FrameArchive::open(const QString& path,
                                                          const ArchiveOptions& options) {
     const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
+    if (options.readOnly && !QFileInfo(path).isFile())
+        return Failure{.kind = FailureKind::Missing,
+                       .text = QStringLiteral("there is no archive %1").arg(path)};
+    if (!options.readOnly && !QDir().mkpath(folder)) {
         return Failure{
             .kind = FailureKind::Unwritable,
             .text = QStringLiteral("cannot make the folder %1 of the archive").arg(folder)};
     }
     sqlite3* db = nullptr;
-    const int code = sqlite3_open_v2(
-        QFile::encodeName(path).constData(), &db,
-        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
-        nullptr);
+    const int flags = (options.readOnly ? SQLITE_OPEN_READONLY
+                                        : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+                      SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
+    const int code = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
     if (code != SQLITE_OK) {
         const Failure failure = failureOf(db, code, path);
         sqlite3_close_v2(db);
         return failure;
     }
-    std::unique_ptr<FrameArchive> archive(new FrameArchive(db, path));
-    archive->options_ = options;
+    std::unique_ptr<FrameArchive> archive(new FrameArchive(db, path, options));
     sqlite3_busy_timeout(db, options.busyTimeoutMs);
 
-    const bool network = isNetworkFileSystem(folder);
-    const char* journal = network ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL";
-    sqlite3_stmt* mode = nullptr;
-    int step = sqlite3_prepare_v2(db, journal, -1, &mode, nullptr);
-    if (step == SQLITE_OK) step = sqlite3_step(mode);
-    const QString chosen =
-        step == SQLITE_ROW
-            ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)))
-            : QString();
-    sqlite3_finalize(mode);
-    if (step != SQLITE_ROW) return failureOf(db, step, path);
-    if (network) {
-        archive->journalNote_ = QStringLiteral(
-            "the archive is on a network file system, where WAL cannot work: it uses a rollback "
-            "journal, so programs sharing it at once wait on each other longer");
-    } else if (chosen != u"wal") {
-        archive->journalNote_ =
-            QStringLiteral(
-                "WAL is not available for the archive here: it uses the %1 journal, "
-                "so programs sharing it at once wait on each other longer")
-                .arg(chosen);
+    if (!options.readOnly) {
+        const bool network = isNetworkFileSystem(folder);
+        const char* journal =
+            network ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL";
+        sqlite3_stmt* mode = nullptr;
+        int step = sqlite3_prepare_v2(db, journal, -1, &mode, nullptr);
+        if (step == SQLITE_OK) step = sqlite3_step(mode);
+        const QString chosen =
+            step == SQLITE_ROW
+                ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)))
+                : QString();
+        sqlite3_finalize(mode);
+        if (step != SQLITE_ROW) return failureOf(db, step, path);
+        if (network) {
+            archive->journalNote_ = QStringLiteral(
+                "the archive is on a network file system, where WAL cannot work: it uses a "
+                "rollback journal, so programs sharing it at once wait on each other longer");
+        } else if (chosen != u"wal") {
+            archive->journalNote_ =
+                QStringLiteral(
+                    "WAL is not available for the archive here: it uses the %1 journal, "
+                    "so programs sharing it at once wait on each other longer")
+                    .arg(chosen);
+        }
+        if (Result<> full = archive->exec("PRAGMA synchronous = FULL"); !full)
+            return full.failure();
     }
-    for (const char* sql : {"PRAGMA synchronous = FULL", "BEGIN IMMEDIATE", Schema, "COMMIT"}) {
-        if (Result<> done = archive->exec(sql); !done) return done.failure();
-    }
-    for (int i = 0; i < int(std::size(StatementSql)); ++i) {
-        int prepared = SQLITE_OK;
-        archive->statements_[i] = std::make_unique<Statement>(db, StatementSql[i], prepared);
-        if (prepared != SQLITE_OK) return failureOf(db, prepared, path);
-    }
-    int prepared = SQLITE_OK;
-    Statement backlog(db, "SELECT coalesce(max(id), 0) FROM frames WHERE state = 0", prepared);
-    const int counted = prepared == SQLITE_OK ? backlog.step() : prepared;
-    if (counted != SQLITE_ROW) return failureOf(db, counted, path);
-    archive->backlogEnd_ = backlog.integer(0);
+    if (Result<> ready = archive->prepare(); !ready) return ready.failure();
     return archive;
 }
 
@@ -258,78 +464,388 @@ FrameArchive::Statement& FrameArchive::statement(int which) {
     return *statements_[which];
 }
 
-// Runs a statement that gives no rows, its parameters bound before.
-Result<> FrameArchive::step(int which) {
-    Statement& run = statement(which);
-    const int code = run.step();
-    run.reset();
-    if (code != SQLITE_DONE) return fail(code);
+// Makes or migrates the schema, prepares the statements and, for a writer, says that this
+// program is here and lets go of the claims of programs that are gone.
+Result<> FrameArchive::prepare() {
+    int version = 0;
+    bool hasFrames = false;
+    {
+        int code = SQLITE_OK;
+        Statement probe(db_, "PRAGMA user_version", code);
+        if (code != SQLITE_OK) return fail(code);
+        if ((code = probe.step()) != SQLITE_ROW) return fail(code);
+        version = static_cast<int>(probe.integer(0));
+        Statement tables(db_, "SELECT count(*) FROM sqlite_master WHERE name = 'frames'", code);
+        if (code != SQLITE_OK) return fail(code);
+        if ((code = tables.step()) != SQLITE_ROW) return fail(code);
+        hasFrames = tables.integer(0) > 0;
+    }
+    if (version > SchemaVersion) {
+        return Failure{.kind = FailureKind::Damaged,
+                       .text = QStringLiteral("the archive %1 was written by a newer version of "
+                                              "the program (schema %2); this one leaves it alone")
+                                   .arg(path_)
+                                   .arg(version)};
+    }
+    if (version < SchemaVersion) {
+        if (options_.readOnly) {
+            return Failure{
+                .kind = FailureKind::Damaged,
+                .text = hasFrames
+                            ? QStringLiteral("the archive %1 is of an earlier version; it is "
+                                             "brought up to date the next time it is written")
+                                  .arg(path_)
+                            : QStringLiteral("the archive %1 holds no frames yet").arg(path_)};
+        }
+        if (Result<> made = hasFrames ? migrate() : exec("BEGIN IMMEDIATE"); !made) return made;
+        if (!hasFrames) {
+            if (Result<> schema = exec(Schema); !schema) return schema;
+            if (Result<> done = exec("COMMIT"); !done) return done;
+        }
+    }
+    for (int i = 0; i < StatementCount; ++i) {
+        int prepared = SQLITE_OK;
+        statements_[i] = std::make_unique<Statement>(db_, StatementSql[i], prepared);
+        if (prepared != SQLITE_OK) return fail(prepared);
+    }
+    if (options_.readOnly) return {};
+    if (Result<> here = registerProgram(); !here) return here;
+    return dropDeadClaims(0);
+}
+
+Result<> FrameArchive::registerProgram() {
+    const ProgramIdentity& me = thisProgram();
+    statement(InsertProgram).bind(1, owner_).bind(2, me.machine).bind(3, me.boot);
+    statement(InsertProgram).bind(4, me.pid).bind(5, me.started);
+    if (const int code = statement(InsertProgram).run(); code != SQLITE_DONE) return fail(code);
     return {};
 }
 
-Result<int> FrameArchive::add(const QList<NewFrame>& frames, const QString& url, qint64 nowMs) {
-    if (frames.isEmpty()) return 0;
-    if (Result<> begun = step(Begin); !begun) return begun.failure();
-    int queued = 0;
-    Statement& insert = statement(Insert);
-    for (const NewFrame& added : frames) {
-        if (!added.frame.trueHex) continue;
-        const bool share = !added.timestamp.isEmpty();
-        insert.bind(1, added.frame.receivedText()).bind(2, added.frame.bytes).bind(4, nowMs);
-        if (share) {
-            insert.bind(3, added.timestamp).bind(5, Waiting).bind(6, url).bind(7, owner_);
-        } else {
-            insert.bindNull(3).bindNull(5).bindNull(6).bindNull(7);
-        }
-        const int code = insert.step();
-        insert.reset();
-        if (code != SQLITE_DONE) return fail(code);
-        if (share && sqlite3_changes(db_) > 0) ++queued;
+// Claims of programs that are gone from this machine (ended, killed, or from before its last
+// boot) lapse at once; those of other machines (an archive on a network file system) lapse
+// with time. `nowMs` 0: only the programs are looked at.
+Result<> FrameArchive::dropDeadClaims(qint64 nowMs) {
+    const ProgramIdentity& me = thisProgram();
+    std::vector<qint64> gone;
+    Statement& programs = statement(Programs);
+    int code;
+    while ((code = programs.step()) == SQLITE_ROW) {
+        if (programs.text(1) != me.machine) continue;
+        const qint64 pid = programs.integer(3);
+        const bool running =
+            programs.text(2) == me.boot && processStart(pid) == programs.integer(4);
+        if (!running) gone.push_back(programs.integer(0));
     }
-    if (Result<> committed = step(Commit); !committed) return committed.failure();
-    return queued;
+    programs.reset();
+    if (code != SQLITE_DONE) return fail(code);
+    if (gone.empty() && nowMs == 0) return {};
+    if (Result<> begun = exec("BEGIN IMMEDIATE"); !begun) return begun;
+    for (const qint64 owner : gone) {
+        statement(DropOwnerClaims).bind(1, owner);
+        if (const int code = statement(DropOwnerClaims).run(); code != SQLITE_DONE)
+            return fail(code);
+        statement(DeleteProgram).bind(1, owner);
+        if (const int code = statement(DeleteProgram).run(); code != SQLITE_DONE)
+            return fail(code);
+    }
+    if (nowMs > 0) {
+        statement(DropLapsed).bind(1, nowMs - options_.claimLapseMs);
+        if (const int code = statement(DropLapsed).run(); code != SQLITE_DONE) return fail(code);
+    }
+    return exec("COMMIT");
 }
 
-Result<QList<ClaimedFrame>> FrameArchive::claim(int count, qint64 nowMs) {
-    Statement& claim = statement(Claim);
-    claim.bind(1, owner_).bind(2, nowMs).bind(3, nowMs - options_.claimLapseMs).bind(4, count);
-    QList<ClaimedFrame> claimed;
-    int code;
-    while ((code = claim.step()) == SQLITE_ROW)
-        claimed.append(
-            {.id = claim.integer(0), .timestamp = claim.text(1), .bytes = claim.bytes(2)});
-    claim.reset();
+// Version 0 to 1: the same frames and deliveries, each frame with its UTC instant in the
+// station's zone, the servers' addresses without user information; then the file is written
+// anew, so that no freed page keeps what was dropped (a password in an old address).
+Result<> FrameArchive::migrate() {
+    if (Result<> begun = exec("BEGIN IMMEDIATE"); !begun) return begun;
+    if (Result<> old = exec(DropVersion0); !old) return old;
+    if (Result<> schema = exec(Schema); !schema) return schema;
+    for (int i = 0; i < StatementCount; ++i) {
+        int prepared = SQLITE_OK;
+        statements_[i] = std::make_unique<Statement>(db_, StatementSql[i], prepared);
+        if (prepared != SQLITE_OK) return fail(prepared);
+    }
+    int code = SQLITE_OK;
+    Statement rows(db_,
+                   "SELECT received, frame, state, url, http_status, reason FROM frames_v0 "
+                   "ORDER BY id",
+                   code);
+    if (code != SQLITE_OK) return fail(code);
+    LogTimeConverter zone(options_.logTimeZone);
+    cache_ = std::make_unique<Cache>();
+    std::unordered_map<QString, int> servers;
+    while ((code = rows.step()) == SQLITE_ROW) {
+        NewFrame kept;
+        const QString received = rows.text(0);
+        for (std::size_t i = 0; i < kept.frame.logged.size(); ++i) {
+            static constexpr int From[14] = {0, 1, 3, 4, 6, 7, 8, 9, 11, 12, 14, 15, 17, 18};
+            kept.frame.logged[i] = From[i] < received.size() ? received[From[i]].unicode() : u' ';
+        }
+        kept.frame.bytes = rows.bytes(1);
+        kept.frame.trueHex = true;
+        kept.utc = zone.utcSeconds(kept.frame);
+        const auto logged = calendarTimeOf(kept.frame.logged.data(), kept.frame.logged.data() + 8);
+        const Result<FrameKey> key =
+            insert(kept, logged ? std::optional(naiveSeconds(*logged)) : std::nullopt);
+        if (!key) return key.failure();
+        if (rows.isNull(2) || rows.isNull(3)) continue;
+        const int state = static_cast<int>(rows.integer(2));
+        // A frame still waiting whose time does not exist goes nowhere.
+        if (state == Waiting && !kept.utc) continue;
+        const QString url = serverText(rows.text(3));
+        auto known = servers.find(url);
+        if (known == servers.end()) {
+            const Result<int> id = server(url);
+            if (!id) return id.failure();
+            known = servers.emplace(url, *id).first;
+        }
+        Statement& offer = statement(Offer);
+        offer.bind(1, known->second).bind(2, key->utc).bind(3, key->seq).bindNull(4);
+        if (const int done = offer.run(); done != SQLITE_DONE) return fail(done);
+        if (state != Waiting) {
+            Statement& answer = statement(Answer);
+            answer.bind(1, known->second).bind(2, key->utc).bind(3, key->seq).bind(4, state);
+            if (rows.isNull(4)) answer.bindNull(5); else answer.bind(5, rows.integer(4));
+            if (rows.isNull(5)) answer.bindNull(6); else answer.bind(6, rows.text(5));
+            if (const int done = answer.run(); done != SQLITE_DONE) return fail(done);
+        }
+    }
+    rows.reset();
     if (code != SQLITE_DONE) return fail(code);
-    std::sort(claimed.begin(), claimed.end(),
-              [](const ClaimedFrame& a, const ClaimedFrame& b) { return a.id < b.id; });
+    for (auto& s : statements_) s.reset();
+    if (Result<> dropped = exec("DROP TABLE frames_v0; COMMIT"); !dropped) return dropped;
+    return exec("VACUUM");
+}
+
+Result<int> FrameArchive::server(const QString& url) {
+    const QString text = serverText(url);
+    Statement& find = statement(ServerByUrl);
+    find.bind(1, text);
+    int code = find.step();
+    const int id = code == SQLITE_ROW ? static_cast<int>(find.integer(0)) : 0;
+    find.reset();
+    if (code == SQLITE_ROW) return id;
+    if (code != SQLITE_DONE) return fail(code);
+    statement(InsertServer).bind(1, text);
+    if ((code = statement(InsertServer).run()) != SQLITE_DONE) return fail(code);
+    const auto made = static_cast<int>(sqlite3_last_insert_rowid(db_));
+    statement(InsertTally).bind(1, made);
+    if ((code = statement(InsertTally).run()) != SQLITE_DONE) return fail(code);
+    return made;
+}
+
+Result<std::optional<ServerRecord>> FrameArchive::findServer(const QString& url) {
+    Statement& find = statement(ServerByUrl);
+    find.bind(1, serverText(url));
+    const int code = find.step();
+    std::optional<ServerRecord> record;
+    if (code == SQLITE_ROW)
+        record = ServerRecord{.id = static_cast<int>(find.integer(0)),
+                              .url = find.text(1),
+                              .lastFailure = find.text(2),
+                              .nextTryMs = find.integer(3)};
+    find.reset();
+    if (code != SQLITE_ROW && code != SQLITE_DONE) return fail(code);
+    return record;
+}
+
+Result<> FrameArchive::noteFailure(int server, const QString& lastFailure, qint64 nextTryMs) {
+    Statement& note = statement(NoteFailure);
+    note.bind(1, server);
+    if (lastFailure.isEmpty()) note.bindNull(2); else note.bind(2, lastFailure);
+    if (nextTryMs == 0) note.bindNull(3); else note.bind(3, nextTryMs);
+    const int code = note.run();
+    return code == SQLITE_DONE ? Result<>() : fail(code);
+}
+
+// The kept frame with this logged date and time and these bytes: among the frames of the
+// instants that logged time had under every offset in use, and among those without an instant.
+Result<std::optional<FrameKey>> FrameArchive::find(const ReceivedFrame& frame,
+                                                   std::optional<qint64> logged) {
+    if (logged) {
+        Statement& timed = statement(FindTimed);
+        for (const qint64 offset : cache_->offsets) {
+            const qint64 utc = *logged - offset;
+            if (utc > cache_->maxUtc) continue;  // nothing kept that late
+            timed.bind(1, utc).bindBlob(2, frame.bytes.data(), 4).bind(3, frame.bytes);
+            timed.bind(4, offset);
+            const int code = timed.step();
+            const qint64 seq = code == SQLITE_ROW ? timed.integer(0) : 0;
+            timed.reset();
+            if (code == SQLITE_ROW) return std::optional(FrameKey{utc, seq});
+            if (code != SQLITE_DONE) return fail(code);
+        }
+    }
+    if (!cache_->hasUntimed) return std::optional<FrameKey>();
+    Statement& untimed = statement(FindUntimed);
+    untimed.bind(1, frame.receivedText()).bind(2, frame.bytes);
+    const int code = untimed.step();
+    std::optional<FrameKey> key;
+    if (code == SQLITE_ROW) key = FrameKey{untimed.integer(0), untimed.integer(1)};
+    untimed.reset();
+    if (code != SQLITE_ROW && code != SQLITE_DONE) return fail(code);
+    return key;
+}
+
+Result<FrameKey> FrameArchive::insert(const NewFrame& kept, std::optional<qint64> logged) {
+    const qint64 utc = kept.utc.value_or(NoUtc);
+    qint64 seq = 0;
+    if (auto next = cache_->nextSeq.find(utc); next != cache_->nextSeq.end()) {
+        seq = next->second;
+    } else if (utc <= cache_->maxUtc || (utc == NoUtc && cache_->hasUntimed)) {
+        Statement& last = statement(NextSeq);
+        last.bind(1, utc);
+        const int code = last.step();
+        seq = code == SQLITE_ROW ? last.integer(0) : 0;
+        last.reset();
+        if (code != SQLITE_ROW) return fail(code);
+    }
+    Statement& row = statement(InsertFrame);
+    row.bind(1, utc).bind(2, seq).bind(5, kept.frame.bytes);
+    if (kept.utc) {
+        const qint64 offset = *logged - utc;
+        row.bind(3, offset).bindNull(4);
+        if (std::find(cache_->offsets.begin(), cache_->offsets.end(), offset) ==
+            cache_->offsets.end()) {
+            statement(InsertOffset).bind(1, offset);
+            if (const int code = statement(InsertOffset).run(); code != SQLITE_DONE)
+                return fail(code);
+            cache_->offsets.push_back(offset);
+        }
+        cache_->maxUtc = std::max(cache_->maxUtc, utc);
+    } else {
+        row.bindNull(3).bind(4, kept.frame.receivedText());
+        cache_->hasUntimed = true;
+    }
+    if (const int code = row.run(); code != SQLITE_DONE) return fail(code);
+    cache_->nextSeq[utc] = seq + 1;
+    return FrameKey{utc, seq};
+}
+
+Result<AddResult> FrameArchive::add(const QList<NewFrame>& frames, std::optional<int> offerTo,
+                                    qint64 nowMs) {
+    (void)nowMs;
+    AddResult result;
+    if (frames.isEmpty()) return result;
+    if (Result<> begun = exec("BEGIN IMMEDIATE"); !begun) return begun.failure();
+    // What the archive holds now: another program may have written since the last call.
+    cache_ = std::make_unique<Cache>();
+    {
+        Statement& offsets = statement(Offsets);
+        int code;
+        while ((code = offsets.step()) == SQLITE_ROW) cache_->offsets.push_back(offsets.integer(0));
+        offsets.reset();
+        if (code != SQLITE_DONE) return fail(code);
+        Statement& last = statement(MaxUtc);
+        last.bind(1, NoUtc);
+        if ((code = last.step()) != SQLITE_ROW) return fail(code);
+        cache_->maxUtc = last.integer(0);
+        cache_->hasUntimed = last.integer(1) != 0;
+        last.reset();
+    }
+    for (const NewFrame& kept : frames) {
+        if (!kept.frame.trueHex) continue;
+        const auto calendar = calendarTimeOf(kept.frame.logged.data(), kept.frame.logged.data() + 8);
+        const std::optional<qint64> logged =
+            calendar ? std::optional(naiveSeconds(*calendar)) : std::nullopt;
+        Result<std::optional<FrameKey>> found = find(kept.frame, logged);
+        if (!found) return found.failure();
+        FrameKey key;
+        if (*found) {
+            key = **found;
+            ++result.already;
+        } else {
+            Result<FrameKey> made = insert(kept, logged);
+            if (!made) return made.failure();
+            key = *made;
+            ++result.added;
+            result.newFrames.append({.key = key,
+                                     .frame = kept.frame,
+                                     .utc = key.utc == NoUtc ? std::nullopt
+                                                             : std::optional(key.utc)});
+        }
+        if (!offerTo) continue;
+        if (key.utc == NoUtc) {
+            ++result.notSendable;
+            continue;
+        }
+        Statement& offer = statement(Offer);
+        offer.bind(1, *offerTo).bind(2, key.utc).bind(3, key.seq).bind(4, owner_);
+        if (const int code = offer.run(); code != SQLITE_DONE) return fail(code);
+        result.offered += sqlite3_changes(db_) > 0 ? 1 : 0;
+    }
+    if (Result<> committed = exec("COMMIT"); !committed) return committed.failure();
+    return result;
+}
+
+Result<QList<ClaimedFrame>> FrameArchive::claim(int server, int count, qint64 nowMs) {
+    if (Result<> cleared = dropDeadClaims(nowMs); !cleared) return cleared.failure();
+    if (Result<> begun = exec("BEGIN IMMEDIATE"); !begun) return begun.failure();
+    QList<ClaimedFrame> claimed;
+    for (const bool own : {true, false}) {
+        Statement& pick = statement(own ? ClaimOwn : ClaimAny);
+        pick.bind(1, server);
+        if (own) pick.bind(2, owner_).bind(3, count - claimed.size());
+        else pick.bind(2, count - claimed.size());
+        const qsizetype before = claimed.size();
+        int code;
+        while ((code = pick.step()) == SQLITE_ROW) {
+            const FrameKey key{pick.integer(0), pick.integer(1)};
+            claimed.append({.key = key, .utc = key.utc, .bytes = pick.bytes(2), .own = own});
+        }
+        pick.reset();
+        if (code != SQLITE_DONE) return fail(code);
+        // Held at once, so that the backlog's pick passes them by.
+        Statement& hold = statement(InsertClaim);
+        for (qsizetype i = before; i < claimed.size(); ++i) {
+            hold.bind(1, server).bind(2, claimed[i].key.utc).bind(3, claimed[i].key.seq);
+            hold.bind(4, owner_).bind(5, nowMs);
+            if (const int held = hold.run(); held != SQLITE_DONE) return fail(held);
+        }
+        if (claimed.size() >= count) break;
+    }
+    if (Result<> committed = exec("COMMIT"); !committed) return committed.failure();
     return claimed;
 }
 
-Result<> FrameArchive::markSent(qint64 id, const QString& url, int httpStatus, qint64 nowMs) {
-    statement(Answer).bind(1, id).bind(2, Sent).bind(3, url).bind(4, httpStatus).bindNull(5);
-    statement(Answer).bind(6, nowMs);
-    return step(Answer);
+Result<> FrameArchive::markSent(int server, const FrameKey& key, int httpStatus) {
+    return markRejected(server, key, httpStatus, QString());
 }
 
-Result<> FrameArchive::markRejected(qint64 id, const QString& url, int httpStatus,
-                                    const QString& reason, qint64 nowMs) {
-    statement(Answer).bind(1, id).bind(2, Rejected).bind(3, url).bind(4, httpStatus);
-    statement(Answer).bind(5, reason).bind(6, nowMs);
-    return step(Answer);
+Result<> FrameArchive::markRejected(int server, const FrameKey& key, int httpStatus,
+                                    const QString& reason) {
+    if (Result<> begun = exec("BEGIN IMMEDIATE"); !begun) return begun;
+    Statement& answer = statement(Answer);
+    answer.bind(1, server).bind(2, key.utc).bind(3, key.seq);
+    answer.bind(4, reason.isNull() ? Sent : Rejected).bind(5, httpStatus);
+    if (reason.isNull()) answer.bindNull(6); else answer.bind(6, reason);
+    if (const int code = answer.run(); code != SQLITE_DONE) return fail(code);
+    statement(ReleaseClaim).bind(1, server).bind(2, key.utc).bind(3, key.seq).bind(4, owner_);
+    if (const int code = statement(ReleaseClaim).run(); code != SQLITE_DONE) return fail(code);
+    return exec("COMMIT");
 }
 
-Result<> FrameArchive::release(const QList<qint64>& ids) {
-    if (ids.isEmpty()) return {};
-    if (Result<> begun = step(Begin); !begun) return begun;
-    for (const qint64 id : ids) {
-        statement(Release).bind(1, id).bind(2, owner_);
-        if (Result<> released = step(Release); !released) return released;
+Result<> FrameArchive::release(int server, const QList<FrameKey>& keys) {
+    if (keys.isEmpty()) return {};
+    if (Result<> begun = exec("BEGIN IMMEDIATE"); !begun) return begun;
+    for (const FrameKey& key : keys) {
+        statement(ReleaseClaim).bind(1, server).bind(2, key.utc).bind(3, key.seq).bind(4, owner_);
+        if (const int code = statement(ReleaseClaim).run(); code != SQLITE_DONE) return fail(code);
     }
-    return step(Commit);
+    return exec("COMMIT");
 }
 
-Result<ArchiveTally> FrameArchive::tally() {
+Result<qint64> FrameArchive::retryRejected(int server) {
+    statement(RetryRejected).bind(1, server);
+    if (const int code = statement(RetryRejected).run(); code != SQLITE_DONE) return fail(code);
+    return static_cast<qint64>(sqlite3_changes64(db_));
+}
+
+Result<ArchiveTally> FrameArchive::tally(int server) {
     Statement& tally = statement(Tally);
+    tally.bind(1, server);
     ArchiveTally counts;
     int code;
     while ((code = tally.step()) == SQLITE_ROW) {
@@ -353,9 +869,9 @@ Result<ArchiveTally> FrameArchive::tally() {
     return counts;
 }
 
-Result<qint64> FrameArchive::waitingQueuedHere() {
+Result<qint64> FrameArchive::waitingQueuedHere(int server) {
     Statement& count = statement(QueuedHere);
-    count.bind(1, owner_).bind(2, backlogEnd_);
+    count.bind(1, server).bind(2, owner_);
     const int code = count.step();
     const qint64 waiting = code == SQLITE_ROW ? count.integer(0) : 0;
     count.reset();
@@ -363,15 +879,72 @@ Result<qint64> FrameArchive::waitingQueuedHere() {
     return waiting;
 }
 
-Result<> FrameArchive::read(const QString& from, const QString& until,
-                            const std::function<void(const StoredFrame&)>& take) {
-    Statement& read = statement(ReadByTime);
-    read.bind(1, from).bind(2, until);
+Result<QList<Rejection>> FrameArchive::rejections(int server) {
+    Statement& reasons = statement(Rejections);
+    reasons.bind(1, server);
+    QList<Rejection> out;
     int code;
-    while ((code = read.step()) == SQLITE_ROW)
-        take({.received = read.text(0), .bytes = read.bytes(1), .timestamp = read.text(2)});
-    read.reset();
+    while ((code = reasons.step()) == SQLITE_ROW)
+        out.append({.reason = reasons.text(0), .frames = reasons.integer(1)});
+    reasons.reset();
     if (code != SQLITE_DONE) return fail(code);
+    return out;
+}
+
+Result<bool> FrameArchive::answered(int server, const ReceivedFrame& frame) {
+    // Read without a write lock: the cache is filled as add() fills it.
+    cache_ = std::make_unique<Cache>();
+    {
+        Statement& offsets = statement(Offsets);
+        int code;
+        while ((code = offsets.step()) == SQLITE_ROW) cache_->offsets.push_back(offsets.integer(0));
+        offsets.reset();
+        if (code != SQLITE_DONE) return fail(code);
+        Statement& last = statement(MaxUtc);
+        last.bind(1, NoUtc);
+        if ((code = last.step()) != SQLITE_ROW) return fail(code);
+        cache_->maxUtc = last.integer(0);
+        cache_->hasUntimed = last.integer(1) != 0;
+        last.reset();
+    }
+    const auto calendar = calendarTimeOf(frame.logged.data(), frame.logged.data() + 8);
+    const Result<std::optional<FrameKey>> found =
+        find(frame, calendar ? std::optional(naiveSeconds(*calendar)) : std::nullopt);
+    if (!found) return found.failure();
+    if (!*found) return false;
+    Statement& state = statement(DeliveryState);
+    state.bind(1, server).bind(2, (*found)->utc).bind(3, (*found)->seq);
+    const int code = state.step();
+    const bool done = code == SQLITE_ROW && state.integer(0) != Waiting;
+    state.reset();
+    if (code != SQLITE_ROW && code != SQLITE_DONE) return fail(code);
+    return done;
+}
+
+Result<> FrameArchive::read(qint64 fromUtc, qint64 untilUtc, bool untimed,
+                            const std::function<bool(const StoredFrame&)>& take) {
+    Statement& rows = statement(Read);
+    for (const auto& [from, until] :
+         {std::pair(fromUtc, std::min(untilUtc, NoUtc)), std::pair(NoUtc, NoUtc + 1)}) {
+        if (from == NoUtc && !untimed) break;
+        rows.bind(1, from).bind(2, until);
+        int code;
+        bool more = true;
+        while (more && (code = rows.step()) == SQLITE_ROW) {
+            StoredFrame stored;
+            stored.key = {rows.integer(0), rows.integer(1)};
+            if (stored.key.utc != NoUtc) stored.utc = stored.key.utc;
+            const auto* text = rows.isNull(3) ? nullptr : rows.text16(3);
+            stored.frame.logged = loggedCharacters(stored.key.utc, rows.integer(2), text,
+                                                   text ? rows.bytes16(3) : 0);
+            stored.frame.bytes = rows.bytes(4);
+            stored.frame.trueHex = true;
+            more = take(stored);
+        }
+        rows.reset();
+        if (more && code != SQLITE_DONE) return fail(code);
+        if (!more) break;
+    }
     return {};
 }
 
