@@ -43,6 +43,11 @@ class HistoryChartAccessible : public QAccessibleWidget {
 public:
     explicit HistoryChartAccessible(QWidget* chart)
         : QAccessibleWidget(chart, QAccessible::Chart) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Description && widget()->accessibleDescription().isEmpty())
+            return static_cast<const HistoryChart*>(widget())->description();
+        return QAccessibleWidget::text(t);
+    }
     int childCount() const override { return 0; }
     QAccessibleInterface* child(int) const override { return nullptr; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
@@ -76,12 +81,42 @@ TimeRange shown(const TimeRange& named, HistoryRange range) {
         {.from = roomBefore ? named.from - padding : named.from, .until = named.until + padding});
 }
 
-// Axis labels as fine as the shown width needs.
-QString tickFormat(double seconds) {
-    if (seconds <= 10 * 60) return QStringLiteral("HH:mm:ss\nyyyy-MM-dd");
-    if (seconds <= 3 * 24 * 60 * 60) return QStringLiteral("HH:mm\nyyyy-MM-dd");
-    return QStringLiteral("yyyy-MM-dd");
-}
+// Time ticks at whole seconds, minutes, hours or days of UTC, labelled as finely as their step
+// needs: a step of 2.5 minutes labelled "21:37" would lie about half of its ticks.
+class UtcTicker : public QCPAxisTickerDateTime {
+public:
+    UtcTicker() {
+        setDateTimeSpec(Qt::UTC);
+        setTickCount(8);
+    }
+
+protected:
+    double getTickStep(const QCPRange& range) override {
+        constexpr double Minute = 60;
+        constexpr double Hour = 60 * Minute;
+        constexpr double Day = 24 * Hour;
+        constexpr double Steps[] = {
+            1,          2,          5,           10,          15,          30,      Minute,
+            2 * Minute, 5 * Minute, 10 * Minute, 15 * Minute, 30 * Minute, Hour,    2 * Hour,
+            3 * Hour,   6 * Hour,   12 * Hour,   Day,         2 * Day,     7 * Day, 14 * Day,
+            28 * Day,   56 * Day,   91 * Day,    182 * Day,   364 * Day};
+        const double wanted = range.size() / tickCount();
+        step_ = *std::find_if(std::begin(Steps), std::end(Steps) - 1,
+                              [wanted](double step) { return step >= wanted; });
+        if (step_ < wanted) step_ = std::ceil(wanted / (364 * Day)) * 364 * Day;
+        return step_;
+    }
+    int getSubTickCount(double) override { return 0; }
+    QString getTickLabel(double tick, const QLocale&, QChar, int) override {
+        const QString format = std::fmod(step_, 60) != 0 ? QStringLiteral("HH:mm:ss\nyyyy-MM-dd")
+                               : std::fmod(step_, 86400) != 0 ? QStringLiteral("HH:mm\nyyyy-MM-dd")
+                                                              : QStringLiteral("yyyy-MM-dd");
+        return QDateTime::fromMSecsSinceEpoch(std::llround(tick * 1000), Qt::UTC).toString(format);
+    }
+
+private:
+    double step_ = 1;
+};
 
 }  // namespace
 
@@ -91,8 +126,7 @@ HistoryChart::HistoryChart(const HistorySeries& series, QWidget* parent)
       plot_(new QCustomPlot(this)),
       graph_(plot_->addGraph()),
       mark_(plot_->addGraph()),
-      empty_(new QCPItemText(plot_)),
-      ticker_(new QCPAxisTickerDateTime) {
+      empty_(new QCPItemText(plot_)) {
     QAccessible::installFactory(historyChartInterface);  // a second install is ignored
     setFocusPolicy(Qt::StrongFocus);
     // A click on the plot focuses this widget, the nearest parent that takes focus.
@@ -102,8 +136,7 @@ HistoryChart::HistoryChart(const HistorySeries& series, QWidget* parent)
                                FocusFramePixels);
     layout->addWidget(plot_);
 
-    ticker_->setDateTimeSpec(Qt::UTC);
-    plot_->xAxis->setTicker(ticker_);
+    plot_->xAxis->setTicker(QSharedPointer<UtcTicker>::create());
     plot_->xAxis->setLabel(QStringLiteral("Time (UTC)"));
     for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
         axis->setTickLabelFont(font());
@@ -148,7 +181,9 @@ HistoryChart::HistoryChart(const HistorySeries& series, QWidget* parent)
     showNamedRange(HistoryRange::Everything);
 }
 
-HistoryChart::~HistoryChart() = default;
+HistoryChart::~HistoryChart() {
+    plot_->removeEventFilter(this);
+}
 
 QWidget* HistoryChart::plotArea() const {
     return plot_;
@@ -171,11 +206,14 @@ QString HistoryChart::accessibleNameOf(ChannelIndex channel) {
 }
 
 void HistoryChart::framesChanged() {
+    const bool announced = announce_;
     if (followed_) {
         if (const auto named = series_.namedRange(*followed_))
             setAxisRange(shown(*named, *followed_));
     }
     changed();
+    // Frames arriving on their own change what is shown without a word.
+    announce_ = announced;
 }
 
 void HistoryChart::showNamedRange(HistoryRange range) {
@@ -253,6 +291,7 @@ void HistoryChart::onRangeChanged() {
 
 void HistoryChart::changed() {
     dirty_ = true;
+    announce_ = true;
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -289,9 +328,16 @@ void HistoryChart::rebuild() {
     empty_->setVisible(figures.frameCount == 0);
     empty_->setText(series_.empty() ? QStringLiteral("No frames in the archive yet")
                                     : QStringLiteral("No frames in this range"));
-    ticker_->setDateTimeFormat(tickFormat(range.until - range.from));
     updateMark();
-    setAccessibleDescription(series_.describe(channel_, figures));
+    QString description = series_.describe(channel_, figures);
+    if (description != description_) {
+        description_ = std::move(description);
+        if (announce_) {
+            QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+    announce_ = false;
 }
 
 void HistoryChart::updateMark() {

@@ -17,7 +17,6 @@
 // their first and last time and the minimum and maximum with their times.
 #pragma once
 
-#include <QSharedPointer>
 #include <QString>
 #include <QWidget>
 #include <cstddef>
@@ -25,7 +24,6 @@
 
 #include "views/history_series.h"
 
-class QCPAxisTickerDateTime;
 class QCPGraph;
 class QCPItemText;
 class QCustomPlot;
@@ -84,6 +82,11 @@ public:
     // "History of Batt Temp, C"; "History of RSSI" for a channel whose unit is a blank.
     static QString accessibleNameOf(ChannelIndex channel);
 
+    // What a screen reader hears as the chart's description (HistorySeries::describe of the
+    // shown range). A change is announced when the user caused it (range, channel, size), not
+    // when only new frames changed it, so that a growing history is not read out every second.
+    const QString& description() const { return description_; }
+
     // What the last rebuild drew; rebuilds now first if a change waits.
     const HistoryDecimation& drawn();
 
@@ -120,12 +123,13 @@ private:
     QCPGraph* graph_;     // owned by the plot
     QCPGraph* mark_;      // the picked frame, one point
     QCPItemText* empty_;  // "No frames" over an empty range
-    QSharedPointer<QCPAxisTickerDateTime> ticker_;
     ChannelIndex channel_ = DefaultChannel;
     std::optional<HistoryRange> followed_ = HistoryRange::Everything;
     std::optional<HistoryFrame> picked_;
     HistoryDecimation drawn_;
+    QString description_;
     bool dirty_ = true;
+    bool announce_ = false;  // the next rebuild announces a changed description
     bool settingRange_ = false;
     QPointF pressedAt_;
     bool pressed_ = false;

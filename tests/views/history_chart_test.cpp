@@ -116,7 +116,10 @@ TEST_F(HistoryChartTest, NewFramesMoveOnlyANamedRange) {
     chart_->showNamedRange(HistoryRange::LastPass);
     series_.add(pass(Day0 + 90'600, 180));  // the last pass goes on
     chart_->framesChanged();
+    QCoreApplication::processEvents();
     EXPECT_GT(chart_->shownRange().until, double(Day0 + 91'190));
+    EXPECT_TRUE(chart_->description().startsWith("120 frames"))
+        << chart_->description().toStdString();
     QTest::keyClick(chart_.get(), Qt::Key_Plus);
     const TimeRange zoomed = chart_->shownRange();
     series_.add(pass(Day0 + 100'000, 180));
