@@ -77,7 +77,11 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     refresh();
 }
 
-HistoryWindow::~HistoryWindow() = default;
+HistoryWindow::~HistoryWindow() {
+    // The chart and the pass list read the series, a member, which goes before the children.
+    delete chart_;
+    delete passView_;
+}
 
 void HistoryWindow::buildControls() {
     // Top row: the channel, the named ranges, From and To.
@@ -146,6 +150,8 @@ void HistoryWindow::buildControls() {
     passView_->setSelectionMode(QAbstractItemView::SingleSelection);
     passView_->setAlternatingRowColors(true);
     passView_->setWordWrap(false);
+    // Tab leaves the list, as it leaves every other control; the arrows move within it.
+    passView_->setTabKeyNavigation(false);
     passView_->verticalHeader()->hide();
     passView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     passView_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
@@ -155,6 +161,10 @@ void HistoryWindow::buildControls() {
             [this](const QModelIndex& current) {
                 if (current.isValid()) onPassChosen(current.row());
             });
+    // A click or Return on the current row shows its pass again after another range.
+    for (auto signal : {&QAbstractItemView::clicked, &QAbstractItemView::activated})
+        connect(passView_, signal, this,
+                [this](const QModelIndex& index) { onPassChosen(index.row()); });
 
     auto* passBox = new QWidget(this);
     auto* passLayout = new QVBoxLayout(passBox);
@@ -179,12 +189,16 @@ void HistoryWindow::buildControls() {
     auto* grid = new QGridLayout(picked);
     grid->setVerticalSpacing(1);
     grid->setHorizontalSpacing(10);
-    pickedTime_ = new QLabel(QStringLiteral("Click a point of the chart"), picked);
+    pickedTime_ = new QLabel(QStringLiteral("None yet"), picked);
     pickedTime_->setObjectName(QStringLiteral("HistoryPickedTime"));
     pickedTime_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont bold = pickedTime_->font();
     bold.setBold(true);
     pickedTime_->setFont(bold);
+    // As wide as a time, so that the panel keeps its width when the first frame is picked.
+    pickedTime_->setMinimumWidth(
+        QFontMetrics(bold).horizontalAdvance(QStringLiteral("0000-00-00 00:00:00 UTC")));
+    pickedTime_->setToolTip(QStringLiteral("Click a point of the chart, or press Return on it"));
     grid->addWidget(pickedTime_, 0, 0, 1, 3);
     grid->setRowMinimumHeight(1, 4);
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {

@@ -27,17 +27,21 @@ void HistoryPassTable::setChannel(ChannelIndex channel) {
 }
 
 void HistoryPassTable::passesChanged(std::size_t changedFrom) {
-    // Newest first: the passes from changedFrom on are the rows from 0 to their count.
-    const int kept = std::min(rows_, static_cast<int>(changedFrom));
     const int wanted = static_cast<int>(series_.passes().size());
+    if (changedFrom + 1 < static_cast<std::size_t>(rows_)) {
+        // Frames older than the newest pass arrived: rows of passes from far down the list
+        // changed, and a selection kept by row would now name another pass.
+        beginResetModel();
+        rows_ = wanted;
+        endResetModel();
+        return;
+    }
+    // Newest first: the newest pass that was there and any new ones are the top rows.
+    const int kept = std::min(rows_, static_cast<int>(changedFrom));
     if (wanted > rows_) {
         beginInsertRows({}, 0, wanted - rows_ - 1);
         rows_ = wanted;
         endInsertRows();
-    } else if (wanted < rows_) {
-        beginRemoveRows({}, 0, rows_ - wanted - 1);
-        rows_ = wanted;
-        endRemoveRows();
     }
     const int changedRows = rows_ - kept;
     if (changedRows > 0) emit dataChanged(index(0, 0), index(changedRows - 1, ColumnCount - 1));

@@ -20,8 +20,8 @@ public:
     explicit HistoryPassTable(const HistorySeries& series, QObject* parent = nullptr);
 
     void setChannel(ChannelIndex channel);
-    // Frames were added: the passes before `changedFrom` are as they were, the others are read
-    // again (rows of new passes inserted, rows of merged passes removed).
+    // Frames were added: the passes before `changedFrom` are as they were. New frames after the
+    // newest pass change its row and insert rows above it; older frames read the list again.
     void passesChanged(std::size_t changedFrom);
 
     std::size_t passOfRow(int row) const;
