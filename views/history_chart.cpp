@@ -25,7 +25,7 @@ const QColor LineColour(0x1f, 0x5f, 0xa8);
 const QColor MarkColour(0xc0, 0x39, 0x2b);
 constexpr double PointPixels = 4.0;
 constexpr double MarkPixels = 11.0;
-// Narrower than a minute the axis labels only repeat the same second.
+// Zoomed in further, frames a few seconds apart would leave the chart all but empty.
 constexpr double MinimumSpanSeconds = 60.0;
 // Room beside the frames of the last pass and of everything: 2 % of the width, but at most
 // 10 minutes, so that the pass before the last (more than 15 minutes earlier) stays out.
@@ -85,10 +85,7 @@ TimeRange shown(const TimeRange& named, HistoryRange range) {
 // needs: a step of 2.5 minutes labelled "21:37" would lie about half of its ticks.
 class UtcTicker : public QCPAxisTickerDateTime {
 public:
-    UtcTicker() {
-        setDateTimeSpec(Qt::UTC);
-        setTickCount(8);
-    }
+    UtcTicker() { setTickCount(8); }
 
 protected:
     double getTickStep(const QCPRange& range) override {
