@@ -74,6 +74,8 @@ BEGIN
   UPDATE tally SET frames = frames - 1 WHERE server = old.server AND state = old.state;
   UPDATE tally SET frames = frames + 1 WHERE server = new.server AND state = new.state;
 END;
+CREATE TRIGGER tally_delete AFTER DELETE ON deliveries
+BEGIN UPDATE tally SET frames = frames - 1 WHERE server = old.server AND state = old.state; END;
 PRAGMA user_version = 1;
 )";
 
@@ -121,6 +123,8 @@ enum StatementId {
     NoteFailure,
     DeliveryState,
     Read,
+    AdoptWaiting,
+    DropOthersWaiting,
     StatementCount
 };
 
@@ -170,6 +174,9 @@ constexpr const char* StatementSql[] = {
     "SELECT state FROM deliveries WHERE server = ?1 AND utc = ?2 AND seq = ?3",
     "SELECT utc, seq, offset, logged, frame FROM frames WHERE utc >= ?1 AND utc < ?2 "
     "ORDER BY utc, seq",
+    "INSERT INTO deliveries (server, utc, seq, state) SELECT ?1, utc, seq, 0 FROM deliveries "
+    "WHERE server != ?1 AND state = 0 ON CONFLICT DO NOTHING",
+    "DELETE FROM deliveries WHERE server != ?1 AND state = 0",
 };
 static_assert(std::size(StatementSql) == StatementCount);
 
@@ -222,7 +229,6 @@ Failure failureOf(sqlite3* db, int code, const QString& path) {
                     .text = QStringLiteral("the archive %1 failed (%2)").arg(path, detail)};
     }
 }
-
 
 // A server's address as it is kept and shown: without user information, so that a password
 // in SHARE_URL is never stored or shown.
@@ -405,9 +411,9 @@ Result<std::unique_ptr<FrameArchive>> FrameArchive::open(const QString& path,
             .text = QStringLiteral("cannot make the folder %1 of the archive").arg(folder)};
     }
     sqlite3* db = nullptr;
-    const int flags = (options.readOnly ? SQLITE_OPEN_READONLY
-                                        : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
-                      SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
+    const int flags =
+        (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+        SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
     const int code = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
     if (code != SQLITE_OK) {
         const Failure failure = failureOf(db, code, path);
@@ -545,8 +551,7 @@ Result<> FrameArchive::dropDeadClaims(qint64 nowMs) {
         if (const int code = statement(DropOwnerClaims).run(); code != SQLITE_DONE)
             return fail(code);
         statement(DeleteProgram).bind(1, owner);
-        if (const int code = statement(DeleteProgram).run(); code != SQLITE_DONE)
-            return fail(code);
+        if (const int code = statement(DeleteProgram).run(); code != SQLITE_DONE) return fail(code);
     }
     if (nowMs > 0) {
         statement(DropLapsed).bind(1, nowMs - options_.claimLapseMs);
@@ -607,8 +612,14 @@ Result<> FrameArchive::migrate() {
         if (state != Waiting) {
             Statement& answer = statement(Answer);
             answer.bind(1, known->second).bind(2, key->utc).bind(3, key->seq).bind(4, state);
-            if (rows.isNull(4)) answer.bindNull(5); else answer.bind(5, rows.integer(4));
-            if (rows.isNull(5)) answer.bindNull(6); else answer.bind(6, rows.text(5));
+            if (rows.isNull(4))
+                answer.bindNull(5);
+            else
+                answer.bind(5, rows.integer(4));
+            if (rows.isNull(5))
+                answer.bindNull(6);
+            else
+                answer.bind(6, rows.text(5));
             if (const int done = answer.run(); done != SQLITE_DONE) return fail(done);
         }
     }
@@ -654,8 +665,14 @@ Result<std::optional<ServerRecord>> FrameArchive::findServer(const QString& url)
 Result<> FrameArchive::noteFailure(int server, const QString& lastFailure, qint64 nextTryMs) {
     Statement& note = statement(NoteFailure);
     note.bind(1, server);
-    if (lastFailure.isEmpty()) note.bindNull(2); else note.bind(2, lastFailure);
-    if (nextTryMs == 0) note.bindNull(3); else note.bind(3, nextTryMs);
+    if (lastFailure.isEmpty())
+        note.bindNull(2);
+    else
+        note.bind(2, lastFailure);
+    if (nextTryMs == 0)
+        note.bindNull(3);
+    else
+        note.bind(3, nextTryMs);
     const int code = note.run();
     return code == SQLITE_DONE ? Result<>() : fail(code);
 }
@@ -747,7 +764,8 @@ Result<AddResult> FrameArchive::add(const QList<NewFrame>& frames, std::optional
     }
     for (const NewFrame& kept : frames) {
         if (!kept.frame.trueHex) continue;
-        const auto calendar = calendarTimeOf(kept.frame.logged.data(), kept.frame.logged.data() + 8);
+        const auto calendar =
+            calendarTimeOf(kept.frame.logged.data(), kept.frame.logged.data() + 8);
         const std::optional<qint64> logged =
             calendar ? std::optional(naiveSeconds(*calendar)) : std::nullopt;
         Result<std::optional<FrameKey>> found = find(kept.frame, logged);
@@ -761,10 +779,10 @@ Result<AddResult> FrameArchive::add(const QList<NewFrame>& frames, std::optional
             if (!made) return made.failure();
             key = *made;
             ++result.added;
-            result.newFrames.append({.key = key,
-                                     .frame = kept.frame,
-                                     .utc = key.utc == NoUtc ? std::nullopt
-                                                             : std::optional(key.utc)});
+            result.newFrames.append(
+                {.key = key,
+                 .frame = kept.frame,
+                 .utc = key.utc == NoUtc ? std::nullopt : std::optional(key.utc)});
         }
         if (!offerTo) continue;
         if (key.utc == NoUtc) {
@@ -787,8 +805,10 @@ Result<QList<ClaimedFrame>> FrameArchive::claim(int server, int count, qint64 no
     for (const bool own : {true, false}) {
         Statement& pick = statement(own ? ClaimOwn : ClaimAny);
         pick.bind(1, server);
-        if (own) pick.bind(2, owner_).bind(3, count - claimed.size());
-        else pick.bind(2, count - claimed.size());
+        if (own)
+            pick.bind(2, owner_).bind(3, count - claimed.size());
+        else
+            pick.bind(2, count - claimed.size());
         const qsizetype before = claimed.size();
         int code;
         while ((code = pick.step()) == SQLITE_ROW) {
@@ -820,7 +840,10 @@ Result<> FrameArchive::markRejected(int server, const FrameKey& key, int httpSta
     Statement& answer = statement(Answer);
     answer.bind(1, server).bind(2, key.utc).bind(3, key.seq);
     answer.bind(4, reason.isNull() ? Sent : Rejected).bind(5, httpStatus);
-    if (reason.isNull()) answer.bindNull(6); else answer.bind(6, reason);
+    if (reason.isNull())
+        answer.bindNull(6);
+    else
+        answer.bind(6, reason);
     if (const int code = answer.run(); code != SQLITE_DONE) return fail(code);
     statement(ReleaseClaim).bind(1, server).bind(2, key.utc).bind(3, key.seq).bind(4, owner_);
     if (const int code = statement(ReleaseClaim).run(); code != SQLITE_DONE) return fail(code);
@@ -835,6 +858,17 @@ Result<> FrameArchive::release(int server, const QList<FrameKey>& keys) {
         if (const int code = statement(ReleaseClaim).run(); code != SQLITE_DONE) return fail(code);
     }
     return exec("COMMIT");
+}
+
+Result<qint64> FrameArchive::adoptWaiting(int server) {
+    if (Result<> begun = exec("BEGIN IMMEDIATE"); !begun) return begun.failure();
+    statement(AdoptWaiting).bind(1, server);
+    if (const int code = statement(AdoptWaiting).run(); code != SQLITE_DONE) return fail(code);
+    const qint64 adopted = sqlite3_changes64(db_);
+    statement(DropOthersWaiting).bind(1, server);
+    if (const int code = statement(DropOthersWaiting).run(); code != SQLITE_DONE) return fail(code);
+    if (Result<> committed = exec("COMMIT"); !committed) return committed.failure();
+    return adopted;
 }
 
 Result<qint64> FrameArchive::retryRejected(int server) {
@@ -935,8 +969,8 @@ Result<> FrameArchive::read(qint64 fromUtc, qint64 untilUtc, bool untimed,
             stored.key = {rows.integer(0), rows.integer(1)};
             if (stored.key.utc != NoUtc) stored.utc = stored.key.utc;
             const auto* text = rows.isNull(3) ? nullptr : rows.text16(3);
-            stored.frame.logged = loggedCharacters(stored.key.utc, rows.integer(2), text,
-                                                   text ? rows.bytes16(3) : 0);
+            stored.frame.logged =
+                loggedCharacters(stored.key.utc, rows.integer(2), text, text ? rows.bytes16(3) : 0);
             stored.frame.bytes = rows.bytes(4);
             stored.frame.trueHex = true;
             more = take(stored);

@@ -99,8 +99,8 @@ struct Rejection {
 
 struct ServerRecord {
     int id = 0;
-    QString url;          // without user information
-    QString lastFailure;  // of the last failed post, with its time; empty when none
+    QString url;           // without user information
+    QString lastFailure;   // of the last failed post, with its time; empty when none
     qint64 nextTryMs = 0;  // when the next post comes after a failure; 0 when none
 };
 
@@ -152,6 +152,11 @@ public:
     Result<> release(int server, const QList<FrameKey>& keys);
     // Puts the rejected frames of the server back to waiting; how many.
     Result<qint64> retryRejected(int server);
+    // The frames still waiting for other servers wait for this one from now on, unless it has
+    // sent or rejected them: the station shares with one server at a time, and a waiting frame
+    // is the station's, not the old address's (a corrected SHARE_URL takes the outbox along).
+    // How many were new to it.
+    Result<qint64> adoptWaiting(int server);
 
     Result<ArchiveTally> tally(int server);
     // Frames of the server still waiting that this archive connection queued.

@@ -38,10 +38,12 @@ ReceivedFrame receivedFrame(qint64 n) {
     return receivedFrameOf(line.utf16());
 }
 
+// Logged in UTC: its instant is 2026-01-01 plus n seconds.
 NewFrame benchFrame(qint64 n) {
-    const QDateTime when = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(n);
     return {.frame = receivedFrame(n),
-            .timestamp = when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.000Z"))};
+            .utc = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc())
+                       .addSecs(n)
+                       .toSecsSinceEpoch()};
 }
 
 QList<ReceivedFrame> receivedFrames(qint64 first, int count) {
@@ -89,13 +91,14 @@ void archiveIntake(const QString& folder) {
     auto opened = FrameArchive::open(folder + QStringLiteral("/intake.sqlite"));
     if (!opened) return void(std::fprintf(stderr, "%s\n", qPrintable(opened.failure().text)));
     const auto archive = std::move(*opened);
+    const int server = *archive->server(QStringLiteral("http://127.0.0.1/"));
     std::vector<double> ms;
     for (int round = 0; round < 20; ++round) {
         QList<NewFrame> frames;
         for (qint64 n = round * 1000; n < round * 1000 + 1000; ++n) frames.append(benchFrame(n));
         QElapsedTimer timer;
         timer.start();
-        (void)archive->add(frames, QStringLiteral("http://127.0.0.1/"), 0);
+        (void)archive->add(frames, server, 0);
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::sort(ms.begin(), ms.end());
@@ -136,29 +139,31 @@ void postRate(const QString& folder) {
 
 void backlogMemory(const QString& folder) {
     const QString path = folder + QStringLiteral("/backlog.sqlite");
+    // A port nobody listens on, so every frame stays waiting.
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const QString url = QStringLiteral("http://127.0.0.1:%1/submit").arg(probe.serverPort());
+    probe.close();
     {
         auto opened = FrameArchive::open(path);
         if (!opened) return void(std::fprintf(stderr, "%s\n", qPrintable(opened.failure().text)));
         const auto archive = std::move(*opened);
+        const int server = *archive->server(url);
         for (qint64 first = 0; first < 1000000; first += 50000) {
             QList<NewFrame> frames;
             for (qint64 n = first; n < first + 50000; ++n) frames.append(benchFrame(n));
-            (void)archive->add(frames, QStringLiteral("http://127.0.0.1/"), 0);
+            (void)archive->add(frames, server, 0);
         }
     }
     QProcess holder;
-    holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), path});
+    holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), path, url});
     holder.waitForFinished(120000);
     std::printf("%s", holder.readAllStandardOutput().constData());
 }
 
-// A sharing service on an archive full of waiting frames, posting to a port nobody listens
-// on, so every frame stays waiting; its resident memory once it has tried.
-int hold(const QString& archive) {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const QUrl url(QStringLiteral("http://127.0.0.1:%1/submit").arg(probe.serverPort()));
-    probe.close();
+// A sharing service on an archive full of frames waiting for `url`, where nobody listens, so
+// every frame stays waiting; its resident memory once it has tried.
+int hold(const QString& archive, const QUrl& url) {
     // Declared before the service, whose destructor still reports to it.
     SharingStatus status;
     SharingService service(optionsFor(archive, url));
@@ -219,7 +224,8 @@ void answerMemory() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && QByteArray(argv[1]) == "--hold") return hold(QString::fromLocal8Bit(argv[2]));
+    if (argc == 4 && QByteArray(argv[1]) == "--hold")
+        return hold(QString::fromLocal8Bit(argv[2]), QUrl(QString::fromLocal8Bit(argv[3])));
     if (argc >= 3 && QByteArray(argv[1]) == "--answer-body")
         return answerBody(QByteArray(argv[2]).toLongLong(),
                           argc == 4 && QByteArray(argv[3]) == "chunked");

@@ -165,7 +165,7 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
         const FollowResult result = followLog(
             followed, decoder, csv, options.report ? &err : nullptr, streams.output, idle);
         // A post in flight is abandoned; its frame waits in the archive for the next start.
-        if (sharing) sharing->stop();
+        if (sharing && !sharing->finish(false)) status = ExitFailure;
         if (result.input) {
             errorMessage(err, followed, *result.input);
             status = ExitFailure;
@@ -221,8 +221,7 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     if (options.report) writeSummary(err, decoder.counts());
     err.flush();
     // The output is complete; now the frames of the run go out, or wait in the archive.
-    if (sharing && !options.follow && !sharing->finish(err)) status = ExitFailure;
-    if (sharing && sharing->stopped()) status = ExitFailure;
+    if (sharing && !options.follow && !sharing->finish(true)) status = ExitFailure;
     return status;
 }
 

@@ -102,17 +102,18 @@ void BatchSharing::runFor(std::chrono::milliseconds time) {
     runEvents(time);
 }
 
+void BatchSharing::say(const QString& text) {
+    if (err_ == nullptr) return;
+    err_->append(ProgramName);
+    err_->append(": ");
+    err_->append(text.toStdString());
+    err_->append('\n');
+    err_->flush();
+}
+
 void BatchSharing::onStatus(const SharingStatus& status) {
     status_ = status;
     statusCurrent_ = true;
-    if (err_ == nullptr) return;
-    const auto say = [this](const QString& text) {
-        err_->append(ProgramName);
-        err_->append(": ");
-        err_->append(text.toStdString());
-        err_->append('\n');
-        err_->flush();
-    };
     // An archive without WAL (on a network file system) works, but the user should know.
     if (!status.note.isEmpty() && !noteReported_) {
         noteReported_ = true;
@@ -122,39 +123,60 @@ void BatchSharing::onStatus(const SharingStatus& status) {
         stoppedReported_ = status.stopped;
         say(status.stopped);
     }
+    if (!status.lastFailure.isEmpty() && !waitReported_ && status.on) {
+        waitReported_ = true;
+        say(QStringLiteral("waiting for the server, which failed (%1); trying again until "
+                           "--share-wait (%2 s) runs out")
+                .arg(status.lastFailure)
+                .arg(wait_.count()));
+    }
 }
 
-bool BatchSharing::finish(BufferedWriter& err) {
+bool BatchSharing::finish(bool waitForFrames) {
     handOver();
-    const StopOnSignals stopOnSignals;
-    QElapsedTimer waited;
-    waited.start();
-    const auto done = [this] {
-        return !status_.stopped.isEmpty() || (statusCurrent_ && status_.waitingQueuedHere == 0);
-    };
-    while (!done() && !stopSignalled() && waited.elapsed() < wait_.count() * 1000)
-        runEvents(std::min<std::chrono::milliseconds>(
-            SignalCheck, std::chrono::milliseconds(wait_.count() * 1000 - waited.elapsed())));
+    if (waitForFrames) {
+        const StopOnSignals stopOnSignals;
+        QElapsedTimer waited;
+        waited.start();
+        // The run's own frames go first; then it goes on with what others left waiting.
+        const auto done = [this] {
+            return !status_.stopped.isEmpty() ||
+                   (statusCurrent_ && status_.waitingQueuedHere == 0 && status_.waiting == 0);
+        };
+        const qint64 limit = wait_.count() * 1000;
+        while (!done() && !stopSignalled() && waited.elapsed() < limit)
+            runEvents(std::min<std::chrono::milliseconds>(
+                SignalCheck, std::chrono::milliseconds(limit - waited.elapsed())));
+    }
     stop();
-    if (status_.stopped.isEmpty() && statusCurrent_ && status_.waitingQueuedHere == 0) return true;
-    if (!status_.stopped.isEmpty()) return false;  // said when it happened
+    // One line of what became of the run's frames; the exit status speaks of them alone.
     const qint64 waiting =
         status_.waitingQueuedHere < 0 ? status_.queuedHere : status_.waitingQueuedHere;
     QString summary =
-        QStringLiteral("%1 %2 still waiting to be shared after %3 s; %4 in %5")
-            .arg(waiting)
-            .arg(waiting == 1 ? QStringLiteral("frame is") : QStringLiteral("frames are"))
-            .arg(waited.elapsed() / 1000)
-            .arg(waiting == 1 ? QStringLiteral("it stays") : QStringLiteral("they stay"))
-            .arg(archivePath_);
-    if (!status_.lastFailure.isEmpty())
-        summary += QStringLiteral(" (last failure %1)").arg(status_.lastFailure);
-    err.append(ProgramName);
-    err.append(": ");
-    err.append(summary.toStdString());
-    err.append('\n');
-    err.flush();
-    return false;
+        QStringLiteral(
+            "shared frames of this run: %1 sent, %2 rejected%3, %4 not sendable (no "
+            "UTC time), %5 still waiting")
+            .arg(status_.sentHere)
+            .arg(status_.rejectedHere)
+            .arg(status_.rejectedHere > 0 ? QStringLiteral(" (%1)").arg(status_.firstRejectionHere)
+                                          : QString())
+            .arg(status_.notSendableHere)
+            .arg(waiting);
+    if (status_.backlogSentHere > 0)
+        summary +=
+            QStringLiteral("; %1 left waiting by earlier runs sent").arg(status_.backlogSentHere);
+    if (waiting > 0) {
+        summary += QStringLiteral("; %1 in %2")
+                       .arg(waiting == 1 ? QStringLiteral("it stays") : QStringLiteral("they stay"),
+                            archivePath_);
+        if (!status_.lastFailure.isEmpty())
+            summary += QStringLiteral(" (last failure %1)").arg(status_.lastFailure);
+    }
+    say(summary);
+    // A follow ended by a signal leaves its last frames waiting, as an outbox does: only a run
+    // that waited for them fails on them.
+    return status_.stopped.isEmpty() && status_.rejectedHere == 0 &&
+           (waiting == 0 || !waitForFrames);
 }
 
 void BatchSharing::stop() {

@@ -40,11 +40,16 @@ public:
     void take(const ReceivedFrame& frame);
     // Runs the posts for about `time` (the waits of --follow).
     void runFor(std::chrono::milliseconds time);
-    // Waits until every frame of the run, and every one that waited in the archive when it
-    // started, is sent or rejected, at most --share-wait seconds or
-    // until SIGINT or SIGTERM; a post in flight is then abandoned and its frame stays waiting.
-    // Returns whether nothing of the run is left waiting; else a one-line summary went to `err`.
-    bool finish(BufferedWriter& err);
+    // With `waitForFrames`, posts until every frame of the run, and then every one others left
+    // waiting, is sent or rejected, at most --share-wait seconds or until SIGINT or SIGTERM; a
+    // post in flight is then abandoned and its frame stays waiting. Then says in one line what
+    // became of the run's frames, and returns whether all of them were sent.
+    // With `waitForFrames`, posts until every frame of the run, and then every one others left
+    // waiting, is sent or rejected, at most --share-wait seconds or until SIGINT or SIGTERM; a
+    // post in flight is then abandoned and its frame stays waiting. Then says in one line what
+    // became of the run's frames, and returns whether none was rejected, sharing did not stop,
+    // and (when it waited) none is left waiting.
+    bool finish(bool waitForFrames);
     // Stops posting; whatever waits stays in the archive.
     void stop();
     // Whether an archive fault stopped sharing.
@@ -54,6 +59,7 @@ private:
     BatchSharing(const CommandLine& options, SharingOptions sharing);
     void handOver();
     void onStatus(const SharingStatus& status);
+    void say(const QString& text);
 
     std::unique_ptr<QCoreApplication> application_;  // when the program has none yet
     std::unique_ptr<SharingService> service_;
@@ -64,6 +70,7 @@ private:
     bool statusCurrent_ = false;  // status_ came after the last frames were handed over
     QString stoppedReported_;
     bool noteReported_ = false;
+    bool waitReported_ = false;
     BufferedWriter* err_ = nullptr;
 };
 

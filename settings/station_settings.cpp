@@ -100,6 +100,8 @@ StationSettings stationSettingsFrom(const QList<ConfIniEntry>& entries) {
             if ((good = zone.has_value())) s.logTimeZone = *zone, s.hasLogTimeZone = true;
         } else if (key == u"SHARE") {
             s.shareAtStart = value.toUpper() == u"YES";
+        } else if (key == u"ARCHIVE") {
+            s.keepFrames = value.toUpper() != u"NO";
         } else {
             continue;
         }

@@ -8,6 +8,8 @@
 //   LOG_TIME_ZONE  the zone of the log's date and time: UTC (the default), an offset such as
 //                  +02:00, or a zone name such as Europe/Berlin
 //   SHARE          YES turns sharing on at start
+//   ARCHIVE        NO keeps the window from keeping the frames it takes in (sharing, when on,
+//                  still keeps its outbox)
 //
 // Entries arrive as conf.ini reads them (key upper-cased, value trimmed); values
 // are kept as written. A bad value is ignored, so an earlier good one stands; a later entry
@@ -38,6 +40,7 @@ struct StationSettings {
     QTimeZone logTimeZone = QTimeZone::utc();
     bool hasLogTimeZone = false;  // whether a good LOG_TIME_ZONE was given
     bool shareAtStart = false;
+    bool keepFrames = true;  // ARCHIVE is not NO
     // The last bad value of each key that no good value followed, by key.
     QMap<QString, QString> badValues;
 };

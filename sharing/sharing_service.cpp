@@ -49,6 +49,9 @@ void SharingService::start() {
     if (options_.share && !server_) {
         const Result<int> server = archive_->server(options_.station.shareUrl.toString());
         if (!server) return stopFor(server.failure());
+        // The outbox goes where the station shares now.
+        if (const Result<qint64> adopted = archive_->adoptWaiting(*server); !adopted)
+            return stopFor(adopted.failure());
         server_ = *server;
         status_.server = options_.station.shareUrl.toString(QUrl::RemoveUserInfo);
         if (!poster_) {
@@ -135,11 +138,12 @@ void SharingService::onAnswered(const PostAnswer& answer) {
             break;
         case Delivery::Rejected:
             failuresInRow_ = 0;
-            if (const Result<> marked = archive_->markRejected(*server_, frame.key,
-                                                               answer.httpStatus, outcome.reason);
+            if (const Result<> marked =
+                    archive_->markRejected(*server_, frame.key, answer.httpStatus, outcome.reason);
                 !marked)
                 return stopFor(marked.failure());
-            if (frame.own && status_.rejectedHere++ == 0) status_.firstRejectionHere = outcome.reason;
+            if (frame.own && status_.rejectedHere++ == 0)
+                status_.firstRejectionHere = outcome.reason;
             break;
         case Delivery::Moved:
             // A setting to fix, not a failure to wait out: the frame waits for the new address.

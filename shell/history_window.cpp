@@ -264,8 +264,14 @@ void HistoryWindow::setExporter(Exporter exporter) {
     exportButton_->setEnabled(exporter_ && !series_.empty());
 }
 
+void HistoryWindow::setNote(const QString& note) {
+    note_ = note;
+    status_->setText(statusText());
+}
+
 QString HistoryWindow::statusText() const {
     if (loading_) return QStringLiteral("Loading...");
+    if (!note_.isEmpty()) return note_;
     if (series_.empty()) return QStringLiteral("No frames in the archive yet");
     if (series_.size() == 1) return QStringLiteral("1 frame");
     return QStringLiteral("%1 frames")

@@ -48,6 +48,8 @@ public:
     void addFrames(std::vector<HistoryFrame> frames);
     // While on, the status says "Loading...".
     void setLoading(bool loading);
+    // Trouble the status says instead of the count (an archive that cannot be read).
+    void setNote(const QString& note);
     // Writes the frames with fromUtc <= utc <= untilUtc (whole seconds) to a file the user
     // chooses; "Export..." calls it with the shown range. Without one the button is disabled.
     using Exporter = std::function<void(qint64 fromUtc, qint64 untilUtc)>;
@@ -71,6 +73,7 @@ private:
     HistorySeries series_;
     Exporter exporter_;
     bool loading_ = false;
+    QString note_;
     // The first pass changed by the adds since the last refresh.
     std::size_t passesChangedFrom_ = std::numeric_limits<std::size_t>::max();
     // The user edited From or To: the shown range no longer overwrites them until Show.

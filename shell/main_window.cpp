@@ -25,6 +25,7 @@
 #include "settings/conf_ini.h"
 #include "shell/accessibility.h"
 #include "shell/input_box.h"
+#include "shell/window_sharing.h"
 #include "views/bar_chart.h"
 #include "views/channel_selection.h"
 #include "views/chart_picture.h"
@@ -193,7 +194,7 @@ void MainWindow::load() {
     const StartupSettings settings = loadConfIni(locations_.confIniDir, locations_.dataDir + u'/');
     imagePath_ = settings.imagePath;
     controls_.screenshotButton->setVisible(settings.screenshotVisible);
-    startSharingIfAsked(settings.entries);
+    sharing_->start(settings.entries);
     // captureBuffer only stands for the capture buffer's size; the pixels live in capture_.
     controls_.captureBuffer->setVisible(false);
     showMessage_ = [this](QMessageBox::Icon icon, const QString& title, const QString& text) {

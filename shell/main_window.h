@@ -34,6 +34,8 @@
 #include "files/log_follower.h"
 #include "settings/conf_ini.h"
 #include "settings/file_locations.h"
+#include "shell/history_loader.h"
+#include "shell/history_window.h"
 #include "shell/info_dialog.h"
 #include "shell/main_window_layout.h"
 #include "shell/window_command_line.h"
@@ -73,6 +75,8 @@ public:
     InfoDialog* infoDialog() const { return infoDialog_; }
     // "TLM File", "Share Frames" and the Sharing Status window.
     WindowSharing& sharing() const { return *sharing_; }
+    // The Mission History window while it is open.
+    HistoryWindow* historyWindow() const { return historyWindow_; }
 
     // How message boxes are shown: by default a modal QMessageBox with one OK button. Tests put
     // a recorder here.
@@ -141,6 +145,8 @@ public slots:
     void onOpenLogFile();
     // "File", "Follow Log File" turned on or off.
     void onFollowLogToggled(bool on);
+    // "TLM File", "Mission History...": the window of every frame the station archive holds.
+    void onMissionHistory();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -166,11 +172,11 @@ private:
     void watchFollowedFile();
     void stopFollowing(const QString& why);
     void stopFollowing(const Failure& failure);
-    // Sharing (main_window_sharing.cpp): the menu entries, the start setting of conf.ini, and
-    // the text of every intake but keystrokes.
+    // Keeping and sharing the frames (main_window_sharing.cpp): the menu entries, the settings
+    // of conf.ini at start, the text of every intake but keystrokes, and the Mission History
+    // window.
     void setUpSharing();
-    void startSharingIfAsked(const QList<ConfIniEntry>& confEntries);
-    void shareIntake(const QString& text);
+    void keepIntake(const QString& text);
 
     RecordTable records_;
     MainWindowMenu menu_;
@@ -199,6 +205,8 @@ private:
     QFileSystemWatcher* fileWatcher_ = nullptr;
     QTimer* followTimer_ = nullptr;  // checks the size too: not every file system sends notices
     WindowSharing* sharing_ = nullptr;
+    QPointer<HistoryWindow> historyWindow_;
+    QPointer<HistoryLoader> historyLoader_;
 };
 
 }  // namespace orvalin

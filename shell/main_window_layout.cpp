@@ -477,7 +477,11 @@ const std::vector<MenuLayout>& menuLayout() {
                     .checkable = true},
                    {.name = "MnuSharingStatus",
                     .caption = "Sharing Status...",
-                    .action = &MainWindowMenu::sharingStatus}}},
+                    .action = &MainWindowMenu::sharingStatus},
+                   Separator,
+                   {.name = "MnuMissionHistory",
+                    .caption = "Mission History...",
+                    .action = &MainWindowMenu::missionHistory}}},
         {.name = "MnuInfo", .caption = "Info", .items = {}, .command = &MainWindowMenu::info},
     };
     return menus;

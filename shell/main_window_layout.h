@@ -123,14 +123,15 @@ MainWindowControls buildMainWindow(QWidget* clientArea);
 // the actions it needs. The window's own entries are "File" (MnuFile) with "Exit" (MnuExit),
 // "TLM File" (MnuTLMFile) with "Write CSV File" (WriteCSVFile), and "Info" (MnuInfo), a command
 // on the bar itself; the entries added since stand above "Exit" (log files) and below
-// "Write CSV File" (sharing), each group behind a separator.
+// "Write CSV File" (sharing, the history), each group behind a separator.
 struct MainWindowMenu {
     QAction* openLogFile = nullptr;    // "Open Log File..." (Ctrl+O)
     QAction* followLogFile = nullptr;  // "Follow Log File", checkable
     QAction* exit = nullptr;
     QAction* writeCsvFile = nullptr;
-    QAction* shareFrames = nullptr;    // "Share Frames", checkable
-    QAction* sharingStatus = nullptr;  // "Sharing Status..."
+    QAction* shareFrames = nullptr;     // "Share Frames", checkable
+    QAction* sharingStatus = nullptr;   // "Sharing Status..."
+    QAction* missionHistory = nullptr;  // "Mission History..."
     QAction* info = nullptr;
 };
 MainWindowMenu buildMainMenu(QMenuBar* menuBar);

@@ -155,8 +155,8 @@ bool MainWindow::openLogFiles(const QStringList& paths) {
         if (!text.isEmpty() && !text.endsWith(u'\n')) text += u'\n';
         text += read.text;
     }
-    // Every line is shared, also those the box will not keep.
-    shareIntake(text);
+    // Every line is kept and shared, also those the box will not keep.
+    keepIntake(text);
     // A followed file shows its newest lines, as every follow update keeps them.
     followedLinesLeft_ = 0;
     if (holdUnfinishedLine) {
@@ -242,8 +242,8 @@ void MainWindow::checkFollowedFile(bool countAbsence) {
         binary = binary || (restarted && update.lines.contains('\0'));
         const QString text = textOfUtf8(update.lines.constData(), update.lines.size());
         longest = std::max({longest, update.overlongLine, longestLineLength(text)});
-        // Every line is shared, also those that leave before the box shows them.
-        if (!binary && longest <= InputLineLimit) shareIntake(text);
+        // Every line is kept and shared, also those that leave before the box shows them.
+        if (!binary && longest <= InputLineLimit) keepIntake(text);
         incoming += text;
         if (incoming.size() > 2 * FollowedTextLimit) {
             const NewestLines newest = newestFollowedLines(incoming);

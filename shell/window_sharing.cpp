@@ -5,6 +5,8 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "decoder/log_scan.h"
@@ -113,8 +115,23 @@ bool WindowSharing::isOn() const {
     return shareAction_->isChecked();
 }
 
-void WindowSharing::applyStartSetting(const QList<ConfIniEntry>& entries) {
-    if (stationSettingsFrom(entries).shareAtStart) shareAction_->setChecked(true);
+void WindowSharing::start(const QList<ConfIniEntry>& entries) {
+    const StationSettings station = stationSettingsFrom(entries);
+    const QStringList missing = missingSettings(station);
+    const bool share = station.shareAtStart && missing.isEmpty();
+    if (station.shareAtStart && !missing.isEmpty()) {
+        // Once the window runs, so that the message has a window to belong to.
+        QTimer::singleShot(0, this, [this, missing] {
+            warn_(QString::fromLatin1(ShareFramesTitle),
+                  sharingNeedsText(missing) +
+                      QStringLiteral("\n\nSharing stays off. Fix conf.ini and choose Share Frames "
+                                     "again."));
+        });
+    }
+    // Before any intake: the frames of a log opened at start are kept and shared too.
+    const QSignalBlocker quiet(shareAction_);
+    shareAction_->setChecked(share);
+    startService(station, share);
 }
 
 void WindowSharing::takeIntake(const QString& text) {
@@ -126,9 +143,9 @@ void WindowSharing::takeIntake(const QString& text) {
 }
 
 void WindowSharing::onToggled(bool on) {
-    if (!on) return stopService();
     // conf.ini as it stands now: a setting fixed meanwhile counts.
     const StationSettings station = stationSettingsFrom(readSettings_());
+    if (!on) return startService(station, false);
     if (const QStringList missing = missingSettings(station); !missing.isEmpty()) {
         const QSignalBlocker quiet(shareAction_);
         shareAction_->setChecked(false);
@@ -138,14 +155,18 @@ void WindowSharing::onToggled(bool on) {
                                  "again."));
         return;
     }
-    startService(station);
+    startService(station, true);
 }
 
-void WindowSharing::startService(const StationSettings& station) {
+void WindowSharing::startService(const StationSettings& station, bool share) {
     stopService();
+    status_.stopped.clear();
+    server_ = station.shareUrl.toString(QUrl::RemoveUserInfo);
+    if (!share && !station.keepFrames) return;
     SharingOptions options;
     options.archivePath = archivePath_;
     options.station = station;
+    options.share = share;
     options.version = QString::fromLatin1(ProgramVersion);
     auto* service = new SharingService(std::move(options));
     service->moveToThread(&worker_);
@@ -157,8 +178,9 @@ void WindowSharing::startService(const StationSettings& station) {
             if (generation == generation_ && service_) onStatus(status);
         },
         Qt::QueuedConnection);
+    connect(service, &SharingService::framesKept, this, &WindowSharing::framesKept,
+            Qt::QueuedConnection);
     service_ = service;
-    server_ = station.shareUrl.toString();
     QMetaObject::invokeMethod(service, &SharingService::start, Qt::QueuedConnection);
 }
 
@@ -186,7 +208,7 @@ void WindowSharing::onStatus(const SharingStatus& status) {
     if (!status.stopped.isEmpty()) {
         if (!wasStopped) note_(status.stopped);
         const QSignalBlocker quiet(shareAction_);
-        shareAction_->setChecked(false);
+        shareAction_->setChecked(status.on);
     }
     if (dialog_) dialog_->showStatus(status_, server_, archivePath_);
     emit statusChanged(status_);

@@ -61,17 +61,23 @@ public:
     const SharingStatus& status() const { return status_; }
     SharingStatusDialog* statusDialog() const { return dialog_; }
 
-    // Turns sharing on at start when conf.ini says SHARE=YES.
-    void applyStartSetting(const QList<ConfIniEntry>& entries);
-    // The text of an intake: its frames go to the archive while sharing is on.
+    // At start: keeps every frame taken in from now on (unless conf.ini says ARCHIVE=NO), and
+    // shares them when it says SHARE=YES; a setting that keeps sharing off is said once the
+    // window runs.
+    void start(const QList<ConfIniEntry>& entries);
+    // The text of an intake: its frames are kept, and shared while sharing is on.
     void takeIntake(const QString& text);
 
 signals:
     void statusChanged(const orvalin::SharingStatus& status);
+    // Frames new to the archive, with their UTC instants.
+    void framesKept(const QList<orvalin::StoredFrame>& frames);
 
 private:
     void onToggled(bool on);
-    void startService(const StationSettings& station);
+    // Replaces the service by one that keeps frames (as the station's settings say) and shares
+    // them when `share`; none when it would do neither.
+    void startService(const StationSettings& station, bool share);
     void stopService(Qt::ConnectionType connection = Qt::QueuedConnection);
     void onStatus(const SharingStatus& status);
 

@@ -643,13 +643,19 @@ protected:
 
 TEST_F(ProgramSharing, OutputIsUnchangedAndEachFrameIsPostedOnce) {
     conf(server_.url().port());
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"-r", "a.log"}, {"--format", "jsonl", "a.log"}}) {
+    // The frames of the first run are sent; the second has them again and sends nothing.
+    // The frame whose time is not real is kept, never sent, and said so.
+    for (const auto& [args, sent] :
+         {std::pair{std::vector<std::string>{"-r", "a.log"}, 3},
+          std::pair{std::vector<std::string>{"--format", "jsonl", "a.log"}, 0}}) {
         const ProgramRun plain = run(args);
         const ProgramRun shared = run(share(args));
         EXPECT_EQ(shared.status, 0) << shared.err;
         EXPECT_EQ(shared.out, plain.out);
-        EXPECT_EQ(shared.err, plain.err);
+        EXPECT_EQ(shared.err,
+                  plain.err + "orvalin-decode: shared frames of this run: " + std::to_string(sent) +
+                      " sent, 0 rejected, 1 not sendable (no UTC time), 0 still "
+                      "waiting\n");
     }
     EXPECT_EQ(server_.posts().size(), 3);
 }
@@ -666,32 +672,38 @@ TEST_F(ProgramSharing, MissingSettingsAreAUsageErrorBeforeAnythingIsRead) {
 }
 
 // Frames that could not be sent stay in the archive, whether the run gave up waiting, was
-// killed, or was ended by SIGTERM with a post in flight; the next run sends them.
+// killed with a post in flight, or was ended by SIGTERM with a post in flight; the next run
+// sends them, those the killed one held too.
 TEST_F(ProgramSharing, FramesLeftWaitingAreSentByTheNextRun) {
     conf(orvalin::test::SidsServer::freePort());
     const ProgramRun gaveUp = run(share({"--share-wait", "1", "a.log"}));
     EXPECT_EQ(gaveUp.status, 1);
-    const std::string summary =
-        "orvalin-decode: 3 frames are still waiting to be shared after 1 s; they stay in ";
-    EXPECT_EQ(gaveUp.err.substr(0, summary.size()), summary);
+    // Said once while it waits, and what became of the run's frames at the end.
+    EXPECT_EQ(gaveUp.err.rfind("orvalin-decode: waiting for the server, which failed (", 0), 0u)
+        << gaveUp.err;
+    EXPECT_NE(gaveUp.err.find("\norvalin-decode: shared frames of this run: 0 sent, 0 rejected, "
+                              "1 not sendable (no UTC time), 3 still waiting; they stay in "),
+              std::string::npos)
+        << gaveUp.err;
 
     write(QStringLiteral("b.log"),
           orvalin::test::lineWithFrame(QStringLiteral("9f").repeated(32)).toLatin1() + "\n");
     // Standard streams for a started program, closed here once it has them.
     std::vector<int> opened;
     const auto nowhere = [&opened] { return opened.emplace_back(::open("/dev/null", O_RDWR)); };
-    const pid_t killed = start(share({"b.log"}), nowhere(), nowhere(), nowhere());
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    ::kill(killed, SIGKILL);
-    ::waitpid(killed, nullptr, 0);
-
-    // The server takes a post and never answers it: SIGTERM ends following within a second.
+    // The server takes a post and never answers it: a program killed then holds its claims, and
+    // SIGTERM ends following within a second.
     orvalin::test::SidsServer stalling({QStringLiteral("--answer"), QStringLiteral("stall"),
                                         QStringLiteral("--stall"), QStringLiteral("30")});
     conf(stalling.url().port());
+    const pid_t killed = start(share({"b.log"}), nowhere(), nowhere(), nowhere());
+    ASSERT_TRUE(waitUntil([&] { return stalling.posts().size() == 1; }, 10000));
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+
     const pid_t followed = start(share({"-f", "a.log"}), nowhere(), nowhere(), nowhere());
     for (const int fd : opened) ::close(fd);
-    ASSERT_TRUE(waitUntil([&] { return stalling.posts().size() == 1; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return stalling.posts().size() == 2; }, 10000));
     QElapsedTimer ending;
     ending.start();
     ::kill(followed, SIGTERM);
@@ -700,8 +712,12 @@ TEST_F(ProgramSharing, FramesLeftWaitingAreSentByTheNextRun) {
     EXPECT_LT(ending.elapsed(), 1000);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
+    // A run without input of its own sends what the killed one held, at once.
     conf(server_.url().port());
+    QElapsedTimer restarted;
+    restarted.start();
     const ProgramRun next = run(share({}));
+    EXPECT_LT(restarted.elapsed(), 10000);
     EXPECT_EQ(next.status, 0) << next.err;
     EXPECT_EQ(server_.posts().size(), 4);
 }

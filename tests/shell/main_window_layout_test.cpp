@@ -243,15 +243,16 @@ TEST_F(LayoutTest, MenuBarHasItsThreeEntriesAndExitClosesTheWindow) {
     QAction* exit = entries[0]->menu()->actions().last();
     EXPECT_EQ(exit->objectName(), "MnuExit");
     EXPECT_EQ(exit->text(), "Exit");
-    // Sharing's entries stand below a separator (main_window_sharing_test.cpp).
+    // Sharing's entries and the history stand below separators (main_window_sharing_test.cpp).
     const QList<QAction*> tlm = entries[1]->menu()->actions();
-    ASSERT_EQ(tlm.size(), 4);
+    ASSERT_EQ(tlm.size(), 6);
     EXPECT_EQ(tlm[0]->objectName(), "WriteCSVFile");
     EXPECT_EQ(tlm[0]->text(), "Write CSV File");
     EXPECT_TRUE(tlm[1]->isSeparator());
     EXPECT_EQ(tlm[2]->text(), "Share Frames");
     EXPECT_TRUE(tlm[2]->isCheckable());
     EXPECT_EQ(tlm[3]->text(), "Sharing Status...");
+    EXPECT_EQ(tlm[5]->text(), "Mission History...");
 
     exit->trigger();
     EXPECT_FALSE(form().isVisible());
