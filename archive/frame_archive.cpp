@@ -449,6 +449,11 @@ Result<std::unique_ptr<FrameArchive>> FrameArchive::open(const QString& path,
         }
         if (Result<> full = archive->exec("PRAGMA synchronous = FULL"); !full)
             return full.failure();
+        // Room for the pages an import of many frames touches before it commits a slice: with
+        // SQLite's 2 MB by default, every slice wrote and read back the same pages of both
+        // trees again and again.
+        if (Result<> cache = archive->exec("PRAGMA cache_size = -32768"); !cache)
+            return cache.failure();
     }
     if (Result<> ready = archive->prepare(); !ready) return ready.failure();
     return archive;
