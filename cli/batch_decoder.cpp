@@ -10,11 +10,11 @@
 #include <string_view>
 
 #include "cli/batch_sharing.h"
-#include "cli/byte_output.h"
 #include "cli/command_line.h"
 #include "cli/follow.h"
 #include "cli/log_stream.h"
 #include "files/atomic_file.h"
+#include "files/byte_output.h"
 #include "files/error_text.h"
 #include "files/open_file.h"
 #include "files/read_loop.h"
@@ -140,8 +140,10 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     FollowOutput followSink(streams.output);
     BufferedWriter csv(options.follow ? static_cast<ByteSink&>(followSink) : csvSink);
 
-    const DecodeSettings settings{options.withTime, options.decimalComma ? u',' : u'.',
-                                  options.format, options.isoTime};
+    const RecordFormatOptions settings{.withTime = options.withTime,
+                                       .decimalSeparator = options.decimalComma ? u',' : u'.',
+                                       .format = options.format,
+                                       .isoTime = options.isoTime};
     LogStreamDecoder decoder(settings, csv, options.report ? &err : nullptr);
     bool headerWritten = false;
     if (sharing) {

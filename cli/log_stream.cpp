@@ -3,7 +3,6 @@
 #include <QString>
 #include <cstring>
 
-#include "cli/jsonl_fields.h"
 #include "decoder/hex.h"
 #include "decoder/log_text.h"
 #include "decoder/received_frame.h"
@@ -45,14 +44,9 @@ const unsigned char* firstCrOrHighByte(const unsigned char* p, const unsigned ch
 
 }  // namespace
 
-LogStreamDecoder::LogStreamDecoder(const DecodeSettings& settings, BufferedWriter& csv,
+LogStreamDecoder::LogStreamDecoder(const RecordFormatOptions& settings, BufferedWriter& csv,
                                    BufferedWriter* report)
-    : settings_(settings),
-      csv_(csv),
-      report_(report),
-      format_(settings.format == OutputFormat::JsonLines
-                  ? makeJsonLinesFormat()
-                  : makeCsvFormat(settings.withTime, settings.isoTime, settings.decimalSeparator)) {
+    : csv_(csv), report_(report), format_(makeRecordFormat(settings)) {
     hexPieceTable();  // built before the first line rather than inside it
 }
 

@@ -19,9 +19,9 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/jsonl_fields.h"
 #include "cli_test_support.h"
 #include "decoder/timestamp.h"
+#include "export/jsonl_fields.h"
 #include "files/log_follower.h"
 
 namespace orvalin::cli {

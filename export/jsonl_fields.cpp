@@ -1,4 +1,4 @@
-#include "cli/jsonl_fields.h"
+#include "export/jsonl_fields.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "decoder/log_line.h"
 #include "decoder/timestamp.h"
 
-namespace orvalin::cli {
+namespace orvalin {
 
 namespace {
 
@@ -186,4 +186,4 @@ std::unique_ptr<RecordFormat> makeJsonLinesFormat() {
     return std::make_unique<JsonLinesFormat>();
 }
 
-}  // namespace orvalin::cli
+}  // namespace orvalin

@@ -19,11 +19,11 @@
 #include <string>
 #include <string_view>
 
-#include "cli/record_format.h"
 #include "decoder/channels.h"
 #include "decoder/record_table.h"
+#include "export/record_format.h"
 
-namespace orvalin::cli {
+namespace orvalin {
 
 // The shortest text that reads back to exactly `value`; "null" for a value JSON cannot hold.
 std::string jsonNumberText(double value);
@@ -65,4 +65,4 @@ private:
 
 std::unique_ptr<RecordFormat> makeJsonLinesFormat();
 
-}  // namespace orvalin::cli
+}  // namespace orvalin

@@ -1,13 +1,14 @@
-#include "cli/record_format.h"
+#include "export/record_format.h"
 
 #include <QByteArray>
 #include <string_view>
 
-#include "cli/csv_fields.h"
 #include "decoder/csv_text.h"
 #include "decoder/timestamp.h"
+#include "export/csv_fields.h"
+#include "export/jsonl_fields.h"
 
-namespace orvalin::cli {
+namespace orvalin {
 
 namespace {
 
@@ -65,4 +66,9 @@ std::unique_ptr<RecordFormat> makeCsvFormat(bool withTime, bool isoTime, QChar d
     return std::make_unique<CsvFormat>(withTime, isoTime, decimalSeparator);
 }
 
-}  // namespace orvalin::cli
+std::unique_ptr<RecordFormat> makeRecordFormat(const RecordFormatOptions& options) {
+    if (options.format == OutputFormat::JsonLines) return makeJsonLinesFormat();
+    return makeCsvFormat(options.withTime, options.isoTime, options.decimalSeparator);
+}
+
+}  // namespace orvalin

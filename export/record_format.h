@@ -1,6 +1,6 @@
-// How the batch decoder writes an accepted log line: the CSV of the window's export (with
-// optional Timestamp, Date and Time columns first) or JSON Lines. The line reader
-// (LogStreamDecoder) finds the accepted lines and hands each to one RecordFormat.
+// The record formats of both programs: how a record is written as a line of a file of records,
+// in the CSV of the window's export (with optional Timestamp, Date and Time columns first) or
+// as JSON Lines. The batch decoder's line reader hands each accepted line to one RecordFormat.
 #pragma once
 
 #include <QChar>
@@ -8,12 +8,19 @@
 #include <cstdint>
 #include <memory>
 
-#include "cli/byte_output.h"
 #include "decoder/record_table.h"
+#include "files/byte_output.h"
 
-namespace orvalin::cli {
+namespace orvalin {
 
 enum class OutputFormat { Csv, JsonLines };
+
+struct RecordFormatOptions {
+    bool withTime = false;  // "Date" and "Time" columns first, as the window shows them (CSV)
+    QChar decimalSeparator = u'.';  // CSV
+    OutputFormat format = OutputFormat::Csv;
+    bool isoTime = false;  // a "Timestamp" column first (CSV)
+};
 
 class RecordFormat {
 public:
@@ -31,4 +38,6 @@ public:
 // values as the window's CSV export writes them.
 std::unique_ptr<RecordFormat> makeCsvFormat(bool withTime, bool isoTime, QChar decimalSeparator);
 
-}  // namespace orvalin::cli
+std::unique_ptr<RecordFormat> makeRecordFormat(const RecordFormatOptions& options);
+
+}  // namespace orvalin
