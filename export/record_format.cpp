@@ -1,14 +1,53 @@
 #include "export/record_format.h"
 
 #include <QByteArray>
+#include <QStringView>
+#include <algorithm>
 #include <string_view>
 
 #include "decoder/csv_text.h"
+#include "decoder/log_scan.h"
 #include "decoder/timestamp.h"
 #include "export/csv_fields.h"
+#include "export/influx_lines.h"
 #include "export/jsonl_fields.h"
 
 namespace orvalin {
+
+void RecordFormat::writeFrame(BufferedWriter& out, const ReceivedFrame& frame,
+                              std::optional<qint64>) {
+    // The log line that carried the frame, as far as any format reads it: the marks, the date
+    // and time as logged, and the bytes as hex digits (whose case no format writes).
+    char16_t line[LogLineLength];
+    for (const LineMark& mark : LineMarks) line[mark.position] = mark.character;
+    const char16_t* logged = frame.logged.data();
+    for (const LineField& field : {DateField, TimeField}) {
+        for (const LinePiece& piece : field.pieces) {
+            std::copy_n(logged, piece.length, line + piece.position);
+            logged += piece.length;
+        }
+    }
+    static constexpr char16_t Hex[] = u"0123456789abcdef";
+    for (int k = 0; k < FrameBytes; ++k) {
+        const std::uint8_t byte = frame.bytes[static_cast<std::size_t>(k)];
+        line[framePieceOffset(k)] = Hex[byte >> 4];
+        line[framePieceOffset(k) + 1] = Hex[byte & 15];
+    }
+    if (std::any_of(frame.logged.begin(), frame.logged.end(),
+                    [](char16_t c) { return c >= 0x80; })) {
+        // As the batch decoder hands on such a line: lower-cased and decoded by the window.
+        TelemetryRecord record;
+        readLogLine(QStringView(line, LogLineLength), record);
+        writeRecord(out, record);
+        return;
+    }
+    unsigned char ascii[LogLineLength];
+    std::copy_n(line, LogLineLength, ascii);
+    std::uint8_t raws[ChannelCount];
+    for (ChannelIndex c = 0; c < ChannelCount; ++c)
+        raws[c] = frame.bytes[static_cast<std::size_t>(ChannelCatalogue[c].frameByte)];
+    writeAsciiRecord(out, ascii, raws);
+}
 
 namespace {
 
@@ -67,7 +106,14 @@ std::unique_ptr<RecordFormat> makeCsvFormat(bool withTime, bool isoTime, QChar d
 }
 
 std::unique_ptr<RecordFormat> makeRecordFormat(const RecordFormatOptions& options) {
-    if (options.format == OutputFormat::JsonLines) return makeJsonLinesFormat();
+    switch (options.format) {
+        case OutputFormat::JsonLines:
+            return makeJsonLinesFormat();
+        case OutputFormat::Influx:
+            return makeInfluxFormat(options.logTimeZone);
+        case OutputFormat::Csv:
+            break;
+    }
     return makeCsvFormat(options.withTime, options.isoTime, options.decimalSeparator);
 }
 
