@@ -68,6 +68,11 @@ public:
     void writeRecord(BufferedWriter& out, const TelemetryRecord& record) override {
         format_->writeRecord(out, record);
     }
+    void writeFrame(BufferedWriter& out, const ReceivedFrame& frame,
+                    std::optional<qint64> utcSeconds) override {
+        format_->writeFrame(out, frame, utcSeconds);
+    }
+    FramesLeftOut leftOut() const override { return format_->leftOut(); }
 
 private:
     std::unique_ptr<RecordFormat> format_;

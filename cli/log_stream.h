@@ -63,6 +63,8 @@ public:
     void abandonSource();
 
     const LineCounts& counts() const { return counts_; }
+    // The accepted lines the format could not write (InfluxDB lines without a UTC time).
+    FramesLeftOut leftOut() const { return format_->leftOut(); }
 
     // Called with the frame of every accepted line, after its record was written (--share).
     void setFrameHandler(std::function<void(const ReceivedFrame&)> handler);
