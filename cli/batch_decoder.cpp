@@ -93,7 +93,9 @@ void writeLeftOut(BufferedWriter& err, const FramesLeftOut& leftOut) {
         err.append(" left out of the InfluxDB lines\n");
     };
     say(leftOut.withoutUtcTime, "without a UTC time");
-    say(leftOut.outsideTimeRange, "dated before 1677-09-21 or after 2262-04-11 (UTC)");
+    say(leftOut.outsideTimeRange,
+        "at times InfluxDB cannot hold (before 1677-09-21T00:12:44Z or after "
+        "2262-04-11T23:47:15Z)");
 }
 
 void writeSummary(BufferedWriter& err, const LineCounts& counts) {
