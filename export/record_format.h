@@ -36,6 +36,8 @@ struct FramesLeftOut {
     std::uint64_t withoutUtcTime = 0;    // no UTC instant: not a real date and time, or one the
                                          // zone skips
     std::uint64_t outsideTimeRange = 0;  // an instant that InfluxDB cannot hold
+
+    bool operator==(const FramesLeftOut&) const = default;
 };
 
 class RecordFormat {

@@ -30,10 +30,8 @@ CommandLine options(bool time, bool comma, bool report, std::string output = {},
 }
 
 CommandLine newOptions(bool follow, bool isoTime, OutputFormat format,
-                       std::vector<std::string> inputs = {}, bool time = false,
-                       std::string config = {}) {
+                       std::vector<std::string> inputs = {}, bool time = false) {
     CommandLine line = options(time, false, false, {}, std::move(inputs));
-    line.configPath = std::move(config);
     line.follow = follow;
     line.isoTime = isoTime;
     line.format = format;
@@ -66,7 +64,6 @@ TEST_P(CommandLineParsing, GivesOptionsOrAUsageError) {
     EXPECT_EQ(got.isoTime, expected.isoTime);
     EXPECT_EQ(got.format, expected.format);
     EXPECT_EQ(got.outputPath, expected.outputPath);
-    EXPECT_EQ(got.configPath, expected.configPath);
     EXPECT_EQ(got.inputs, expected.inputs);
 }
 
@@ -132,10 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--format", "JSONL"},
                   {},
                   "unknown format 'JSONL' (csv, jsonl or influx)"},
-        ParseCase{"InfluxWithItsConfig",
-                  {"--format", "influx", "--config", "c.ini"},
-                  newOptions(false, false, OutputFormat::Influx, {}, false, "c.ini"),
-                  ""},
         ParseCase{"ConfigWithoutShareOrInflux",
                   {"--format", "jsonl", "--config", "c.ini"},
                   {},
@@ -144,10 +137,6 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--format", "influx", "-i"},
                   {},
                   "--iso-time applies to CSV only (InfluxDB lines carry the UTC time)"},
-        ParseCase{"InfluxWithDecimalComma",
-                  {"--format", "influx", "-c"},
-                  {},
-                  "--decimal-comma applies to CSV only"},
         ParseCase{"TwoFormats",
                   {"--format", "csv", "--format", "jsonl"},
                   {},

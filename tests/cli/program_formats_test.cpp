@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -283,55 +282,37 @@ TEST_F(ProgramFormats, IsoTimeColumnComesBeforeDateAndTime) {
 
 // --- InfluxDB lines ----------------------------------------------------------------------
 
-// The fields of each line, "key=value|key=value|...": InfluxDB lines with their keys unescaped,
-// or the channels of JSON Lines.
-std::vector<std::string> fieldsOf(const std::string& lines, bool influx) {
-    const QRegularExpression field(influx ? QStringLiteral(R"(((?:\\.|[^ ,=])+)=([^ ,]+))")
-                                          : QStringLiteral(R"re("([^"]+)":(-?[0-9][^,}]*))re"));
-    std::vector<std::string> all;
-    std::istringstream split(lines);
-    for (std::string line; std::getline(split, line);) {
-        QString fields = QString::fromStdString(line);
-        fields = influx ? fields.section(u' ', 1, -2, QString::SectionSkipEmpty)
-                        : fields.mid(fields.indexOf(QStringLiteral("\"SP4")));
-        QStringList pairs;
-        for (const QRegularExpressionMatch& match : field.globalMatch(fields))
-            pairs << match.captured(1).remove(u'\\') + u'=' + match.captured(2);
-        all.push_back(pairs.join(u'|').toStdString());
-    }
-    return all;
-}
-
 TEST_F(ProgramFormats, InfluxLinesCarryTheValuesOfJsonLinesAtUtcNanoseconds) {
     write("conf.ini", "LOG_TIME_ZONE=Europe/Berlin\n");
     // 02:30 does not exist in Berlin on 29 March 2026, nor does 31 April.
-    const QByteArray log = "!29032026@015959;" + logLine(1).mid(17) + "\n!29032026@015959;" +
-                           logLine(2).mid(17) + "\n!29032026@023000;" + logLine(3).mid(17) +
-                           "\n!29032026@030000;" + logLine(4).mid(17) + "\n!31042026@120000;" +
-                           logLine(5).mid(17) + "\n";
+    QByteArray log;
+    for (const char* stamp : {"29032026@015959;", "29032026@015959;", "29032026@023000;",
+                              "29032026@030000;", "31042026@120000;"})
+        log += '!' + QByteArray(stamp) + logLine(log.size()).mid(17) + '\n';
     write("pass.log", log);
     Program influx({"--format", "influx", "--config", "conf.ini", "pass.log"}, dir_.path());
     ASSERT_EQ(influx.end(0), 0);
     EXPECT_EQ(influx.errors(),
               "orvalin-decode: 2 frames without a UTC time were left out of the InfluxDB lines\n");
     const std::string lines = influx.outputOf(0);
+    EXPECT_EQ(lines.substr(0, 19), "orvalin SP4\\ Volts=");
     std::vector<qint64> instants;
     for (std::size_t end = 0; (end = lines.find('\n', end + 1)) != std::string::npos;)
         instants.push_back(std::stoll(lines.substr(lines.rfind(' ', end))));
     EXPECT_EQ(instants,
               (std::vector<qint64>{1774745999000000000, 1774745999000000001, 1774746000000000000}));
+    // The fields are those of JSON Lines, keys and number texts alike.
     Program json({"--format", "jsonl", "pass.log"}, dir_.path());
     ASSERT_EQ(json.end(0), 0);
-    std::vector<std::string> expected = fieldsOf(json.outputOf(0), false);
-    ASSERT_EQ(expected.size(), 5u);
-    ASSERT_EQ(std::count(expected[0].begin(), expected[0].end(), '='), ChannelCount);
-    expected = {expected[0], expected[1], expected[3]};
-    EXPECT_EQ(fieldsOf(lines, true), expected);
+    QString values = QString::fromStdString(json.outputOf(0)).section(u'\n', 0, 0);
+    values = values.mid(values.indexOf(u"\"SP4")).chopped(1).remove(u'"').replace(u':', u'=');
+    EXPECT_EQ(QString::fromStdString(lines).section(u'\n', 0, 0).section(u' ', 1, -2).remove(u'\\'),
+              values)
+        << lines;
 
     write("conf.ini", "LOG_TIME_ZONE=Europe/Atlantis\n");
     Program badZone({"--format", "influx", "--config", "conf.ini", "pass.log"}, dir_.path());
     EXPECT_EQ(badZone.end(0), 2);
-    EXPECT_EQ(badZone.outputOf(0), "");
     EXPECT_EQ(badZone.errors().substr(0, 71),
               "orvalin-decode: --format influx: LOG_TIME_ZONE (Europe/Atlantis is not ");
 }

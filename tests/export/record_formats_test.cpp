@@ -1,8 +1,6 @@
-// The record formats: what each writes for an accepted line by its fast path (the raw bytes of
-// an ASCII line) and for the window's record of any other line, against the definitions
-// (appendCsvRecordLine, isoTimestamp, appendJsonRecordLine, appendInfluxLine) applied to the
-// window's records; a frame of the archive written as its line; the instants of InfluxDB lines;
-// and the number and key texts.
+// The record formats against their definitions applied to the window's records, for the fast
+// path of ASCII lines, the window's records of other lines and frames of the archive; and the
+// number and key texts.
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
@@ -11,7 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <ostream>
+#include <vector>
 
 #include "decoder/csv_text.h"
 #include "decoder/hex.h"
@@ -37,10 +37,13 @@ QByteArray stamped(const char* dateTime) {
 // texts.
 QList<QByteArray> hardLines() {
     QList<QByteArray> lines;
-    for (const char* dateTime : {"06122026123456", "29022024000000", "29022023000000",
-                                 "3104202612ab56", "06122026240000", "06\"2\\026235960",
-                                 "0a\t2\x01"
-                                 "02612AB56"})
+    // Then a time that Berlin skips, the first and the last second InfluxDB holds, and one after.
+    for (const char* dateTime :
+         {"06122026123456", "29022024000000", "29022023000000", "3104202612ab56", "06122026240000",
+          "06\"2\\026235960",
+          "0a\t2\x01"
+          "02612AB56",
+          "29032026023000", "21091677001244", "11042262234715", "11042262234716"})
         lines << stamped(dateTime);
     QByteArray frames = test::WorkedLine.toLatin1();
     for (int k = 17; k < 81; ++k) frames[k] = "0123456789abcdefABCDEF"[(k * 7) % 22];
@@ -50,7 +53,6 @@ QList<QByteArray> hardLines() {
                  "6122026@123456;") +
                  QByteArray(64, '0');  // É: 81 characters, lower-cased in the record
     lines << "!06122026@123457;\xc3\xa9" + QByteArray(63, '1');  // a real time, a text line
-    lines << stamped("06122300123456");  // a real time that InfluxDB cannot hold
     return lines;
 }
 
@@ -73,23 +75,55 @@ void writeLine(RecordFormat& format, BufferedWriter& out, const QByteArray& line
     format.writeAsciiRecord(out, bytes, raws);
 }
 
-// The definition's line for one of the window's records; `written` is what the format wrote.
-using Definition = std::function<std::string(const TelemetryRecord&, const std::string& written)>;
+// The definition's line for one of the window's records; InfluxDB lines at `instant`, in ns.
+using Definition =
+    std::function<std::string(const TelemetryRecord&, std::optional<qint64> instant)>;
 
 struct FormatCase {
     const char* name;
     RecordFormatOptions options{};
-    std::string header{};
     Definition definition;
-    FramesLeftOut leftOut{};  // of the hard lines
+    std::vector<std::optional<qint64>> instants{};  // of the hard lines; none: left out
+    FramesLeftOut leftOut{};
 };
 
 void PrintTo(const FormatCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+class Formats : public ::testing::TestWithParam<FormatCase> {};
+
+// The archive gives back a line's frame with its instant in the zone of the log; the frame is
+// written as the line.
+TEST_P(Formats, WriteTheDefinitionsLinesAndFramesAsTheirLines) {
+    const FormatCase& c = GetParam();
+    const std::unique_ptr<RecordFormat> lines = makeRecordFormat(c.options);
+    const std::unique_ptr<RecordFormat> frames = makeRecordFormat(c.options);
+    LogTimeConverter times(c.options.logTimeZone);
+    StringSink line;
+    StringSink fromFrames;
+    BufferedWriter lineOut(line, 4096);
+    BufferedWriter framesOut(fromFrames, 4096);
+    std::string fromLines;
+    const QList<QByteArray> hard = hardLines();
+    for (qsizetype i = 0; i < hard.size(); ++i) {
+        line.bytes.clear();
+        writeLine(*lines, lineOut, hard[i]);
+        lineOut.flush();
+        const auto instant = i < qsizetype(c.instants.size()) ? c.instants[i] : std::nullopt;
+        EXPECT_EQ(line.bytes, c.definition(windowRecord(hard[i]), instant)) << hard[i].data();
+        fromLines += line.bytes;
+        const ReceivedFrame frame = receivedFrameOf(QString::fromUtf8(hard[i]).utf16());
+        frames->writeFrame(framesOut, frame, times.utcSeconds(frame));
+    }
+    framesOut.flush();
+    EXPECT_EQ(fromFrames.bytes, fromLines);
+    EXPECT_EQ(lines->leftOut(), c.leftOut);
+    EXPECT_EQ(frames->leftOut(), c.leftOut);
+}
+
 Definition csvDefinition(bool isoTime, bool withTime, QChar separator) {
-    return [=](const TelemetryRecord& record, const std::string&) {
+    return [=](const TelemetryRecord& record, std::optional<qint64>) {
         QByteArray line;
         if (isoTime)
             line = isoTimestamp(record.DateText.view(), record.TimeText.view()).toLatin1() + ';';
@@ -98,81 +132,35 @@ Definition csvDefinition(bool isoTime, bool withTime, QChar separator) {
     };
 }
 
-class Formats : public ::testing::TestWithParam<FormatCase> {};
-
-TEST_P(Formats, WriteTheDefinitionsLinesForTheWindowsRecords) {
-    const std::unique_ptr<RecordFormat> format = makeRecordFormat(GetParam().options);
-    StringSink sink;
-    BufferedWriter out(sink, 4096);
-    format->writeHeader(out);
-    out.flush();
-    EXPECT_EQ(sink.bytes, GetParam().header);
-    for (const QByteArray& line : hardLines()) {
-        sink.bytes.clear();
-        writeLine(*format, out, line);
-        out.flush();
-        EXPECT_EQ(sink.bytes, GetParam().definition(windowRecord(line), sink.bytes)) << line.data();
-    }
-    EXPECT_EQ(format->leftOut().withoutUtcTime, GetParam().leftOut.withoutUtcTime);
-    EXPECT_EQ(format->leftOut().outsideTimeRange, GetParam().leftOut.outsideTimeRange);
-}
-
-// What the archive gives back of a line: its frame and its instant in the zone of the log.
-TEST_P(Formats, WriteAFrameOfTheArchiveAsTheLineThatCarriedIt) {
-    const std::unique_ptr<RecordFormat> lines = makeRecordFormat(GetParam().options);
-    const std::unique_ptr<RecordFormat> frames = makeRecordFormat(GetParam().options);
-    LogTimeConverter times(GetParam().options.logTimeZone);
-    StringSink fromLines;
-    StringSink fromFrames;
-    BufferedWriter linesOut(fromLines, 4096);
-    BufferedWriter framesOut(fromFrames, 4096);
-    for (const QByteArray& line : hardLines()) {
-        writeLine(*lines, linesOut, line);
-        const ReceivedFrame frame = receivedFrameOf(QString::fromUtf8(line).utf16());
-        frames->writeFrame(framesOut, frame, times.utcSeconds(frame));
-    }
-    linesOut.flush();
-    framesOut.flush();
-    EXPECT_EQ(fromFrames.bytes, fromLines.bytes);
-    EXPECT_EQ(frames->leftOut().withoutUtcTime, GetParam().leftOut.withoutUtcTime);
-}
-
-RecordFormatOptions csvOptions(bool withTime, bool isoTime, QChar separator) {
-    return {.withTime = withTime, .decimalSeparator = separator, .isoTime = isoTime};
-}
-
-std::string jsonDefinition(const TelemetryRecord& record, const std::string&) {
+std::string jsonDefinition(const TelemetryRecord& record, std::optional<qint64>) {
     std::string line;
     appendJsonRecordLine(line, record);
     return line;
 }
 
-// The instants are those of InfluxInstants below; here the fields at the instant written.
-std::string influxDefinition(const TelemetryRecord& record, const std::string& written) {
+std::string influxDefinition(const TelemetryRecord& record, std::optional<qint64> instant) {
     std::string line;
-    if (!written.empty())
-        appendInfluxLine(line, record.Values, std::stoll(written.substr(written.rfind(' '))));
+    if (instant) appendInfluxLine(line, record.Values, *instant);
     return line;
 }
+
+constexpr qint64 Second = 1'000'000'000;
+constexpr qint64 T = 1'796'560'496 * Second;  // 2026-12-06T12:34:56Z
+// Of the hard lines read in UTC (2024-02-29T00:00:00Z, 2026-03-29T02:30:00Z, InfluxDB's limits):
+// 1 ns on within a second, from 0 again when the second changes.
+// clang-format off
+const std::vector<std::optional<qint64>> InfluxInstants = {
+    T, 1'709'164'800 * Second, {}, {}, {}, {}, {}, 1'774'751'400 * Second,
+    FirstInfluxSecond * Second, LastInfluxSecond * Second, {}, T, T + 1, {}, T + Second};
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(
     Options, Formats,
     ::testing::Values(
-        FormatCase{.name = "Csv",
-                   .header = csvHeaderLine().toStdString(),
-                   .definition = csvDefinition(false, false, u'.')},
-        FormatCase{.name = "CsvWithTimeAndComma",
-                   .options = csvOptions(true, false, u','),
-                   .header = csvHeaderLine(true).toStdString(),
-                   .definition = csvDefinition(false, true, u',')},
+        FormatCase{.name = "Csv", .definition = csvDefinition(false, false, u'.')},
         // --iso-time: the Timestamp column before Date and Time, empty where there is none.
-        FormatCase{.name = "CsvIsoTime",
-                   .options = csvOptions(false, true, u'.'),
-                   .header = "Timestamp;" + csvHeaderLine().toStdString(),
-                   .definition = csvDefinition(true, false, u'.')},
         FormatCase{.name = "CsvIsoTimeWithTime",
-                   .options = csvOptions(true, true, u'.'),
-                   .header = "Timestamp;" + csvHeaderLine(true).toStdString(),
+                   .options = {.withTime = true, .isoTime = true},
                    .definition = csvDefinition(true, true, u'.')},
         FormatCase{.name = "JsonLines",
                    .options = {.format = OutputFormat::JsonLines},
@@ -180,74 +168,13 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{.name = "Influx",
                    .options = {.format = OutputFormat::Influx},
                    .definition = influxDefinition,
+                   .instants = InfluxInstants,
                    .leftOut = {.withoutUtcTime = 6, .outsideTimeRange = 1}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct InstantsCase {
-    const char* name;
-    const char* zone;
-    std::vector<const char*> logged;  // DDMMYYYYHHMMSS of each line
-    std::vector<qint64> written;      // the instants of the lines written, in ns
-    FramesLeftOut leftOut{};
-};
-
-void PrintTo(const InstantsCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class InfluxInstants : public ::testing::TestWithParam<InstantsCase> {};
-
-TEST_P(InfluxInstants, AreUtcNanosecondsOneApartWithinASecond) {
-    const std::unique_ptr<RecordFormat> format = makeRecordFormat(
-        {.format = OutputFormat::Influx, .logTimeZone = QTimeZone(QByteArray(GetParam().zone))});
-    StringSink sink;
-    BufferedWriter out(sink, 4096);
-    for (const char* logged : GetParam().logged) writeLine(*format, out, stamped(logged));
-    out.flush();
-    std::vector<qint64> written;
-    for (std::size_t end = 0, at = 0; (end = sink.bytes.find('\n', at)) != std::string::npos;
-         at = end + 1)
-        written.push_back(std::stoll(sink.bytes.substr(sink.bytes.rfind(' ', end))));
-    EXPECT_EQ(written, GetParam().written);
-    EXPECT_EQ(format->leftOut().withoutUtcTime, GetParam().leftOut.withoutUtcTime);
-    EXPECT_EQ(format->leftOut().outsideTimeRange, GetParam().leftOut.outsideTimeRange);
-}
-
-constexpr qint64 Second = 1'000'000'000;
-constexpr qint64 At20261206T123456Z = 1'796'560'496 * Second;
-constexpr qint64 At20260329T005959Z = 1'774'745'999 * Second;
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, InfluxInstants,
-    ::testing::Values(
-        InstantsCase{"CountOnWithinASecondAndRestartWhenItChanges",
-                     "UTC",
-                     {"06122026123456", "06122026123456", "06122026123456", "06122026123457",
-                      "06122026123456"},
-                     {At20261206T123456Z, At20261206T123456Z + 1, At20261206T123456Z + 2,
-                      At20261206T123456Z + Second, At20261206T123456Z},
-                     {}},
-        InstantsCase{"SkippedLocalTimeIsLeftOut",
-                     "Europe/Berlin",
-                     {"29032026015959", "29032026023000", "29032026030000"},
-                     {At20260329T005959Z, At20260329T005959Z + Second},
-                     {.withoutUtcTime = 1}},
-        InstantsCase{"InstantsInfluxDbCannotHoldAreLeftOut",
-                     "UTC",
-                     {"20091677001243", "21091677001244", "11042262234715", "11042262234716"},
-                     {FirstInfluxSecond * Second, LastInfluxSecond* Second},
-                     {.outsideTimeRange = 2}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InfluxLines, KeysAreEscapedAsTheProtocolAsks) {
     EXPECT_EQ(influxKeyText("SP4 Volts"), R"(SP4\ Volts)");
     EXPECT_EQ(influxKeyText("a,b=c d"), R"(a\,b\=c\ d)");
-    std::string line;
-    appendInfluxLine(line, windowRecord(test::WorkedLine.toLatin1()).Values, -1);
-    EXPECT_TRUE(line.starts_with(R"(orvalin SP4\ Volts=0.105708,GS4\ Curr=8.5344,)")) << line;
-    EXPECT_TRUE(line.ends_with(R"(,SU\ TH\ G0=82.66666666666667 -1)"
-                               "\n"))
-        << line;
 }
 
 TEST(JsonLines, TextsAndTimestampsOfTheDefinition) {
