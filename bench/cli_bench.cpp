@@ -1,6 +1,6 @@
-// The batch decoder on a log of 1,000,000 lines (82 MB), written as CSV and as JSON Lines to
-// a file: throughput of input and peak memory, in-process through the library and as the
-// built program. The program is also fed one line of 300 MB without a line end through a
+// The batch decoder on a log of 1,000,000 lines (82 MB), written as CSV, as JSON Lines and as
+// InfluxDB lines to a file: throughput of input and peak memory, in-process through the library and
+// as the built program. The program is also fed one line of 300 MB without a line end through a
 // pipe, to show that its memory does not grow with the length of a line, and follows a log
 // to which the million lines are appended in blocks, to show that following keeps it bounded
 // too.
@@ -30,6 +30,7 @@ struct BenchFiles {
     QTemporaryDir dir;
     std::string log = dir.filePath("telemetry.log").toStdString();
     std::string csv = dir.filePath("telemetry.csv").toStdString();
+    std::string conf = dir.filePath("conf.ini").toStdString();  // empty: log times in UTC
     long long logBytes = 0;
 };
 
@@ -61,20 +62,30 @@ BenchFiles& files() {
     static BenchFiles f = [] {
         BenchFiles made;
         made.logBytes = writeLog(made.log);
+        if (std::FILE* conf = std::fopen(made.conf.c_str(), "wb")) std::fclose(conf);
         return made;
     }();
     return f;
 }
 
+// The formats by the number the benchmarks take; InfluxDB lines with an empty conf.ini, so in
+// UTC whatever the user's conf.ini says.
+constexpr const char* FormatNames[] = {"CSV", "JSON Lines", "InfluxDB lines"};
+
+std::vector<std::string> formatArgs(std::int64_t format) {
+    if (format == 1) return {"--format", "jsonl"};
+    if (format == 2) return {"--format", "influx", "--config", files().conf};
+    return {};
+}
+
 // First arg 0: the output file is new; 1: it replaces the output of the run before (the
 // kernel then also frees the old file's pages, which costs a little more). Second arg 0: CSV,
-// 1: JSON Lines.
+// 1: JSON Lines, 2: InfluxDB lines.
 void BM_DecodeLogToFile(benchmark::State& state) {
     BenchFiles& f = files();
     const bool replace = state.range(0) != 0;
-    const bool jsonl = state.range(1) != 0;
-    std::vector<std::string> args{"-o", f.csv, f.log};
-    if (jsonl) args.insert(args.begin(), {"--format", "jsonl"});
+    std::vector<std::string> args = formatArgs(state.range(1));
+    args.insert(args.end(), {"-o", f.csv, f.log});
     const int devNull = ::open("/dev/null", O_RDWR);
     const orvalin::cli::StandardStreams streams{devNull, devNull, devNull};
     for (auto _ : state) {
@@ -87,7 +98,7 @@ void BM_DecodeLogToFile(benchmark::State& state) {
         if (status != 0) state.SkipWithError("the decoder failed");
     }
     ::close(devNull);
-    state.SetLabel(std::string(jsonl ? "JSON Lines, " : "CSV, ") +
+    state.SetLabel(std::string(FormatNames[state.range(1)]) + ", " +
                    (replace ? "replacing the file" : "new file"));
     state.SetBytesProcessed(state.iterations() * f.logBytes);
     state.counters["MB/s"] = benchmark::Counter(static_cast<double>(f.logBytes) / 1e6,
@@ -98,18 +109,20 @@ BENCHMARK(BM_DecodeLogToFile)
     ->Args({1, 0})
     ->Args({0, 1})
     ->Args({1, 1})
+    ->Args({0, 2})
+    ->Args({1, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
 
 // The decoder without the cost of storing its output (as when a pipe's reader keeps up): the
 // output goes to /dev/null. JSON Lines are about 8 times the input (690 MB for the 82 MB
-// log), so into a file the page cache sets their pace. Arg 0: CSV, 1: JSON Lines.
+// log), so into a file the page cache sets their pace. Arg 0: CSV, 1: JSON Lines, 2: InfluxDB
+// lines.
 void BM_DecodeLogToDevNull(benchmark::State& state) {
     BenchFiles& f = files();
-    const bool jsonl = state.range(0) != 0;
-    std::vector<std::string> args{f.log};
-    if (jsonl) args.insert(args.begin(), {"--format", "jsonl"});
+    std::vector<std::string> args = formatArgs(state.range(0));
+    args.push_back(f.log);
     const int devNull = ::open("/dev/null", O_RDWR);
     const orvalin::cli::StandardStreams streams{devNull, devNull, devNull};
     for (auto _ : state) {
@@ -117,7 +130,7 @@ void BM_DecodeLogToDevNull(benchmark::State& state) {
             state.SkipWithError("the decoder failed");
     }
     ::close(devNull);
-    state.SetLabel(jsonl ? "JSON Lines to /dev/null" : "CSV to /dev/null");
+    state.SetLabel(std::string(FormatNames[state.range(0)]) + " to /dev/null");
     state.SetBytesProcessed(state.iterations() * f.logBytes);
     state.counters["MB/s"] = benchmark::Counter(static_cast<double>(f.logBytes) / 1e6,
                                                 benchmark::Counter::kIsIterationInvariantRate);
@@ -125,6 +138,7 @@ void BM_DecodeLogToDevNull(benchmark::State& state) {
 BENCHMARK(BM_DecodeLogToDevNull)
     ->Arg(0)
     ->Arg(1)
+    ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
@@ -222,11 +236,12 @@ void measureProgram() {
     BenchFiles& f = files();
     struct stat csvInfo {};
     long long jsonlBytes = 0;
-    for (const bool jsonl : {false, true}) {
+    for (const int format : {0, 1, 2}) {
         for (const int target : {0, 1, 2}) {  // a new file, a file it replaces, /dev/null
             const std::string output = target == 2 ? "/dev/null" : f.csv;
-            std::vector<std::string> args{program, "-o", output, f.log};
-            if (jsonl) args.insert(args.begin() + 1, {"--format", "jsonl"});
+            std::vector<std::string> args = formatArgs(format);
+            args.insert(args.begin(), program);
+            args.insert(args.end(), {"-o", output, f.log});
             double best = 1e9;
             for (int i = 0; i < 3; ++i) {
                 if (target == 0) ::unlink(f.csv.c_str());
@@ -238,13 +253,13 @@ void measureProgram() {
                 best = std::min(best, run.seconds);
             }
             ::stat(f.csv.c_str(), &csvInfo);
-            if (jsonl) jsonlBytes = csvInfo.st_size;
+            if (format == 1) jsonlBytes = csvInfo.st_size;
             static constexpr const char* Targets[] = {"a new file", "a file it replaces",
                                                       "/dev/null"};
             std::printf(
                 "program, %s, %d lines, %.1f MB in, %.1f MB out to %s: best of 3 %.3f s, "
                 "%.0f MB/s of input\n",
-                jsonl ? "JSON Lines" : "CSV", LogLines, f.logBytes / 1e6, csvInfo.st_size / 1e6,
+                FormatNames[format], LogLines, f.logBytes / 1e6, csvInfo.st_size / 1e6,
                 Targets[target], best, f.logBytes / 1e6 / best);
         }
     }

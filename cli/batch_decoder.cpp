@@ -10,11 +10,12 @@
 #include <string_view>
 
 #include "cli/batch_sharing.h"
-#include "cli/byte_output.h"
 #include "cli/command_line.h"
 #include "cli/follow.h"
 #include "cli/log_stream.h"
+#include "cli/station_conf.h"
 #include "files/atomic_file.h"
+#include "files/byte_output.h"
 #include "files/error_text.h"
 #include "files/open_file.h"
 #include "files/read_loop.h"
@@ -79,6 +80,24 @@ Result<> decodeInput(const std::string& name, int standardInput, LogStreamDecode
     return read;
 }
 
+// One line for each reason that left frames out of the output, when any were.
+void writeLeftOut(BufferedWriter& err, const FramesLeftOut& leftOut) {
+    const auto say = [&err](std::uint64_t count, std::string_view which) {
+        if (count == 0) return;
+        err.append(ProgramName);
+        err.append(": ");
+        err.appendNumber(count);
+        err.append(count == 1 ? " frame " : " frames ");
+        err.append(which);
+        err.append(count == 1 ? " was" : " were");
+        err.append(" left out of the InfluxDB lines\n");
+    };
+    say(leftOut.withoutUtcTime, "without a UTC time");
+    say(leftOut.outsideTimeRange,
+        "at times InfluxDB cannot hold (before 1677-09-21T00:12:44Z or after "
+        "2262-04-11T23:47:15Z)");
+}
+
 void writeSummary(BufferedWriter& err, const LineCounts& counts) {
     err.append(ProgramName);
     err.append(": ");
@@ -114,15 +133,25 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     const CommandLine& options = parsed.options;
     if (options.help) return writeText(helpText(), streams.output, err);
     if (options.version) return writeText(versionText(), streams.output, err);
+    const auto usageError = [&err](const Failure& failure) {
+        err.append(std::string(ProgramName) + ": " + failure.text.toLocal8Bit().toStdString() +
+                   "\n" + usageText());
+        err.flush();
+        return ExitUsage;
+    };
+    RecordFormatOptions settings{.withTime = options.withTime,
+                                 .decimalSeparator = options.decimalComma ? u',' : u'.',
+                                 .format = options.format,
+                                 .isoTime = options.isoTime};
+    if (options.format == OutputFormat::Influx) {
+        const Result<QTimeZone> zone = logTimeZone(options);
+        if (!zone) return usageError(zone.failure());
+        settings.logTimeZone = *zone;
+    }
     std::unique_ptr<BatchSharing> sharing;
     if (options.share) {
         Result<std::unique_ptr<BatchSharing>> created = BatchSharing::create(options);
-        if (!created) {
-            err.append(std::string(ProgramName) + ": " +
-                       created.failure().text.toLocal8Bit().toStdString() + "\n" + usageText());
-            err.flush();
-            return ExitUsage;
-        }
+        if (!created) return usageError(created.failure());
         sharing = std::move(*created);
     }
 
@@ -140,8 +169,6 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     FollowOutput followSink(streams.output);
     BufferedWriter csv(options.follow ? static_cast<ByteSink&>(followSink) : csvSink);
 
-    const DecodeSettings settings{options.withTime, options.decimalComma ? u',' : u'.',
-                                  options.format, options.isoTime};
     LogStreamDecoder decoder(settings, csv, options.report ? &err : nullptr);
     bool headerWritten = false;
     if (sharing) {
@@ -218,6 +245,7 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
             return ExitFailure;
         }
     }
+    writeLeftOut(err, decoder.leftOut());
     if (options.report) writeSummary(err, decoder.counts());
     err.flush();
     // The output is complete; now the frames of the run go out, or wait in the archive.

@@ -15,8 +15,8 @@
 #include <memory>
 #include <string>
 
-#include "cli/byte_output.h"
 #include "cli/command_line.h"
+#include "files/byte_output.h"
 #include "files/failure.h"
 #include "sharing/sharing_service.h"
 

@@ -29,7 +29,9 @@ constexpr OptionInfo Options[] = {
     {.shortName = "",
      .longName = "format",
      .valueName = "FORMAT",
-     .help = "csv (the default) or jsonl: one JSON object per line"},
+     .help = "csv (the default); jsonl: one JSON object per line; or\n"
+             "influx: InfluxDB line protocol at UTC times (the log's\n"
+             "zone is LOG_TIME_ZONE of conf.ini)"},
     {.shortName = "t",
      .longName = "time",
      .valueName = "",
@@ -69,7 +71,8 @@ constexpr OptionInfo Options[] = {
      .longName = "config",
      .valueName = "FILE",
      .help = "read the station settings from FILE instead of\n"
-             "~/.config/orvalin-decoder/conf.ini (--share)"},
+             "~/.config/orvalin-decoder/conf.ini (--share,\n"
+             "--format influx)"},
     {.shortName = "",
      .longName = "archive",
      .valueName = "FILE",
@@ -122,10 +125,15 @@ std::string conflict(const CommandLine& line) {
     if (line.format == OutputFormat::JsonLines) {
         if (line.withTime) return "--time applies to CSV only (JSON Lines carry the date and time)";
         if (line.isoTime) return "--iso-time applies to CSV only (JSON Lines carry the timestamp)";
-        if (line.decimalComma) return "--decimal-comma applies to CSV only";
     }
+    if (line.format == OutputFormat::Influx && (line.withTime || line.isoTime))
+        return std::string(line.withTime ? "--time" : "--iso-time") +
+               " applies to CSV only (InfluxDB lines carry the UTC time)";
+    if (line.format != OutputFormat::Csv && line.decimalComma)
+        return "--decimal-comma applies to CSV only";
     if (!line.share) {
-        if (!line.configPath.empty()) return "--config applies to --share only";
+        if (!line.configPath.empty() && line.format != OutputFormat::Influx)
+            return "--config applies to --share and --format influx only";
         if (!line.archivePath.empty()) return "--archive applies to --share only";
     }
     if (line.follow) {
@@ -193,8 +201,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (formats.size() == 1) {
         if (formats.first() == u"jsonl") {
             line.format = OutputFormat::JsonLines;
+        } else if (formats.first() == u"influx") {
+            line.format = OutputFormat::Influx;
         } else if (formats.first() != u"csv") {
-            return {{}, "unknown format '" + toBytes(formats.first()) + "' (csv or jsonl)"};
+            return {{}, "unknown format '" + toBytes(formats.first()) + "' (csv, jsonl or influx)"};
         }
     }
     if (!line.help && !line.version) result.error = conflict(line);
@@ -203,8 +213,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
 
 std::string usageText() {
     return std::string("Usage: ") + ProgramName +
-           " [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl] [-o FILE]\n"
-           "       [--share [--config FILE] [--archive FILE] [--share-wait SECONDS]] [FILE...]\n"
+           " [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl|influx]\n"
+           "       [-o FILE] [--share [--archive FILE] [--share-wait SECONDS]]\n"
+           "       [--config FILE] [FILE...]\n"
            "Try '" +
            ProgramName + " --help' for more information.\n";
 }
@@ -212,7 +223,8 @@ std::string usageText() {
 std::string helpText() {
     std::string text =
         std::string("Usage: ") + ProgramName + " [OPTIONS] [FILE...]\n" +
-        R"(Decode Orvalin telemetry log lines into semicolon-separated CSV or JSON Lines.
+        R"(Decode Orvalin telemetry log lines into semicolon-separated CSV, JSON Lines or
+InfluxDB line protocol.
 
 Reads the named log files in order, or standard input when no FILE is given or a
 FILE is "-". Lines end where the window's input box ends them: at LF, CR LF, CR,
@@ -223,7 +235,10 @@ CSV export: a header of the channel captions, ";" after every field, CR LF line 
 With --format jsonl each accepted line becomes one JSON object on a line of its
 own: "date" and "time" as the window shows them, "timestamp" (ISO 8601 or null),
 then the 29 channel captions with their values, each the shortest number that
-reads back to exactly the decoded value.
+reads back to exactly the decoded value. With --format influx each becomes one
+line of measurement "orvalin" with the 29 values as fields at the line's UTC
+time in nanoseconds, 1 ns later for each further line of the same second; lines
+without a UTC time are left out and counted on standard error.
 
 Options:
 )";

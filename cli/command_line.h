@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/record_format.h"
+#include "export/record_format.h"
 
 namespace orvalin::cli {
 

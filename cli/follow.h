@@ -23,8 +23,8 @@
 #include <optional>
 #include <string>
 
-#include "cli/byte_output.h"
 #include "cli/log_stream.h"
+#include "files/byte_output.h"
 #include "files/failure.h"
 
 namespace orvalin::cli {

@@ -3,7 +3,6 @@
 #include <QString>
 #include <cstring>
 
-#include "cli/jsonl_fields.h"
 #include "decoder/hex.h"
 #include "decoder/log_text.h"
 #include "decoder/received_frame.h"
@@ -45,14 +44,9 @@ const unsigned char* firstCrOrHighByte(const unsigned char* p, const unsigned ch
 
 }  // namespace
 
-LogStreamDecoder::LogStreamDecoder(const DecodeSettings& settings, BufferedWriter& csv,
+LogStreamDecoder::LogStreamDecoder(const RecordFormatOptions& settings, BufferedWriter& csv,
                                    BufferedWriter* report)
-    : settings_(settings),
-      csv_(csv),
-      report_(report),
-      format_(settings.format == OutputFormat::JsonLines
-                  ? makeJsonLinesFormat()
-                  : makeCsvFormat(settings.withTime, settings.isoTime, settings.decimalSeparator)) {
+    : csv_(csv), report_(report), format_(makeRecordFormat(settings)) {
     hexPieceTable();  // built before the first line rather than inside it
 }
 
@@ -74,6 +68,11 @@ public:
     void writeRecord(BufferedWriter& out, const TelemetryRecord& record) override {
         format_->writeRecord(out, record);
     }
+    void writeFrame(BufferedWriter& out, const ReceivedFrame& frame,
+                    std::optional<qint64> utcSeconds) override {
+        format_->writeFrame(out, frame, utcSeconds);
+    }
+    FramesLeftOut leftOut() const override { return format_->leftOut(); }
 
 private:
     std::unique_ptr<RecordFormat> format_;

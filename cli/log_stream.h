@@ -25,20 +25,13 @@
 #include <string>
 #include <string_view>
 
-#include "cli/byte_output.h"
-#include "cli/record_format.h"
 #include "decoder/log_scan.h"
 #include "decoder/received_frame.h"
 #include "decoder/record_table.h"
+#include "export/record_format.h"
+#include "files/byte_output.h"
 
 namespace orvalin::cli {
-
-struct DecodeSettings {
-    bool withTime = false;  // "Date" and "Time" columns first, as the window shows them
-    QChar decimalSeparator = u'.';
-    OutputFormat format = OutputFormat::Csv;  // JSON Lines take neither of the two above
-    bool isoTime = false;                     // a "Timestamp" column first (CSV)
-};
 
 struct LineCounts {
     std::uint64_t accepted = 0;
@@ -53,7 +46,7 @@ public:
 
     // `report`, when given, receives one line per rejected non-empty line:
     // "NAME:LINE: reason".
-    LogStreamDecoder(const DecodeSettings& settings, BufferedWriter& csv,
+    LogStreamDecoder(const RecordFormatOptions& settings, BufferedWriter& csv,
                      BufferedWriter* report = nullptr);
 
     // The header line of the format: for CSV "Timestamp;" and "Date;Time;" when asked for,
@@ -70,6 +63,8 @@ public:
     void abandonSource();
 
     const LineCounts& counts() const { return counts_; }
+    // The accepted lines the format could not write (InfluxDB lines without a UTC time).
+    FramesLeftOut leftOut() const { return format_->leftOut(); }
 
     // Called with the frame of every accepted line, after its record was written (--share).
     void setFrameHandler(std::function<void(const ReceivedFrame&)> handler);
@@ -90,7 +85,6 @@ private:
     void rejectLength(std::uint64_t length, bool inBytes);
     void rejectLength(const char* line, std::size_t size);
 
-    DecodeSettings settings_;
     BufferedWriter& csv_;  // the record lines, in either format
     BufferedWriter* report_;
     std::unique_ptr<RecordFormat> format_;

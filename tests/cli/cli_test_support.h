@@ -8,13 +8,13 @@
 #include <algorithm>
 #include <string>
 
-#include "cli/byte_output.h"
 #include "cli/log_stream.h"
 #include "decoder/csv_text.h"
 #include "decoder/log_scan.h"
 #include "decoder/log_text.h"
 #include "decoder/record_table.h"
 #include "decoder/test_lines.h"
+#include "files/byte_output.h"
 
 namespace orvalin::cli::test {
 
@@ -47,7 +47,7 @@ struct StreamOutput {
 };
 
 // Runs the stream decoder over `bytes` as one source named "log", fed `chunk` bytes at a time.
-inline StreamOutput decodeStream(const QByteArray& bytes, const DecodeSettings& settings = {},
+inline StreamOutput decodeStream(const QByteArray& bytes, const RecordFormatOptions& settings = {},
                                  std::size_t chunk = 1 << 20) {
     StringSink csvSink;
     StringSink reportSink;

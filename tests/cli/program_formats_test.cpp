@@ -19,9 +19,9 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/jsonl_fields.h"
 #include "cli_test_support.h"
 #include "decoder/timestamp.h"
+#include "export/jsonl_fields.h"
 #include "files/log_follower.h"
 
 namespace orvalin::cli {
@@ -278,6 +278,43 @@ TEST_F(ProgramFormats, IsoTimeColumnComesBeforeDateAndTime) {
     EXPECT_EQ(out.substr(0, 39), "Timestamp;Date;Time;SP4 Volts;GS4 Curr;");
     EXPECT_NE(out.find("\r\n2026-12-06T12:34:05;06.12.2026;12:34:05;"), std::string::npos);
     EXPECT_NE(out.find("\r\n;31.04.2026;12:00:00;0.105708;"), std::string::npos);
+}
+
+// --- InfluxDB lines ----------------------------------------------------------------------
+
+TEST_F(ProgramFormats, InfluxLinesCarryTheValuesOfJsonLinesAtUtcNanoseconds) {
+    write("conf.ini", "LOG_TIME_ZONE=Europe/Berlin\n");
+    // 02:30 does not exist in Berlin on 29 March 2026, nor does 31 April.
+    QByteArray log;
+    for (const char* stamp : {"29032026@015959;", "29032026@015959;", "29032026@023000;",
+                              "29032026@030000;", "31042026@120000;"})
+        log += '!' + QByteArray(stamp) + logLine(log.size()).mid(17) + '\n';
+    write("pass.log", log);
+    Program influx({"--format", "influx", "--config", "conf.ini", "pass.log"}, dir_.path());
+    ASSERT_EQ(influx.end(0), 0);
+    EXPECT_EQ(influx.errors(),
+              "orvalin-decode: 2 frames without a UTC time were left out of the InfluxDB lines\n");
+    const std::string lines = influx.outputOf(0);
+    EXPECT_EQ(lines.substr(0, 19), "orvalin SP4\\ Volts=");
+    std::vector<qint64> instants;
+    for (std::size_t end = 0; (end = lines.find('\n', end + 1)) != std::string::npos;)
+        instants.push_back(std::stoll(lines.substr(lines.rfind(' ', end))));
+    EXPECT_EQ(instants,
+              (std::vector<qint64>{1774745999000000000, 1774745999000000001, 1774746000000000000}));
+    // The fields are those of JSON Lines, keys and number texts alike.
+    Program json({"--format", "jsonl", "pass.log"}, dir_.path());
+    ASSERT_EQ(json.end(0), 0);
+    QString values = QString::fromStdString(json.outputOf(0)).section(u'\n', 0, 0);
+    values = values.mid(values.indexOf(u"\"SP4")).chopped(1).remove(u'"').replace(u':', u'=');
+    EXPECT_EQ(QString::fromStdString(lines).section(u'\n', 0, 0).section(u' ', 1, -2).remove(u'\\'),
+              values)
+        << lines;
+
+    write("conf.ini", "LOG_TIME_ZONE=Europe/Atlantis\n");
+    Program badZone({"--format", "influx", "--config", "conf.ini", "pass.log"}, dir_.path());
+    EXPECT_EQ(badZone.end(0), 2);
+    EXPECT_EQ(badZone.errors().substr(0, 71),
+              "orvalin-decode: --format influx: LOG_TIME_ZONE (Europe/Atlantis is not ");
 }
 
 // --- --follow -------------------------------------------------------------------------------

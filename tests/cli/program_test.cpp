@@ -549,8 +549,9 @@ TEST_P(ProgramUsage, ExitStatusAndTexts) {
 }
 
 const std::string Usage =
-    "Usage: orvalin-decode [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl] [-o FILE]\n"
-    "       [--share [--config FILE] [--archive FILE] [--share-wait SECONDS]] [FILE...]\n";
+    "Usage: orvalin-decode [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl|influx]\n"
+    "       [-o FILE] [--share [--archive FILE] [--share-wait SECONDS]]\n"
+    "       [--config FILE] [FILE...]\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ProgramUsage,

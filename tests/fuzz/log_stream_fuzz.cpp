@@ -19,27 +19,24 @@
 #include <string>
 #include <string_view>
 
-#include "cli/byte_output.h"
 #include "cli/log_stream.h"
 #include "decoder/csv_text.h"
 #include "decoder/log_scan.h"
 #include "decoder/log_text.h"
 #include "decoder/record_table.h"
+#include "files/byte_output.h"
 #include "fuzz_support.h"
 
 namespace orvalin::fuzz {
 namespace {
 
-using cli::BufferedWriter;
-using cli::DecodeSettings;
 using cli::LineCounts;
 using cli::LogStreamDecoder;
-using cli::StringSink;
 
 constexpr std::array<char16_t, 4> Separators = {u'.', u',', u'\u066b', u'.'};
 
 // Bit 0: date and time columns; bits 1-2: the decimal separator.
-DecodeSettings decodeSettings(std::uint8_t settingsByte) {
+RecordFormatOptions decodeSettings(std::uint8_t settingsByte) {
     return {(settingsByte & 1u) != 0, QChar(Separators[(settingsByte >> 1) & 3u])};
 }
 
@@ -58,7 +55,8 @@ bool operator==(const LineCounts& a, const LineCounts& b) {
 // starts from nothing, and counts are taken as differences.
 class StreamRig {
 public:
-    StreamRig(const DecodeSettings& settings, std::size_t csvCapacity, std::size_t reportCapacity)
+    StreamRig(const RecordFormatOptions& settings, std::size_t csvCapacity,
+              std::size_t reportCapacity)
         : csv_(csvSink_, csvCapacity),
           report_(reportSink_, reportCapacity),
           decoder_(settings, csv_, &report_) {}
@@ -106,7 +104,7 @@ StreamRig& rigFor(std::uint8_t settingsByte, bool smallBuffers) {
     static std::array<std::unique_ptr<StreamRig>, 16> rigs;
     const std::size_t index = (settingsByte & 7u) * 2 + (smallBuffers ? 1 : 0);
     if (!rigs[index]) {
-        const DecodeSettings settings = decodeSettings(settingsByte);
+        const RecordFormatOptions settings = decodeSettings(settingsByte);
         rigs[index] = smallBuffers ? std::make_unique<StreamRig>(settings, 1024, 24)
                                    : std::make_unique<StreamRig>(settings, 1 << 16, 1 << 16);
     }
@@ -162,7 +160,7 @@ QString windowText(const QByteArray& bytes) {
 }
 
 // What the window's CSV export writes for the text, with the date and time first when asked.
-QByteArray windowCsv(const QString& text, const DecodeSettings& settings, ScanResult& result) {
+QByteArray windowCsv(const QString& text, const RecordFormatOptions& settings, ScanResult& result) {
     static RecordTable table;  // large: kept from one input to the next
     result = scanLogText(text, table);
     QByteArray csv = csvHeaderLine(settings.withTime);

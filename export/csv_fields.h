@@ -14,7 +14,7 @@
 
 #include "decoder/channels.h"
 
-namespace orvalin::cli {
+namespace orvalin {
 
 class CsvFieldCache {
 public:
@@ -44,4 +44,4 @@ private:
     std::array<Slot, ChannelCount * 256> slots_{};
 };
 
-}  // namespace orvalin::cli
+}  // namespace orvalin

@@ -1,11 +1,11 @@
-#include "cli/byte_output.h"
+#include "files/byte_output.h"
 
 #include <charconv>
 #include <cstring>
 
 #include "files/atomic_file.h"
 
-namespace orvalin::cli {
+namespace orvalin {
 
 bool FdSink::write(const char* data, std::size_t size) {
     error_ = writeAll(fd_, data, size);
@@ -109,4 +109,4 @@ std::string printableName(std::string_view name) {
     return out;
 }
 
-}  // namespace orvalin::cli
+}  // namespace orvalin

@@ -1,6 +1,7 @@
-// Buffered byte output of the batch decoder: the CSV on standard output or in the -o file,
-// and the rejection report on standard error. Writers fill a large buffer and hand it to a
-// sink in big blocks, so a record line costs a few copies and no system call.
+// Buffered byte output for files of records: the batch decoder's records on standard output or
+// in the -o file and its rejection report on standard error, or records kept in memory. Writers
+// fill a large buffer and hand it to a sink in big blocks, so a record line costs a few copies
+// and no system call.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace orvalin::cli {
+namespace orvalin {
 
 // Where finished bytes go. write() takes all bytes or fails; after a failure error() holds
 // the errno value that names the reason.
@@ -86,4 +87,4 @@ private:
 // that are not UTF-8 become \n, \t, \r or \xHH; every other character stays as it is.
 std::string printableName(std::string_view name);
 
-}  // namespace orvalin::cli
+}  // namespace orvalin

@@ -1,4 +1,4 @@
-#include "cli/csv_fields.h"
+#include "export/csv_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "decoder/csv_text.h"
 
-namespace orvalin::cli {
+namespace orvalin {
 namespace {
 
 class CsvFieldCacheTest : public ::testing::TestWithParam<char16_t> {};
@@ -55,4 +55,4 @@ INSTANTIATE_TEST_SUITE_P(Separators, CsvFieldCacheTest, ::testing::Values(u'.', 
                          });
 
 }  // namespace
-}  // namespace orvalin::cli
+}  // namespace orvalin

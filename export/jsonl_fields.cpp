@@ -1,4 +1,4 @@
-#include "cli/jsonl_fields.h"
+#include "export/jsonl_fields.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "decoder/log_line.h"
 #include "decoder/timestamp.h"
 
-namespace orvalin::cli {
+namespace orvalin {
 
 namespace {
 
@@ -99,18 +99,24 @@ void appendJsonRecordLine(std::string& out, const TelemetryRecord& record) {
     out += "}\n";
 }
 
-JsonFieldCache::JsonFieldCache() {
+std::array<std::string, ChannelCount> jsonFieldKeys() {
+    std::array<std::string, ChannelCount> keys;
+    for (std::size_t c = 0; c < keys.size(); ++c)
+        keys[c] = "," + jsonStringText(ChannelCatalogue[c].caption) + ":";
+    return keys;
+}
+
+NumberFieldCache::NumberFieldCache(const std::array<std::string, ChannelCount>& keys) {
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
         const auto channel = static_cast<std::size_t>(c);
-        // The caption is escaped once, here.
-        fillSlot(keys_[channel], "," + jsonStringText(ChannelCatalogue[channel].caption) + ":");
+        fillSlot(keys_[channel], keys[channel]);
         for (int raw = 0; raw < 256; ++raw)
             fillSlot(values_[channel * 256 + static_cast<std::size_t>(raw)],
                      jsonNumberText(channelValue(c, raw)));
     }
 }
 
-char* JsonFieldCache::writeFields(char* out, const std::uint8_t* raws) const {
+char* NumberFieldCache::writeFields(char* out, const std::uint8_t* raws) const {
     for (std::size_t c = 0; c < ChannelCount; ++c) {
         // Whole slots are copied (fixed-size copies are a few vector moves), and the end
         // advances by the length of the text; the next copy overwrites the rest.
@@ -174,9 +180,9 @@ private:
     static constexpr std::size_t MaxLineBytes =
         DateKey.size() + TimeKey.size() + TimestampKey.size() +
         static_cast<std::size_t>(DateField.textLength() + TimeField.textLength()) * 6 +
-        IsoTimestampLength + 2 + JsonFieldCache::MaxFieldsBytes + 2;
+        IsoTimestampLength + 2 + NumberFieldCache::MaxFieldsBytes + 2;
 
-    JsonFieldCache fields_;
+    NumberFieldCache fields_{jsonFieldKeys()};
     std::string line_;
 };
 
@@ -186,4 +192,4 @@ std::unique_ptr<RecordFormat> makeJsonLinesFormat() {
     return std::make_unique<JsonLinesFormat>();
 }
 
-}  // namespace orvalin::cli
+}  // namespace orvalin

@@ -1,4 +1,4 @@
-#include "cli/csv_fields.h"
+#include "export/csv_fields.h"
 
 #include <QByteArray>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "decoder/csv_text.h"
 
-namespace orvalin::cli {
+namespace orvalin {
 
 CsvFieldCache::CsvFieldCache(QChar decimalSeparator) {
     for (ChannelIndex c = 0; c < ChannelCount; ++c) {
@@ -34,4 +34,4 @@ char* CsvFieldCache::writeRecord(char* out, const std::uint8_t* raws) const {
     return out + sizeof CsvLineEnd - 1;
 }
 
-}  // namespace orvalin::cli
+}  // namespace orvalin
