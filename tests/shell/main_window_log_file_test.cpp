@@ -70,7 +70,7 @@ protected:
         const QStringList lines = QString::fromUtf8(text).split(u'\n');
         for (qsizetype i = 0; i < lines.size(); ++i) {
             if (i > 0) key(Qt::Key_Return);
-            if (!lines[i].isEmpty()) typeText(lines[i]);
+            typeText(lines[i]);
         }
     }
     QString lastLine() {
@@ -315,10 +315,6 @@ TEST_F(LogFileTest, FollowedFileChanges) {
           {Step::Append, "\xA9\n", 4, "# café"}},
          "",
          true},
-        {"a line being typed stays last",
-         {{Step::Type, "# note", 3, "# note"}, {Step::Append, lines(4, 1), 4, "# note"}},
-         "",
-         true},
         {"a line typed while lines arrive stays whole, with the user's cursor and selection",
          {{Step::Type, typedStart, 3, typedStart.constData()},
           {Step::Append, lines(4, 2), 5, typedStart.constData()},
@@ -366,21 +362,13 @@ TEST_F(LogFileTest, FollowedFileChanges) {
           {.step = Step::Replace, .bytes = lines(7, 2), .records = 2}},
          "Following pass.log: the log was read again from its start.",
          true},
-        {"ticked while the log is gone: watched for",
-         {{.step = Step::Tick, .records = 3},
+        {"replaced by a named pipe: stopped; ticked again while it is gone: watched for",
+         {{.step = Step::Fifo,
+           .records = 3,
+           .status = "Follow stopped: pass.log is a device, pipe or socket, not a log file."},
           {.step = Step::Remove, .records = 3},
           {.step = Step::Tick, .records = 3, .status = gone},
           {.step = Step::Replace, .bytes = lines(30, 1), .records = 1}},
-         "Following pass.log: the log was read again from its start.",
-         true},
-        {"replaced by a named pipe",
-         {{Step::Fifo, {}, 3, nullptr}},
-         "Follow stopped: pass.log is a device, pipe or socket, not a log file.",
-         false},
-        {"a file again after a named pipe, and ticked again",
-         {{.step = Step::Fifo, .records = 3},
-          {.step = Step::Replace, .bytes = lines(20, 2), .records = 3},
-          {.step = Step::Tick, .records = 2}},
          "Following pass.log: the log was read again from its start.",
          true},
         {"lines longer than the box takes are skipped, whole or in pieces",
@@ -424,14 +412,11 @@ TEST_F(LogFileTest, FollowedFileChanges) {
                     write(path(), s.bytes);
                     ASSERT_TRUE(form().openLogFile(path()));
                     break;
-                case Step::Remove: {
-                    const bool following = form().isFollowing();
+                case Step::Remove:
                     QFile::remove(path());
                     check();  // a rotated log may be missing for a moment
-                    EXPECT_EQ(form().statusLine()->text(), "");
-                    EXPECT_EQ(form().isFollowing(), following);
+                    EXPECT_NE(form().statusLine()->text(), gone);
                     break;
-                }
                 case Step::Type:
                     logInput()->moveCursor(QTextCursor::End);
                     typeLines(s.bytes);
