@@ -4,6 +4,7 @@
 #include <QMimeData>
 #include <QTextBlock>
 #include <algorithm>
+#include <utility>
 
 #include "decoder/line_rule.h"
 
@@ -15,6 +16,24 @@ qsizetype longestLineLength(QStringView text) {
         longest = std::max(longest, line.size());
     });
     return longest;
+}
+
+int removeLinesLongerThan(QString& text, qsizetype limit) {
+    if (text.size() <= limit) return 0;
+    QString kept;
+    int removed = 0;
+    qsizetype keptFrom = 0;  // -1: inside a line taken out, until the next line starts
+    forEachLine(text, [&](QStringView line, qsizetype start) {
+        if (keptFrom < 0) keptFrom = start;
+        if (line.size() <= limit) return;
+        kept += QStringView(text).sliced(keptFrom, start - keptFrom);
+        keptFrom = -1;
+        ++removed;
+    });
+    if (removed == 0) return 0;
+    if (keptFrom >= 0) kept += QStringView(text).sliced(keptFrom);
+    text = std::move(kept);
+    return removed;
 }
 
 QString overlongLineText(qsizetype longest) {

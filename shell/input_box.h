@@ -18,6 +18,11 @@ inline constexpr qsizetype InputLineLimit = 64 * 1024;
 // The length of the longest line of `text`, its lines cut as the box cuts them.
 qsizetype longestLineLength(QStringView text);
 
+// Takes every line longer than `limit` out of `text`, with the break that ends it; the other
+// lines keep theirs. Such a line is no log line (a receiver's hex dump in a log file), and the
+// box would lay it out again at every keystroke. Returns how many were taken out.
+int removeLinesLongerThan(QString& text, qsizetype limit);
+
 // What the user is told when a text with a line of `longest` code units is not taken.
 inline constexpr char OverlongLineTitle[] = "Text not taken";
 QString overlongLineText(qsizetype longest);

@@ -90,16 +90,18 @@ public:
 
     // Log files. Opening puts a file's text into the input box in one change (one undo step), and
     // intake does the rest, exactly as for a paste. Several files are joined in the order
-    // given. A file that cannot be opened gets a message box and changes nothing. Returns
-    // whether the files were opened.
+    // given; lines longer than the box takes are skipped, and the status line says so. A file
+    // that cannot be opened gets a message box and changes nothing. Returns whether the files
+    // were opened.
     bool openLogFile(const QString& path) { return openLogFiles({path}); }
     bool openLogFiles(const QStringList& paths);
     // "File", "Follow Log File": while on, complete lines appended to the last opened file
-    // are appended to the input box.
+    // are added to the input box, before a line the user is still typing. The file is followed
+    // by its name: one gone is watched for and read from its start when it comes back.
     void setFollowing(bool on);
     bool isFollowing() const;
     // Looks at the followed file now, as the periodic check does; a file missing on two such
-    // checks in a row stops the follow. A file system watcher calls it with countAbsence false.
+    // checks in a row is taken as gone. A file system watcher calls it with countAbsence false.
     void checkFollowedFile(bool countAbsence = true);
     // How "Open Log File..." asks for a file: by default a file dialog. Tests put a stub here.
     using FileChooser = std::function<QString(QWidget* parent)>;
@@ -164,13 +166,21 @@ private:
     // The log file entries of the "File" menu, file drops, the follow timer and watcher.
     void setUpLogFiles();
     void replaceLogInput(const QString& text);
-    // A follow update: `lines` replace the box's text (the file was read again) or follow it;
-    // then the oldest lines leave the top, so that the box keeps the newest log lines.
-    // `linesLeftOut` older lines of the update never entered the box.
+    // A follow update: `lines` replace the lines of the file in the box (the file was read
+    // again; the lines the user typed stay) or follow them; then the oldest lines leave the top,
+    // so that the box keeps the newest log lines. `linesLeftOut` older lines of the update never
+    // entered the box.
     void takeFollowedLines(const QString& lines, int linesLeftOut, bool replace);
-    void showFollowNotice();
+    // After a change of the box's text by the user: the lines it made or changed are typed lines.
+    void markTypedLines(int from, int removed, int added);
+    // The status line's notice about the followed file. `news` (the file is gone, or lines were
+    // skipped) replaces whatever the status line shows; otherwise the notice changes only while
+    // it is the status line's last message.
+    void showFollowNotice(bool news = false);
     void watchFollowedFile();
-    void stopFollowing(const QString& why);
+    // A followed file gone, or one whose following had ended: opens it anew by its name, to be
+    // read from its start. Whether it is followed now.
+    bool followAgainFromStart();
     void stopFollowing(const Failure& failure);
     // Keeping and sharing the frames (main_window_sharing.cpp): the menu entries, the settings
     // of conf.ini at start, the text of every intake but keystrokes, and the Mission History
@@ -197,11 +207,21 @@ private:
     FileChooser chooseFile_;
     // The last opened log file, followed from where its text in the input box ends while
     // the follow entry is ticked, and its unfinished last line as the box shows it (if it does).
+    // Null while the followed file is gone, and once its following ended.
     std::unique_ptr<LogFollower> logFile_;
     QString logFilePath_;
     QString shownUnfinishedLine_;
-    int followedLinesLeft_ = 0;  // the older lines of the followed file that left the box
-    QString followNotice_;       // the status line text about them, if shown
+    // What the follow notice tells, and where the follower's lines stand.
+    struct FollowState {
+        int linesLeft = 0;         // the older lines of the followed file that left the box
+        int longLinesSkipped = 0;  // lines longer than the box takes, never put in
+        bool readAgain = false;    // the file was read again from its start
+        bool gone = false;         // watched for until it comes back
+        bool fromStart = false;    // opened anew: the next lines replace the file's lines
+        bool inLongLine = false;   // the follower's next bytes end a line being skipped
+    } follow_;
+    QString followNotice_;         // the status line text about the followed file, if shown
+    bool takingFileText_ = false;  // the program, not the user, changes the box's text
     QFileSystemWatcher* fileWatcher_ = nullptr;
     QTimer* followTimer_ = nullptr;  // checks the size too: not every file system sends notices
     WindowSharing* sharing_ = nullptr;

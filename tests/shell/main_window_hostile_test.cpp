@@ -180,22 +180,28 @@ TEST_F(HostilePaste, OverlongLineIsRefusedAndTheTextStays) {
     }
 }
 
+// Lines longer than a bound leave with the break that ends them.
 TEST(LongestLine, EveryLineBreakOfTheBoxEndsALine) {
     const struct {
         QString text;
         qsizetype longest;
+        QString upToThree;  // the lines of up to 3 characters
     } cases[] = {
-        {"", 0},
-        {"abc", 3},
-        {"ab\ncde", 3},
-        {"abcd\r\nef", 4},
-        {"ab\rcde\r", 3},
-        {QStringLiteral("abc\u2028de"), 3},
-        {QStringLiteral("ab\u2029cde"), 3},
-        {"\n\nabcde\n", 5},
+        {"", 0, ""},
+        {"abc", 3, "abc"},
+        {"ab\ncde", 3, "ab\ncde"},
+        {"abcd\r\nef", 4, "ef"},
+        {"ab\rcde\r", 3, "ab\rcde\r"},
+        {QStringLiteral("abc\u2028de"), 3, QStringLiteral("abc\u2028de")},
+        {QStringLiteral("ab\u2029cdef\u2029g"), 4, QStringLiteral("ab\u2029g")},
+        {"\n\nabcde\n", 5, "\n\n"},
+        {"ab\nabcd", 4, "ab\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(longestLineLength(c.text), c.longest) << c.text.toStdString();
+        QString kept = c.text;
+        EXPECT_EQ(removeLinesLongerThan(kept, 3), c.text == c.upToThree ? 0 : 1);
+        EXPECT_EQ(kept, c.upToThree) << c.text.toStdString();
     }
 }
 
