@@ -125,6 +125,7 @@ enum StatementId {
     Read,
     AdoptWaiting,
     DropOthersWaiting,
+    OfferRange,
     StatementCount
 };
 
@@ -177,6 +178,9 @@ constexpr const char* StatementSql[] = {
     "INSERT INTO deliveries (server, utc, seq, state) SELECT ?1, utc, seq, 0 FROM deliveries "
     "WHERE server != ?1 AND state = 0 ON CONFLICT DO NOTHING",
     "DELETE FROM deliveries WHERE server != ?1 AND state = 0",
+    "INSERT INTO deliveries (server, utc, seq, state, queued_by) SELECT ?1, utc, seq, 0, ?4 "
+    "FROM frames WHERE utc >= ?2 AND utc < ?3 ON CONFLICT (server, utc, seq) DO UPDATE SET "
+    "queued_by = excluded.queued_by WHERE state = 0",
 };
 static_assert(std::size(StatementSql) == StatementCount);
 
@@ -385,7 +389,7 @@ FrameArchive::FrameArchive(sqlite3* db, QString path, const ArchiveOptions& opti
       cache_(std::make_unique<Cache>()) {}
 
 FrameArchive::~FrameArchive() {
-    if (!options_.readOnly && statements_[DropOwnerClaims]) {
+    if (!options_.readOnly && statements_.size() == StatementCount) {
         // Its claims go back at once, and the write-ahead log into the archive, so that the
         // file is all there is of it.
         statement(DropOwnerClaims).bind(1, owner_);
@@ -393,7 +397,7 @@ FrameArchive::~FrameArchive() {
         statement(DeleteProgram).bind(1, owner_);
         (void)statement(DeleteProgram).run();
     }
-    for (auto& s : statements_) s.reset();
+    statements_.clear();
     if (!options_.readOnly)
         sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     sqlite3_close_v2(db_);
@@ -514,6 +518,7 @@ Result<> FrameArchive::prepare() {
             if (Result<> done = exec("COMMIT"); !done) return done;
         }
     }
+    statements_.resize(StatementCount);
     for (int i = 0; i < StatementCount; ++i) {
         int prepared = SQLITE_OK;
         statements_[i] = std::make_unique<Statement>(db_, StatementSql[i], prepared);
@@ -572,6 +577,7 @@ Result<> FrameArchive::migrate() {
     if (Result<> begun = exec("BEGIN IMMEDIATE"); !begun) return begun;
     if (Result<> old = exec(DropVersion0); !old) return old;
     if (Result<> schema = exec(Schema); !schema) return schema;
+    statements_.resize(StatementCount);
     for (int i = 0; i < StatementCount; ++i) {
         int prepared = SQLITE_OK;
         statements_[i] = std::make_unique<Statement>(db_, StatementSql[i], prepared);
@@ -630,7 +636,7 @@ Result<> FrameArchive::migrate() {
     }
     rows.reset();
     if (code != SQLITE_DONE) return fail(code);
-    for (auto& s : statements_) s.reset();
+    statements_.clear();
     if (Result<> dropped = exec("DROP TABLE frames_v0; COMMIT"); !dropped) return dropped;
     return exec("VACUUM");
 }
@@ -876,6 +882,23 @@ Result<qint64> FrameArchive::adoptWaiting(int server) {
     return adopted;
 }
 
+Result<qint64> FrameArchive::offerRange(int server, qint64 fromUtc, qint64 untilUtc) {
+    Statement& offer = statement(OfferRange);
+    offer.bind(1, server).bind(2, fromUtc).bind(3, std::min(untilUtc, NoUtc)).bind(4, owner_);
+    if (const int code = offer.run(); code != SQLITE_DONE) return fail(code);
+    return static_cast<qint64>(sqlite3_changes64(db_));
+}
+
+Result<bool> FrameArchive::answered(int server, const FrameKey& key) {
+    Statement& state = statement(DeliveryState);
+    state.bind(1, server).bind(2, key.utc).bind(3, key.seq);
+    const int code = state.step();
+    const bool done = code == SQLITE_ROW && state.integer(0) != Waiting;
+    state.reset();
+    if (code != SQLITE_ROW && code != SQLITE_DONE) return fail(code);
+    return done;
+}
+
 Result<qint64> FrameArchive::retryRejected(int server) {
     statement(RetryRejected).bind(1, server);
     if (const int code = statement(RetryRejected).run(); code != SQLITE_DONE) return fail(code);
@@ -951,13 +974,7 @@ Result<bool> FrameArchive::answered(int server, const ReceivedFrame& frame) {
         find(frame, calendar ? std::optional(naiveSeconds(*calendar)) : std::nullopt);
     if (!found) return found.failure();
     if (!*found) return false;
-    Statement& state = statement(DeliveryState);
-    state.bind(1, server).bind(2, (*found)->utc).bind(3, (*found)->seq);
-    const int code = state.step();
-    const bool done = code == SQLITE_ROW && state.integer(0) != Waiting;
-    state.reset();
-    if (code != SQLITE_ROW && code != SQLITE_DONE) return fail(code);
-    return done;
+    return answered(server, **found);
 }
 
 Result<> FrameArchive::read(qint64 fromUtc, qint64 untilUtc, bool untimed,

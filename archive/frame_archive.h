@@ -37,6 +37,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "decoder/received_frame.h"
 #include "files/failure.h"
@@ -165,6 +166,11 @@ public:
     // Whether the server has sent or rejected the frame already (or it is not kept at all:
     // false).
     Result<bool> answered(int server, const ReceivedFrame& frame);
+    Result<bool> answered(int server, const FrameKey& key);
+    // Offers the kept frames of UTC instants from `fromUtc` (inclusive) until `untilUtc`
+    // (exclusive) to the server, as this connection's, unless it sent or rejected them; how
+    // many were offered.
+    Result<qint64> offerRange(int server, qint64 fromUtc, qint64 untilUtc);
 
     // The kept frames with a UTC instant from `fromUtc` (inclusive) until `untilUtc`
     // (exclusive), in order of that instant and, within one second, in the order they were
@@ -193,7 +199,7 @@ private:
     ArchiveOptions options_;
     qint64 owner_;  // random: the claims and queued frames of this connection
     std::unique_ptr<Cache> cache_;
-    std::unique_ptr<Statement> statements_[32];
+    std::vector<std::unique_ptr<Statement>> statements_;  // by the statement ids of the .cpp
 };
 
 }  // namespace orvalin

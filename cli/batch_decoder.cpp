@@ -8,7 +8,9 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <thread>
 
+#include "cli/archive_runs.h"
 #include "cli/batch_sharing.h"
 #include "cli/command_line.h"
 #include "cli/follow.h"
@@ -109,6 +111,15 @@ void writeSummary(BufferedWriter& err, const LineCounts& counts) {
     err.append(" empty\n");
 }
 
+// --import and --dry-run: the frames of the accepted lines matter, not their records.
+class NoRecords final : public RecordFormat {
+public:
+    void writeHeader(BufferedWriter&) override {}
+    void writeAsciiRecord(BufferedWriter&, const unsigned char*, const std::uint8_t*) override {}
+    void writeRecord(BufferedWriter&, const TelemetryRecord&) override {}
+    void writeFrame(BufferedWriter&, const ReceivedFrame&, std::optional<qint64>) override {}
+};
+
 // --help and --version go to standard output.
 int writeText(const std::string& text, int fd, BufferedWriter& err) {
     FdSink out(fd);
@@ -133,6 +144,18 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     const CommandLine& options = parsed.options;
     if (options.help) return writeText(helpText(), streams.output, err);
     if (options.version) return writeText(versionText(), streams.output, err);
+    if (options.shareStatus || options.retryRejected) {
+        FdSink outSink(streams.output);
+        BufferedWriter out(outSink);
+        const int status = options.shareStatus ? runShareStatus(options, out, err)
+                                               : runRetryRejected(options, out, err);
+        if (!out.flush()) {
+            if (out.error() == EPIPE) return ExitBrokenPipe;
+            errorMessage(err, StandardOutputName, out.error());
+            return ExitFailure;
+        }
+        return status;
+    }
     const auto usageError = [&err](const Failure& failure) {
         err.append(std::string(ProgramName) + ": " + failure.text.toLocal8Bit().toStdString() +
                    "\n" + usageText());
@@ -149,10 +172,25 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
         settings.logTimeZone = *zone;
     }
     std::unique_ptr<BatchSharing> sharing;
+    std::unique_ptr<DryRun> dryRun;
+    std::unique_ptr<ArchiveImport> importer;
+    const std::string archiveName = archivePathOf(options).toLocal8Bit().toStdString();
     if (options.share) {
+        // A dry run checks the settings as a real one does, then only reads the archive.
         Result<std::unique_ptr<BatchSharing>> created = BatchSharing::create(options);
         if (!created) return usageError(created.failure());
-        sharing = std::move(*created);
+        if (options.dryRun) {
+            Result<std::unique_ptr<DryRun>> opened = DryRun::open(options);
+            if (!opened) return errorMessage(err, archiveName, opened.failure()), ExitFailure;
+            dryRun = std::move(*opened);
+        } else {
+            sharing = std::move(*created);
+        }
+    }
+    if (options.import) {
+        Result<std::unique_ptr<ArchiveImport>> opened = ArchiveImport::open(options);
+        if (!opened) return errorMessage(err, archiveName, opened.failure()), ExitFailure;
+        importer = std::move(*opened);
     }
 
     // The output is opened first: when it cannot be created, no input is read in vain.
@@ -169,48 +207,99 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     FollowOutput followSink(streams.output);
     BufferedWriter csv(options.follow ? static_cast<ByteSink&>(followSink) : csvSink);
 
-    LogStreamDecoder decoder(settings, csv, options.report ? &err : nullptr);
-    bool headerWritten = false;
-    if (sharing) {
-        decoder.setFrameHandler([&sharing](const ReceivedFrame& frame) { sharing->take(frame); });
-        sharing->start(err);
-    }
-
     int status = ExitSuccess;
-    // A followed file (the one input; the command line makes sure of it) is read here and
-    // not by the loop below.
-    const std::vector<std::string> inputs = options.follow           ? std::vector<std::string>{}
-                                            : options.inputs.empty() ? std::vector<std::string>{"-"}
-                                                                     : options.inputs;
-    const auto buffer = std::make_unique<char[]>(ReadSize);
-    if (options.follow) {
-        const std::string& followed = options.inputs.front();
-        // As for the inputs below, nothing is written for a file that cannot be followed.
-        if (openToRead(followed, FileAccept::RegularOnly)) decoder.writeHeader();
-        IdleTime idle;
-        if (sharing) idle = [&sharing](std::chrono::milliseconds time) { sharing->runFor(time); };
-        const FollowResult result = followLog(
-            followed, decoder, csv, options.report ? &err : nullptr, streams.output, idle);
-        // A post in flight is abandoned; its frame waits in the archive for the next start.
-        if (sharing && !sharing->finish(false)) status = ExitFailure;
-        if (result.input) {
-            errorMessage(err, followed, *result.input);
+    FramesLeftOut leftOut;
+    std::optional<LineCounts> counts;
+    if (options.fromArchive) {
+        if (sharing) sharing->start(err);
+        Result<> written;
+        if (dryRun) {
+            written = dryRun->takeArchived(options.since, options.until, csv);
+        } else {
+            const std::unique_ptr<RecordFormat> format = makeRecordFormat(settings);
+            written = writeFromArchive(options, *format, csv);
+            leftOut = format->leftOut();
+        }
+        if (!written) {
+            errorMessage(err, archiveName, written.failure());
+            status = ExitFailure;
+        } else if (sharing) {
+            // The station's history goes to the server once sharing is set up.
+            sharing->offerArchived(options.since, options.until);
+        }
+    } else {
+        LogStreamDecoder decoder = LogStreamDecoder(
+            importer || dryRun ? std::make_unique<NoRecords>() : makeRecordFormat(settings), csv,
+            options.report ? &err : nullptr);
+        bool headerWritten = false;
+        if (sharing) {
+            decoder.setFrameHandler(
+                [&sharing](const ReceivedFrame& frame) { sharing->take(frame); });
+            sharing->start(err);
+        } else if (importer) {
+            decoder.setFrameHandler(
+                [&importer](const ReceivedFrame& frame) { importer->take(frame); });
+        } else if (dryRun) {
+            decoder.setFrameHandler(
+                [&dryRun, &csv](const ReceivedFrame& frame) { dryRun->take(frame, csv); });
+        }
+
+        // A followed file (the one input; the command line makes sure of it) is read here and
+        // not by the loop below.
+        const std::vector<std::string> inputs = options.follow ? std::vector<std::string>{}
+                                                : options.inputs.empty()
+                                                    ? std::vector<std::string>{"-"}
+                                                    : options.inputs;
+        const auto buffer = std::make_unique<char[]>(ReadSize);
+        if (options.follow) {
+            const std::string& followed = options.inputs.front();
+            // As for the inputs below, nothing is written for a file that cannot be followed.
+            if (openToRead(followed, FileAccept::RegularOnly)) decoder.writeHeader();
+            IdleTime idle;
+            if (sharing) {
+                idle = [&sharing](std::chrono::milliseconds time) { sharing->runFor(time); };
+            } else if (importer) {
+                // What arrived is kept before the next look, so that it is kept within a second.
+                idle = [&importer](std::chrono::milliseconds time) {
+                    (void)importer->commit();
+                    std::this_thread::sleep_for(time);
+                };
+            }
+            const FollowResult result = followLog(
+                followed, decoder, csv, options.report ? &err : nullptr, streams.output, idle);
+            // A post in flight is abandoned; its frame waits in the archive for the next start.
+            if (sharing && !sharing->finish(false)) status = ExitFailure;
+            if (result.input) {
+                errorMessage(err, followed, *result.input);
+                status = ExitFailure;
+            }
+            if (result.output && result.output->error == EPIPE) return ExitBrokenPipe;
+            if (result.output) {
+                errorMessage(err, outputName, *result.output);
+                return ExitFailure;
+            }
+        }
+        for (const std::string& input : inputs) {
+            if (csv.failed()) break;
+            if (const Result<> decoded =
+                    decodeInput(input, streams.input, decoder, csv, buffer.get(), headerWritten);
+                !decoded) {
+                errorMessage(err, input == "-" ? StandardInputName : std::string_view(input),
+                             decoded.failure());
+                status = ExitFailure;  // the other inputs are still decoded
+            }
+        }
+        leftOut = decoder.leftOut();
+        counts = decoder.counts();
+        if (dryRun && dryRun->failure()) {
+            errorMessage(err, archiveName, *dryRun->failure());
             status = ExitFailure;
         }
-        if (result.output && result.output->error == EPIPE) return ExitBrokenPipe;
-        if (result.output) {
-            errorMessage(err, outputName, *result.output);
-            return ExitFailure;
-        }
-    }
-    for (const std::string& input : inputs) {
-        if (csv.failed()) break;
-        if (const Result<> decoded =
-                decodeInput(input, streams.input, decoder, csv, buffer.get(), headerWritten);
-            !decoded) {
-            errorMessage(err, input == "-" ? StandardInputName : std::string_view(input),
-                         decoded.failure());
-            status = ExitFailure;  // the other inputs are still decoded
+        if (importer) {
+            if (const Result<> kept = importer->commit(); !kept) {
+                errorMessage(err, archiveName, kept.failure());
+                status = ExitFailure;
+            }
         }
     }
 
@@ -245,8 +334,14 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
             return ExitFailure;
         }
     }
-    writeLeftOut(err, decoder.leftOut());
-    if (options.report) writeSummary(err, decoder.counts());
+    writeLeftOut(err, leftOut);
+    if (options.report && counts) writeSummary(err, *counts);
+    if (importer && counts) {
+        err.append(ProgramName);
+        err.append(": ");
+        err.append(importer->summary(counts->rejected).toLocal8Bit().toStdString());
+        err.append('\n');
+    }
     err.flush();
     // The output is complete; now the frames of the run go out, or wait in the archive.
     if (sharing && !options.follow && !sharing->finish(true)) status = ExitFailure;

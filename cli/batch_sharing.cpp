@@ -3,12 +3,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QTimer>
 
+#include "cli/archive_runs.h"
 #include "cli/follow.h"
-#include "settings/conf_ini.h"
-#include "settings/file_locations.h"
+#include "cli/station_conf.h"
 #include "settings/program_version.h"
 
 namespace orvalin::cli {
@@ -19,10 +18,6 @@ namespace {
 constexpr qsizetype FramesPerHandOver = 1000;
 // finish() looks at the signals this often.
 constexpr std::chrono::milliseconds SignalCheck{100};
-
-QString fromBytes(const std::string& bytes) {
-    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
 
 // Qt's event loop needs an application object; the tests may have made one already.
 std::unique_ptr<QCoreApplication> applicationIfNone() {
@@ -42,25 +37,17 @@ void runEvents(std::chrono::milliseconds time) {
 }  // namespace
 
 Result<std::unique_ptr<BatchSharing>> BatchSharing::create(const CommandLine& options) {
-    const UserFolders user = currentUserFolders();
-    const QString confPath = options.configPath.empty()
-                                 ? userConfIniDir(user) + u'/' + QLatin1String(ConfIniFileName)
-                                 : fromBytes(options.configPath);
-    const QFileInfo conf(confPath);
-    if (!options.configPath.empty() && (!conf.isFile() || !conf.isReadable()))
-        return Failure{.kind = FailureKind::Unreadable,
-                       .text = QStringLiteral("--config: %1 is not a readable file")
-                                   .arg(fromBytes(options.configPath))};
+    const Result<StationConf> conf = readStationConf(options);
+    if (!conf) return conf.failure();
     SharingOptions sharing;
-    sharing.station = stationSettingsFrom(confIniEntries(readConfIniLines(confPath)));
+    sharing.station = conf->settings;
     if (const QStringList missing = missingSettings(sharing.station); !missing.isEmpty()) {
         QString text = sharingNeedsText(missing);
         text.chop(1);  // its full stop
         return Failure{.kind = FailureKind::Other,
-                       .text = QStringLiteral("--share: %1 (%2)").arg(text, confPath)};
+                       .text = QStringLiteral("--share: %1 (%2)").arg(text, conf->path)};
     }
-    sharing.archivePath =
-        options.archivePath.empty() ? stationArchivePath(user) : fromBytes(options.archivePath);
+    sharing.archivePath = archivePathOf(options);
     sharing.version = QString::fromLatin1(ProgramVersion);
     sharing.countQueuedHere = true;
     return std::unique_ptr<BatchSharing>(new BatchSharing(options, std::move(sharing)));
@@ -95,6 +82,12 @@ void BatchSharing::handOver() {
     statusCurrent_ = false;
     service_->addFrames(inHand_);
     inHand_.clear();
+}
+
+void BatchSharing::offerArchived(std::optional<qint64> since, std::optional<qint64> until) {
+    statusCurrent_ = false;
+    service_->offerArchived(since.value_or(std::numeric_limits<qint64>::min()),
+                            until.value_or(std::numeric_limits<qint64>::max()));
 }
 
 void BatchSharing::runFor(std::chrono::milliseconds time) {

@@ -38,6 +38,8 @@ public:
     void start(BufferedWriter& err);
     // The frame of an accepted line: archived and queued when it is a real one.
     void take(const ReceivedFrame& frame);
+    // Offers the archived frames of the range the server never had (--from-archive --share).
+    void offerArchived(std::optional<qint64> since, std::optional<qint64> until);
     // Runs the posts for about `time` (the waits of --follow).
     void runFor(std::chrono::milliseconds time);
     // With `waitForFrames`, posts until every frame of the run, and then every one others left

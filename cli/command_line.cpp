@@ -2,8 +2,10 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 #include <string_view>
 
 #include "settings/program_version.h"
@@ -68,16 +70,57 @@ constexpr OptionInfo Options[] = {
              "(SHARE_URL of conf.ini); without --follow, wait until\n"
              "each is sent or rejected; the output is unchanged"},
     {.shortName = "",
+     .longName = "dry-run",
+     .valueName = "",
+     .help = "with --share: print the form that would be posted for\n"
+             "every frame of the input the server has not yet sent or\n"
+             "rejected, one a line, instead of the records; post\n"
+             "nothing and change nothing"},
+    {.shortName = "",
+     .longName = "share-status",
+     .valueName = "",
+     .help = "print how sharing with SHARE_URL stands (sent, waiting,\n"
+             "rejected with the reasons, the last failure and the next\n"
+             "try) and exit"},
+    {.shortName = "",
+     .longName = "share-retry-rejected",
+     .valueName = "",
+     .help = "put the frames SHARE_URL rejected back to waiting (after\n"
+             "a setting was fixed) and exit"},
+    {.shortName = "",
+     .longName = "import",
+     .valueName = "",
+     .help = "keep the frames of the accepted lines in the station\n"
+             "archive instead of writing records; with --follow, go on\n"
+             "as the file grows"},
+    {.shortName = "",
+     .longName = "from-archive",
+     .valueName = "",
+     .help = "write the frames of the station archive as records, in\n"
+             "order of their UTC time (frames without one last), with\n"
+             "every output option; with --share, also send those the\n"
+             "server never had"},
+    {.shortName = "",
+     .longName = "since",
+     .valueName = "TIME",
+     .help = "with --from-archive: only frames from TIME on (ISO 8601,\n"
+             "UTC unless it names an offset: 2026-12-06T12:00:00Z)"},
+    {.shortName = "",
+     .longName = "until",
+     .valueName = "TIME",
+     .help = "with --from-archive: only frames before TIME"},
+    {.shortName = "",
      .longName = "config",
      .valueName = "FILE",
      .help = "read the station settings from FILE instead of\n"
-             "~/.config/orvalin-decoder/conf.ini (--share,\n"
+             "~/.config/orvalin-decoder/conf.ini (--share, --import,\n"
              "--format influx)"},
     {.shortName = "",
      .longName = "archive",
      .valueName = "FILE",
      .help = "use the station archive FILE instead of\n"
-             "~/.local/share/orvalin-decoder/frames.sqlite (--share)"},
+             "~/.local/share/orvalin-decoder/frames.sqlite (--share,\n"
+             "--import, --from-archive)"},
     {.shortName = "",
      .longName = "share-wait",
      .valueName = "SECONDS",
@@ -120,6 +163,17 @@ std::string parserError(const QCommandLineParser& parser) {
     return text;
 }
 
+// An ISO 8601 date and time (or a date alone: its midnight), UTC unless it names an offset,
+// as seconds since 1970.
+std::optional<qint64> utcTimeOf(const QString& text) {
+    QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    if (!time.isValid()) time = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!time.isValid()) return std::nullopt;
+    // A time without a zone names UTC, not the local time of this machine.
+    if (time.timeSpec() == Qt::LocalTime) time.setTimeZone(QTimeZone::utc());
+    return time.toSecsSinceEpoch();
+}
+
 // Combinations that cannot work; empty when the options fit together.
 std::string conflict(const CommandLine& line) {
     if (line.format == OutputFormat::JsonLines) {
@@ -131,10 +185,42 @@ std::string conflict(const CommandLine& line) {
                " applies to CSV only (InfluxDB lines carry the UTC time)";
     if (line.format != OutputFormat::Csv && line.decimalComma)
         return "--decimal-comma applies to CSV only";
-    if (!line.share) {
+    const bool station =
+        line.share || line.import || line.fromArchive || line.shareStatus || line.retryRejected;
+    if (!station) {
         if (!line.configPath.empty() && line.format != OutputFormat::Influx)
-            return "--config applies to --share and --format influx only";
-        if (!line.archivePath.empty()) return "--archive applies to --share only";
+            return "--config applies to --share, --import and --format influx only";
+        if (!line.archivePath.empty())
+            return "--archive applies to --share, --import and --from-archive only";
+    }
+    if (line.dryRun && !line.share) return "--dry-run applies to --share only";
+    if (line.dryRun &&
+        (line.format != OutputFormat::Csv || line.withTime || line.isoTime || line.decimalComma))
+        return "--dry-run prints the forms, not records: no --format, -t, -i or -c";
+    if ((line.since || line.until) && !line.fromArchive)
+        return "--since and --until apply to --from-archive only";
+    if (line.since && line.until && *line.until <= *line.since)
+        return "--until must come after --since";
+    const int alone =
+        int(line.shareStatus) + int(line.retryRejected) + int(line.import) + int(line.fromArchive);
+    if (alone > 1)
+        return "--share-status, --share-retry-rejected, --import and --from-archive go one at "
+               "a time";
+    if (line.shareStatus || line.retryRejected) {
+        if (!line.inputs.empty() || line.share || line.follow || !line.outputPath.empty())
+            return std::string(line.shareStatus ? "--share-status" : "--share-retry-rejected") +
+                   " reads no input and writes no records";
+    }
+    if (line.import) {
+        if (line.share) return "--import keeps the frames; --share would also send them";
+        if (!line.outputPath.empty() || line.format != OutputFormat::Csv || line.withTime ||
+            line.isoTime || line.decimalComma)
+            return "--import writes no records: no -o, --format, -t, -i or -c";
+    }
+    if (line.fromArchive) {
+        if (!line.inputs.empty()) return "--from-archive reads the archive, not FILE";
+        if (line.follow || line.report)
+            return "--from-archive reads the archive: no --follow or --report";
     }
     if (line.follow) {
         if (!line.outputPath.empty() && line.outputPath != "-")
@@ -196,6 +282,23 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
             return {{}, "--share-wait applies without --follow only (following ends by a signal)"};
     }
 
+    line.dryRun = parser.isSet(QStringLiteral("dry-run"));
+    line.shareStatus = parser.isSet(QStringLiteral("share-status"));
+    line.retryRejected = parser.isSet(QStringLiteral("share-retry-rejected"));
+    line.import = parser.isSet(QStringLiteral("import"));
+    line.fromArchive = parser.isSet(QStringLiteral("from-archive"));
+    for (const char* name : {"since", "until"}) {
+        const QStringList values = parser.values(QString::fromLatin1(name));
+        if (values.size() > 1) return {{}, std::string("only one --") + name + " can be given"};
+        if (values.isEmpty()) continue;
+        const std::optional<qint64> time = utcTimeOf(values.first());
+        if (!time)
+            return {{},
+                    std::string("--") + name + " takes an ISO 8601 date and time such as " +
+                        "2026-12-06T12:00:00Z, not '" + toBytes(values.first()) + "'"};
+        (name[0] == 's' ? line.since : line.until) = time;
+    }
+
     const QStringList formats = parser.values(QStringLiteral("format"));
     if (formats.size() > 1) return {{}, "only one format can be given"};
     if (formats.size() == 1) {
@@ -214,8 +317,17 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
 std::string usageText() {
     return std::string("Usage: ") + ProgramName +
            " [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl|influx]\n"
-           "       [-o FILE] [--share [--archive FILE] [--share-wait SECONDS]]\n"
-           "       [--config FILE] [FILE...]\n"
+           "       [-o FILE] [--share [--dry-run] [--share-wait SECONDS]]\n"
+           "       [--config FILE] [--archive FILE] [FILE...]\n"
+           "   or: " +
+           ProgramName +
+           " --import [-f] [-r] [--config FILE] [--archive FILE] [FILE...]\n"
+           "   or: " +
+           ProgramName +
+           " --from-archive [--since TIME] [--until TIME] [output options] [--share]\n"
+           "   or: " +
+           ProgramName +
+           " --share-status | --share-retry-rejected [--config FILE]\n"
            "Try '" +
            ProgramName + " --help' for more information.\n";
 }
@@ -275,13 +387,16 @@ left as it was.
 
 With --share, conf.ini must give SHARE_URL, NORAD_ID, CALLSIGN, LATITUDE and
 LONGITUDE (LOG_TIME_ZONE when the log's times are not UTC); see orvalin-decode(1).
-A frame already in the archive is not sent again.
+The frames of the run are sent first, then those earlier runs left waiting; a
+frame the server sent or rejected is not sent again. One line on standard error
+says what became of the run's frames.
 
 Exit status: 0 when every file was decoded and the output written (with
 --follow: when it was ended by SIGINT or SIGTERM; with --share: and every frame
-sent or rejected by the server), 1 when a file could not be read or the output
-could not be written (with --share: or frames are still waiting to be sent),
-2 for wrong usage.
+of the run sent), 1 when a file could not be read or the output could not be
+written (with --share: or frames of the run were rejected, or are still waiting
+when --share-wait ran out; with the archive: when it could not be read or
+written), 2 for wrong usage.
 )";
     return text;
 }

@@ -1,6 +1,8 @@
 // Options of orvalin-decode and their help text.
 #pragma once
 
+#include <QtGlobal>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,13 @@ struct CommandLine {
     std::string configPath;                   // --config FILE; empty: the user's conf.ini
     std::string archivePath;                  // --archive FILE; empty: the user's archive
     int shareWaitSeconds = 60;                // --share-wait SECONDS
+    bool dryRun = false;                      // --dry-run: the forms --share would post
+    bool shareStatus = false;                 // --share-status
+    bool retryRejected = false;               // --share-retry-rejected
+    bool import = false;                      // --import: keep the frames, write no records
+    bool fromArchive = false;                 // --from-archive: the archive's frames as records
+    std::optional<qint64> since;              // --since TIME: UTC seconds, inclusive
+    std::optional<qint64> until;              // --until TIME: UTC seconds, exclusive
     std::vector<std::string> inputs;          // "-" is standard input; none: standard input
 };
 

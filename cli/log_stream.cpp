@@ -46,7 +46,11 @@ const unsigned char* firstCrOrHighByte(const unsigned char* p, const unsigned ch
 
 LogStreamDecoder::LogStreamDecoder(const RecordFormatOptions& settings, BufferedWriter& csv,
                                    BufferedWriter* report)
-    : csv_(csv), report_(report), format_(makeRecordFormat(settings)) {
+    : LogStreamDecoder(makeRecordFormat(settings), csv, report) {}
+
+LogStreamDecoder::LogStreamDecoder(std::unique_ptr<RecordFormat> format, BufferedWriter& csv,
+                                   BufferedWriter* report)
+    : csv_(csv), report_(report), format_(std::move(format)) {
     hexPieceTable();  // built before the first line rather than inside it
 }
 

@@ -48,6 +48,9 @@ public:
     // "NAME:LINE: reason".
     LogStreamDecoder(const RecordFormatOptions& settings, BufferedWriter& csv,
                      BufferedWriter* report = nullptr);
+    // The same with a format of the caller's (one that writes no records, say).
+    LogStreamDecoder(std::unique_ptr<RecordFormat> format, BufferedWriter& csv,
+                     BufferedWriter* report = nullptr);
 
     // The header line of the format: for CSV "Timestamp;" and "Date;Time;" when asked for,
     // then the 29 captions; nothing for JSON Lines.

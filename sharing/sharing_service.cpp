@@ -97,6 +97,15 @@ void SharingService::addFrames(const QList<ReceivedFrame>& frames) {
     publishSoon();
 }
 
+void SharingService::offerArchived(qint64 fromUtc, qint64 untilUtc) {
+    if (!archive_ || !server_) return;
+    const Result<qint64> offered = archive_->offerRange(*server_, fromUtc, untilUtc);
+    if (!offered) return stopFor(offered.failure());
+    status_.queuedHere += *offered;
+    if (*offered > 0) pump();
+    publishNow();
+}
+
 void SharingService::pump() {
     if (!archive_ || !server_ || !poster_ || poster_->busy() || retryTimer_.isActive()) return;
     const qint64 now = nowMs();

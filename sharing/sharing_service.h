@@ -41,7 +41,7 @@ struct SharingOptions {
     RetryPolicy retry;
     int timeoutMs = 30000;  // a post without a complete answer by then has failed
     ArchiveOptions archive;
-    int idlePollMs = 10000;  // how often an idle service looks for frames others left waiting
+    int idlePollMs = 10000;        // how often an idle service looks for frames others left waiting
     bool countQueuedHere = false;  // fill SharingStatus::waitingQueuedHere (batch decoder)
 };
 
@@ -81,6 +81,10 @@ public slots:
     void stop();
     // Keeps the frames, and offers them to the server when sharing.
     void addFrames(const QList<orvalin::ReceivedFrame>& frames);
+    // Offers the kept frames of UTC instants from `fromUtc` until `untilUtc` (exclusive) that
+    // the server has neither sent nor rejected, as this service's own (a station's history
+    // uploaded once sharing is set up).
+    void offerArchived(qint64 fromUtc, qint64 untilUtc);
 
 signals:
     void statusChanged(const orvalin::SharingStatus& status);

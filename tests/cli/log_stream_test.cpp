@@ -284,7 +284,7 @@ TEST(RejectionReport, LineNumbersCountEveryLineOfEachSource) {
     StringSink reportSink;
     BufferedWriter csv(csvSink);
     BufferedWriter report(reportSink);
-    LogStreamDecoder decoder({}, csv, &report);
+    LogStreamDecoder decoder(RecordFormatOptions{}, csv, &report);
     const QByteArray first = "a\n\n" + WorkedLine + "\r\n\r\nb";  // "b" has no line end
     decoder.beginSource("one.log");
     decoder.feed(first.constData(), static_cast<std::size_t>(first.size()));

@@ -550,8 +550,12 @@ TEST_P(ProgramUsage, ExitStatusAndTexts) {
 
 const std::string Usage =
     "Usage: orvalin-decode [-t] [-i] [-c] [-r] [-f] [--format csv|jsonl|influx]\n"
-    "       [-o FILE] [--share [--archive FILE] [--share-wait SECONDS]]\n"
-    "       [--config FILE] [FILE...]\n";
+    "       [-o FILE] [--share [--dry-run] [--share-wait SECONDS]]\n"
+    "       [--config FILE] [--archive FILE] [FILE...]\n"
+    "   or: orvalin-decode --import [-f] [-r] [--config FILE] [--archive FILE] [FILE...]\n"
+    "   or: orvalin-decode --from-archive [--since TIME] [--until TIME] [output options] "
+    "[--share]\n"
+    "   or: orvalin-decode --share-status | --share-retry-rejected [--config FILE]\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ProgramUsage,
@@ -659,6 +663,45 @@ TEST_F(ProgramSharing, OutputIsUnchangedAndEachFrameIsPostedOnce) {
                       "waiting\n");
     }
     EXPECT_EQ(server_.posts().size(), 3);
+}
+
+// The archive's roads: a log imported (twice: nothing new), written back as the records of the
+// log in order of UTC time, a range of it, its history sent once sharing is set up, and what a
+// dry run and the status then say.
+TEST_F(ProgramSharing, ArchiveKeepsALogAndGivesItBack) {
+    conf(server_.url().port());
+    const std::vector<std::string> archive = {"--config", "conf.ini", "--archive", "ar.sqlite"};
+    const auto with = [&archive](std::vector<std::string> args) {
+        args.insert(args.end(), archive.begin(), archive.end());
+        return args;
+    };
+    EXPECT_EQ(
+        run(with({"--import", "a.log"})).err,
+        "orvalin-decode: imported 4 new frames, 1 already in the archive; 2 lines not taken\n");
+    EXPECT_EQ(
+        run(with({"--import", "a.log"})).err,
+        "orvalin-decode: imported 0 new frames, 5 already in the archive; 2 lines not taken\n");
+
+    // The accepted lines of true hex, kept once, the one without a real time last.
+    const QList<QByteArray> lines = sharedLog().split('\n');
+    write(QStringLiteral("kept.log"),
+          lines[0] + '\n' + lines[1] + '\n' + lines[2] + '\n' + lines[6]);
+    EXPECT_EQ(run(with({"--from-archive", "-t"})).out, run({"-t", "kept.log"}).out);
+    write(QStringLiteral("timed.log"), lines[0] + '\n' + lines[1] + '\n' + lines[2]);
+    EXPECT_EQ(run(with({"--from-archive", "--format", "jsonl", "--since", "2026-12-06T12:34:56",
+                        "--until", "2026-12-06T13:34:57+01:00"}))
+                  .out,
+              run({"--format", "jsonl", "timed.log"}).out);
+
+    const auto dryRun = [&] { return run(share({"--dry-run", "a.log"})).out; };
+    const std::string forms = dryRun();
+    EXPECT_EQ(std::count(forms.begin(), forms.end(), '\n'), 3);
+    const ProgramRun sent = run(share({"--from-archive", "-o", "/dev/null"}));
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(server_.posts().size(), 3);
+    EXPECT_EQ(dryRun(), "");
+    const std::string status = run(with({"--share-status"})).out;
+    EXPECT_NE(status.find("\nSent: 3\nWaiting: 0\nRejected: 0\n"), std::string::npos) << status;
 }
 
 TEST_F(ProgramSharing, MissingSettingsAreAUsageErrorBeforeAnythingIsRead) {
