@@ -504,13 +504,14 @@ Result<> FrameArchive::prepare() {
     }
     if (version < SchemaVersion) {
         if (options_.readOnly) {
-            return Failure{
-                .kind = FailureKind::Damaged,
-                .text = hasFrames
-                            ? QStringLiteral("the archive %1 is of an earlier version; it is "
-                                             "brought up to date the next time it is written")
-                                  .arg(path_)
-                            : QStringLiteral("the archive %1 holds no frames yet").arg(path_)};
+            if (!hasFrames)
+                return Failure{
+                    .kind = FailureKind::Missing,
+                    .text = QStringLiteral("the archive %1 holds no frames yet").arg(path_)};
+            return Failure{.kind = FailureKind::Damaged,
+                           .text = QStringLiteral("the archive %1 is of an earlier version; it is "
+                                                  "brought up to date the next time it is written")
+                                       .arg(path_)};
         }
         if (Result<> made = hasFrames ? migrate() : exec("BEGIN IMMEDIATE"); !made) return made;
         if (!hasFrames) {

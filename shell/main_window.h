@@ -67,6 +67,7 @@ public:
     // The status line.
     QLabel* statusLine() const { return controls_.statusLine; }
     const MainWindowControls& controls() const { return controls_; }
+    const MainWindowMenu& menu() const { return menu_; }
     BarChart& chart() const { return *chart_; }
     const FileLocations& locations() const { return locations_; }
     // The picture prefix from conf.ini (default: the data directory and "/").
@@ -106,6 +107,11 @@ public:
     // How "Open Log File..." asks for a file: by default a file dialog. Tests put a stub here.
     using FileChooser = std::function<QString(QWidget* parent)>;
     void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+    // How the history's "Export..." asks for the file: by default a file dialog; an empty
+    // answer cancels. Tests put a fixed answer here.
+    using ExportFileAsker = std::function<QString(QWidget* parent)>;
+    void setHistoryExportAsker(ExportFileAsker asker) { askHistoryExportName_ = std::move(asker); }
 
     // The window's command line, orvalin-decoder [--follow] [FILE...]: opens (and follows) the
     // files once the window is shown.
@@ -187,6 +193,7 @@ private:
     // window.
     void setUpSharing();
     void keepIntake(const QString& text);
+    void exportHistoryRange(qint64 fromUtc, qint64 untilUtc);
 
     RecordTable records_;
     MainWindowMenu menu_;
@@ -227,6 +234,7 @@ private:
     WindowSharing* sharing_ = nullptr;
     QPointer<HistoryWindow> historyWindow_;
     QPointer<HistoryLoader> historyLoader_;
+    ExportFileAsker askHistoryExportName_;
 };
 
 }  // namespace orvalin

@@ -2,10 +2,13 @@
 #include <QAction>
 #include <QFile>
 #include <QLocale>
+#include <QProcess>
+#include <QPushButton>
 #include <QSet>
 
 #include "../sharing/sids_server.h"
 #include "main_window_harness.h"
+#include "shell/history_window.h"
 #include "shell/window_sharing.h"
 
 namespace orvalin::test {
@@ -92,6 +95,47 @@ TEST_F(WindowSharingTest, FollowedLogWithShareOnPostsEachFrameOnce) {
     EXPECT_EQ(form().sharing().statusDialog()->valueText(QStringLiteral("Waiting")), u"0");
     EXPECT_EQ(form().sharing().statusDialog()->valueText(QStringLiteral("Server")),
               server_.url().toString());
+}
+
+// Every frame the window takes in is kept, whether it shares or not: the Mission History shows
+// what was kept before it opened and what comes after, each once, and exports the range as the
+// batch decoder writes it. ARCHIVE=NO keeps nothing while sharing is off.
+TEST_F(WindowSharingTest, MissionHistoryShowsWhatTheWindowKept) {
+    writeConf("NORAD_ID=43017\n");
+    open();
+    paste(QString::fromLatin1(lines(1, 3)));
+    form().menu().missionHistory->trigger();
+    HistoryWindow* history = form().historyWindow();
+    ASSERT_NE(history, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([history] { return history->series().size() == 3; }, 10000));
+    paste(QString::fromLatin1(lines(1, 5)));  // two of them new
+    ASSERT_TRUE(QTest::qWaitFor([history] { return history->series().size() == 5; }, 10000));
+
+    const QString csv = logs_.filePath(QStringLiteral("history.csv"));
+    form().setHistoryExportAsker([csv](QWidget*) { return csv; });
+    auto* exportButton = history->findChild<QPushButton*>(QStringLiteral("HistoryExport"));
+    ASSERT_TRUE(QTest::qWaitFor([exportButton] { return exportButton->isEnabled(); }, 2000));
+    exportButton->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [history] { return history->statusText().startsWith(u"5 frames written"); }, 10000))
+        << history->statusText().toStdString();
+    QProcess batch;
+    batch.start(QStringLiteral(ORVALIN_DECODE_PROGRAM),
+                {QStringLiteral("--from-archive"), QStringLiteral("-t"), QStringLiteral("-i"),
+                 QStringLiteral("--archive"), form().locations().archivePath});
+    ASSERT_TRUE(batch.waitForFinished(10000));
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), batch.readAllStandardOutput());
+    window_->close();
+    window_.reset();
+
+    writeConf("NORAD_ID=43017\nARCHIVE=NO\n");
+    open();
+    paste(QString::fromLatin1(lines(20, 2)));
+    form().menu().missionHistory->trigger();
+    QTest::qWait(300);
+    EXPECT_EQ(form().historyWindow()->series().size(), 5u);
 }
 
 // What keeps sharing from starting is said: a missing setting in a message box, an archive that
