@@ -279,27 +279,49 @@ const ProgramIdentity& thisProgram() {
     return identity;
 }
 
-// The logged date and time of a frame from its UTC second and offset, or its kept text.
-std::array<char16_t, 14> loggedCharacters(qint64 utc, qint64 offset, const char16_t* text,
-                                          qsizetype textSize) {
-    std::array<char16_t, 14> logged{};
-    if (text != nullptr) {
-        // "DD.MM.YYYY HH:MM:SS" without its separators.
+// The logged date and time (DDMMYYYYHHMMSS) of frames read in order: from their UTC second
+// and offset, the day's characters worked out once a day, or from their kept text.
+class LoggedCharacters {
+public:
+    std::array<char16_t, 14> of(qint64 utc, qint64 offset) {
+        const qint64 local = utc + offset;
+        qint64 day = local / 86400;
+        qint64 second = local % 86400;
+        if (second < 0) {
+            second += 86400;
+            --day;
+        }
+        if (day != day_) {
+            const CalendarTime t = calendarTimeOfSeconds(day * 86400);
+            const int parts[3][2] = {{t.day, 2}, {t.month, 2}, {t.year, 4}};
+            std::size_t at = 0;
+            for (const auto& [value, width] : parts) {
+                int v = value;
+                for (int i = width - 1; i >= 0; --i, v /= 10)
+                    logged_[at + std::size_t(i)] = char16_t(u'0' + v % 10);
+                at += std::size_t(width);
+            }
+            day_ = day;
+        }
+        const int clock[3] = {int(second / 3600), int(second / 60 % 60), int(second % 60)};
+        for (std::size_t i = 0; i < 3; ++i) {
+            logged_[8 + 2 * i] = char16_t(u'0' + clock[i] / 10);
+            logged_[9 + 2 * i] = char16_t(u'0' + clock[i] % 10);
+        }
+        return logged_;
+    }
+    // "DD.MM.YYYY HH:MM:SS" without its separators.
+    static std::array<char16_t, 14> of(const char16_t* text, qsizetype size) {
         static constexpr int From[14] = {0, 1, 3, 4, 6, 7, 8, 9, 11, 12, 14, 15, 17, 18};
-        for (int i = 0; i < 14; ++i) logged[i] = From[i] < textSize ? text[From[i]] : u' ';
+        std::array<char16_t, 14> logged{};
+        for (std::size_t i = 0; i < 14; ++i) logged[i] = From[i] < size ? text[From[i]] : u' ';
         return logged;
     }
-    const CalendarTime t = calendarTimeOfSeconds(utc + offset);
-    const int parts[6][2] = {{t.day, 2},  {t.month, 2},  {t.year, 4},
-                             {t.hour, 2}, {t.minute, 2}, {t.second, 2}};
-    std::size_t at = 0;
-    for (const auto& [value, width] : parts) {
-        int v = value;
-        for (int i = width - 1; i >= 0; --i, v /= 10) logged[at + i] = char16_t(u'0' + v % 10);
-        at += width;
-    }
-    return logged;
-}
+
+private:
+    qint64 day_ = std::numeric_limits<qint64>::min();
+    std::array<char16_t, 14> logged_{};
+};
 
 }  // namespace
 
@@ -595,11 +617,7 @@ Result<> FrameArchive::migrate() {
     std::unordered_map<QString, int> servers;
     while ((code = rows.step()) == SQLITE_ROW) {
         NewFrame kept;
-        const QString received = rows.text(0);
-        for (std::size_t i = 0; i < kept.frame.logged.size(); ++i) {
-            static constexpr int From[14] = {0, 1, 3, 4, 6, 7, 8, 9, 11, 12, 14, 15, 17, 18};
-            kept.frame.logged[i] = From[i] < received.size() ? received[From[i]].unicode() : u' ';
-        }
+        kept.frame.logged = LoggedCharacters::of(rows.text16(0), rows.bytes16(0));
         kept.frame.bytes = rows.bytes(1);
         kept.frame.trueHex = true;
         kept.utc = zone.utcSeconds(kept.frame);
@@ -981,6 +999,7 @@ Result<bool> FrameArchive::answered(int server, const ReceivedFrame& frame) {
 Result<> FrameArchive::read(qint64 fromUtc, qint64 untilUtc, bool untimed,
                             const std::function<bool(const StoredFrame&)>& take) {
     Statement& rows = statement(Read);
+    LoggedCharacters logged;
     for (const auto& [from, until] :
          {std::pair(fromUtc, std::min(untilUtc, NoUtc)), std::pair(NoUtc, NoUtc + 1)}) {
         if (from == NoUtc && !untimed) break;
@@ -991,9 +1010,9 @@ Result<> FrameArchive::read(qint64 fromUtc, qint64 untilUtc, bool untimed,
             StoredFrame stored;
             stored.key = {rows.integer(0), rows.integer(1)};
             if (stored.key.utc != NoUtc) stored.utc = stored.key.utc;
-            const auto* text = rows.isNull(3) ? nullptr : rows.text16(3);
-            stored.frame.logged =
-                loggedCharacters(stored.key.utc, rows.integer(2), text, text ? rows.bytes16(3) : 0);
+            stored.frame.logged = rows.isNull(3)
+                                      ? logged.of(stored.key.utc, rows.integer(2))
+                                      : LoggedCharacters::of(rows.text16(3), rows.bytes16(3));
             stored.frame.bytes = rows.bytes(4);
             stored.frame.trueHex = true;
             more = take(stored);

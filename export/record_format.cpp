@@ -17,7 +17,8 @@ namespace orvalin {
 void RecordFormat::writeFrame(BufferedWriter& out, const ReceivedFrame& frame,
                               std::optional<qint64>) {
     // The log line that carried the frame, as far as any format reads it: the marks, the date
-    // and time as logged, and the bytes as hex digits (whose case no format writes).
+    // and time as logged, and the bytes as hex digits (for the window's record; the ASCII way
+    // reads the raw values given to it).
     char16_t line[LogLineLength];
     for (const LineMark& mark : LineMarks) line[mark.position] = mark.character;
     const char16_t* logged = frame.logged.data();
@@ -27,22 +28,22 @@ void RecordFormat::writeFrame(BufferedWriter& out, const ReceivedFrame& frame,
             logged += piece.length;
         }
     }
-    static constexpr char16_t Hex[] = u"0123456789abcdef";
-    for (int k = 0; k < FrameBytes; ++k) {
-        const std::uint8_t byte = frame.bytes[static_cast<std::size_t>(k)];
-        line[framePieceOffset(k)] = Hex[byte >> 4];
-        line[framePieceOffset(k) + 1] = Hex[byte & 15];
-    }
     if (std::any_of(frame.logged.begin(), frame.logged.end(),
                     [](char16_t c) { return c >= 0x80; })) {
+        static constexpr char16_t Hex[] = u"0123456789abcdef";
+        for (int k = 0; k < FrameBytes; ++k) {
+            const std::uint8_t byte = frame.bytes[static_cast<std::size_t>(k)];
+            line[framePieceOffset(k)] = Hex[byte >> 4];
+            line[framePieceOffset(k) + 1] = Hex[byte & 15];
+        }
         // As the batch decoder hands on such a line: lower-cased and decoded by the window.
         TelemetryRecord record;
         readLogLine(QStringView(line, LogLineLength), record);
         writeRecord(out, record);
         return;
     }
-    unsigned char ascii[LogLineLength];
-    std::copy_n(line, LogLineLength, ascii);
+    unsigned char ascii[LogLineLength]{};
+    std::copy_n(line, FrameStart, ascii);
     std::uint8_t raws[ChannelCount];
     for (ChannelIndex c = 0; c < ChannelCount; ++c)
         raws[c] = frame.bytes[static_cast<std::size_t>(ChannelCatalogue[c].frameByte)];
