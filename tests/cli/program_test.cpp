@@ -704,6 +704,31 @@ TEST_F(ProgramSharing, ArchiveKeepsALogAndGivesItBack) {
     EXPECT_NE(status.find("\nSent: 3\nWaiting: 0\nRejected: 0\n"), std::string::npos) << status;
 }
 
+// A run whose frames the server rejects fails and says why; after a setting was fixed the
+// rejected frames wait again.
+TEST_F(ProgramSharing, RejectedFramesFailTheRunAndCanWaitAgain) {
+    orvalin::test::SidsServer rejecting({QStringLiteral("--answer"), QStringLiteral("400"),
+                                         QStringLiteral("--reason"), QStringLiteral("bad frame")});
+    conf(rejecting.url().port());
+    const ProgramRun rejected = run(share({"a.log"}));
+    EXPECT_EQ(rejected.status, 1);
+    const std::string summary =
+        "orvalin-decode: shared frames of this run: 0 sent, 3 rejected "
+        "(HTTP 400: bad frame), 1 not sendable (no UTC time), 0 still "
+        "waiting\n";
+    EXPECT_EQ(
+        rejected.err.substr(rejected.err.size() - std::min(rejected.err.size(), summary.size())),
+        summary);
+    const std::vector<std::string> station = {"--config", "conf.ini", "--archive", "ar.sqlite"};
+    std::vector<std::string> retry = {"--share-retry-rejected"};
+    retry.insert(retry.end(), station.begin(), station.end());
+    EXPECT_EQ(run(retry).out, "3 rejected frames are waiting again for " +
+                                  rejecting.url().toString().toStdString() + "\n");
+    std::vector<std::string> status = {"--share-status"};
+    status.insert(status.end(), station.begin(), station.end());
+    EXPECT_NE(run(status).out.find("\nWaiting: 3\nRejected: 0\n"), std::string::npos);
+}
+
 TEST_F(ProgramSharing, MissingSettingsAreAUsageErrorBeforeAnythingIsRead) {
     write(QStringLiteral("conf.ini"), "CALLSIGN=TEST\nNORAD_ID=0\n");
     const ProgramRun result = run(share({"a.log"}));
