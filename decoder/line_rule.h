@@ -140,8 +140,11 @@ public:
     // Calls onLine(line) for every line that `bytes`, after what was kept, completes.
     template <typename OnLine>
     void feed(QByteArrayView bytes, OnLine&& onLine) {
-        if (afterCr_ && !bytes.isEmpty() && bytes.front() == '\n') bytes = bytes.sliced(1);
-        if (!bytes.isEmpty()) afterCr_ = false;
+        // Only the first byte after the CR may belong to it, even when that byte came alone.
+        if (!bytes.isEmpty()) {
+            if (afterCr_ && bytes.front() == '\n') bytes = bytes.sliced(1);
+            afterCr_ = false;
+        }
         tail_.append(bytes);
         cut(onLine);
     }
