@@ -111,15 +111,34 @@ struct LoggedTime {
     std::optional<CalendarTime> real;       // when they are a real date and time
 };
 
-LoggedTime loggedOf(const QDateTime& at) {
+// The characters, and the calendar time they give when they are 14 ASCII digits that QDate and
+// QTime take as a date and time.
+LoggedTime loggedOf(const QString& text) {
     LoggedTime logged;
-    const QString text = at.toString(QStringLiteral("ddMMyyyyHHmmss"));
-    if (text.size() != 14) return logged;
-    for (int i = 0; i < 14; ++i) logged.characters[static_cast<std::size_t>(i)] = text[i].unicode();
-    const QDate d = at.date();
-    const QTime t = at.time();
-    logged.real = CalendarTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+    int digits[14] = {};
+    bool allDigits = text.size() == 14;
+    for (qsizetype i = 0; i < std::min<qsizetype>(text.size(), 14); ++i) {
+        const char16_t c = text[i].unicode();
+        logged.characters[static_cast<std::size_t>(i)] = c;
+        allDigits = allDigits && c >= u'0' && c <= u'9';
+        digits[i] = c - u'0';
+    }
+    if (!allDigits) return logged;
+    const auto number = [&digits](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i) value = value * 10 + digits[i];
+        return value;
+    };
+    const CalendarTime t{number(4, 4), number(2, 2),  number(0, 2),
+                         number(8, 2), number(10, 2), number(12, 2)};
+    if (t.year >= 1 && QDate(t.year, t.month, t.day).isValid() &&
+        QTime(t.hour, t.minute, t.second).isValid())
+        logged.real = t;
     return logged;
+}
+
+LoggedTime loggedOf(const QDateTime& at) {
+    return loggedOf(at.toString(QStringLiteral("ddMMyyyyHHmmss")));
 }
 
 // Eight bytes as a logged time. Bits 0-1 of the first: 0 any date and time, often not a real
@@ -149,28 +168,20 @@ LoggedTime loggedTime(const QTimeZone& zone, InputBytes& input) {
         static constexpr char16_t Characters[16] = {
             u'0', u'1', u'2', u'3', u'5', u'9',      u'0',      u'1',
             u'2', u'0', u'a', u'Z', u' ', u'\u00e9', u'\u0660', u'\uff10'};
-        LoggedTime logged;
+        QString text;
         for (std::size_t i = 0; i < 14; ++i)
-            logged.characters[i] = Characters[(b[i / 2] >> (i % 2 * 4)) & 15u];
-        return logged;
+            text += QChar(Characters[(b[i / 2] >> (i % 2 * 4)) & 15u]);
+        return loggedOf(text);
     }
     // Any numbers in the fields: months, days, hours, minutes and seconds beyond their range
     // too.
-    const int year = 1 + wide % 9999;
-    const int fields[5] = {1 + b[2] % 12, 1 + b[3] % 31, b[4] % 25, b[5] % 61, b[6] % 61};
-    LoggedTime logged;
-    const QString text = QStringLiteral("%1%2%3%4%5%6")
-                             .arg(fields[1], 2, 10, QLatin1Char('0'))
-                             .arg(fields[0], 2, 10, QLatin1Char('0'))
-                             .arg(year, 4, 10, QLatin1Char('0'))
-                             .arg(fields[2], 2, 10, QLatin1Char('0'))
-                             .arg(fields[3], 2, 10, QLatin1Char('0'))
-                             .arg(fields[4], 2, 10, QLatin1Char('0'));
-    for (int i = 0; i < 14; ++i) logged.characters[static_cast<std::size_t>(i)] = text[i].unicode();
-    if (QDate(year, fields[0], fields[1]).isValid() &&
-        QTime(fields[2], fields[3], fields[4]).isValid())
-        logged.real = CalendarTime{year, fields[0], fields[1], fields[2], fields[3], fields[4]};
-    return logged;
+    return loggedOf(QStringLiteral("%1%2%3%4%5%6")
+                        .arg(1 + b[3] % 31, 2, 10, QLatin1Char('0'))
+                        .arg(1 + b[2] % 12, 2, 10, QLatin1Char('0'))
+                        .arg(1 + wide % 9999, 4, 10, QLatin1Char('0'))
+                        .arg(b[4] % 25, 2, 10, QLatin1Char('0'))
+                        .arg(b[5] % 61, 2, 10, QLatin1Char('0'))
+                        .arg(b[6] % 61, 2, 10, QLatin1Char('0')));
 }
 
 bool operator==(const CalendarTime& a, const CalendarTime& b) {
