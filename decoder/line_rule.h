@@ -140,8 +140,11 @@ public:
     // Calls onLine(line) for every line that `bytes`, after what was kept, completes.
     template <typename OnLine>
     void feed(QByteArrayView bytes, OnLine&& onLine) {
-        if (afterCr_ && !bytes.isEmpty() && bytes.front() == '\n') bytes = bytes.sliced(1);
-        if (!bytes.isEmpty()) afterCr_ = false;
+        // Only the first byte after the CR may belong to it, even when that byte came alone.
+        if (!bytes.isEmpty()) {
+            if (afterCr_ && bytes.front() == '\n') bytes = bytes.sliced(1);
+            afterCr_ = false;
+        }
         tail_.append(bytes);
         cut(onLine);
     }
@@ -155,11 +158,13 @@ public:
     // The bytes of the line not ended yet, without those that may still become a break.
     QByteArrayView unfinished() const { return QByteArrayView(tail_).first(scanned_); }
     // Every byte not handed on yet: the unfinished line and what may still become a break.
+    QByteArrayView kept() const { return tail_; }
     qsizetype keptSize() const { return tail_.size(); }
-    // Drops the bytes of unfinished(): they were handed on as part of an overlong line.
-    void dropUnfinished() {
-        tail_.remove(0, scanned_);
-        scanned_ = 0;
+    // Drops the first `count` bytes of unfinished(): they were handed on as part of an
+    // overlong line.
+    void dropUnfinished(qsizetype count) {
+        tail_.remove(0, count);
+        scanned_ -= count;
     }
     // Starts anew; `afterCr`: the bytes before ended with a CR, whose LF may come next.
     void reset(bool afterCr = false) {
@@ -198,5 +203,10 @@ private:
 // The length in characters of a line of UTF-8 bytes: as the text of textOfUtf8
 // (decoder/log_text.h), every byte that is not part of valid UTF-8 one character.
 qsizetype utf8LineLength(QByteArrayView bytes);
+
+// How many bytes at the end of `bytes` (0 to 3) begin a UTF-8 character whose last bytes have
+// not come yet. Read now, each would be a character of its own (U+FFFD); with the bytes still
+// to come they may be one.
+qsizetype utf8UnfinishedCharacter(QByteArrayView bytes);
 
 }  // namespace orvalin

@@ -150,18 +150,26 @@ void LogFollower::readMore(Update& update) {
 
 void LogFollower::cutLines(Update& update, QByteArrayView read) {
     cutter_.feed(read, [&](QByteArrayView line) { handOn(update, line, true); });
-    const QByteArrayView unfinished = cutter_.unfinished();
+    // A read may end inside a character: its bytes so far are no characters of the line yet,
+    // and wait for the rest of it. (What may still become a line break is such a beginning
+    // too.)
+    const QByteArrayView kept = cutter_.kept();
+    const QByteArrayView unfinished = kept.first(
+        std::min(cutter_.unfinished().size(), kept.size() - utf8UnfinishedCharacter(kept)));
+    // A byte-order mark that starts the file is no character of its first line.
+    const qsizetype mark =
+        atFileStart_ && unfinished.startsWith(QByteArrayView(Utf8ByteOrderMark)) ? 3 : 0;
     // Characters are never more than bytes; counted only when they may be too many.
-    if (!inOverlongLine_ && unfinished.size() > longestLine_ &&
-        utf8LineLength(unfinished) > longestLine_) {
+    if (!inOverlongLine_ && unfinished.size() - mark > longestLine_ &&
+        utf8LineLength(unfinished.sliced(mark)) > longestLine_) {
         inOverlongLine_ = true;
         overlongCharacters_ = 0;
     }
     if (inOverlongLine_ && !unfinished.isEmpty()) {
-        overlongCharacters_ += utf8LineLength(unfinished);
+        overlongCharacters_ += utf8LineLength(unfinished.sliced(mark));
         update.overlongLine = overlongCharacters_;
         handOn(update, unfinished, false);
-        cutter_.dropUnfinished();
+        cutter_.dropUnfinished(unfinished.size());
     }
 }
 

@@ -44,6 +44,9 @@ std::optional<QTimeZone> timeZoneOf(const QString& value) {
         return QTimeZone(seconds);
     }
     if (value.isEmpty() || value.startsWith(u'+') || value.startsWith(u'-')) return std::nullopt;
+    // A name is opened as a file below the system's zone database: one with a ".." part may
+    // name any file, a named pipe among them, whose opening would wait for ever.
+    if (value.split(u'/').contains(QStringLiteral(".."))) return std::nullopt;
     const QTimeZone zone(value.toUtf8());
     if (!zone.isValid()) return std::nullopt;
     return zone;

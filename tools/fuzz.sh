@@ -4,7 +4,8 @@
 #
 #   tools/fuzz.sh [SECONDS] [TARGET...]      SECONDS per target, default 60; all targets by default
 #
-# Targets: scan, hex, conf_ini, log_stream (tests/fuzz/<target>_fuzz.cpp). An input that breaks a
+# Targets: scan, hex, conf_ini, log_stream, follower, station, archive, jsonl
+# (tests/fuzz/<target>_fuzz.cpp; README "Fuzzing" says what each checks). An input that breaks a
 # property, crashes, hangs or runs out of memory is saved as tests/fuzz/corpus/<target>/crash-*
 # (timeout-*, oom-*, leak-*), where the replay tests of every ordinary build pick it up: commit it
 # with its fix. Prints executions and coverage per target; exits 1 when anything was found.
@@ -17,7 +18,7 @@ tools/install-deps.sh --fuzz
 
 seconds="${1:-60}"
 shift || true
-all_targets=(scan hex conf_ini log_stream)
+all_targets=(scan hex conf_ini log_stream follower station archive jsonl)
 targets=("$@")
 [[ ${#targets[@]} -gt 0 ]] || targets=("${all_targets[@]}")
 if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [[ "$seconds" -eq 0 ]]; then

@@ -31,6 +31,10 @@ TEST(StationSettings, MissingAndBadKeysAreNamed) {
          {{"LOG_TIME_ZONE", "+15:00"}},
          {"LOG_TIME_ZONE (+15:00 is not UTC, an offset such as +02:00 or a zone name such as "
           "Europe/Berlin)"}},
+        {"zone name outside the zone database",
+         {{"LOG_TIME_ZONE", "Europe/../Europe/Berlin"}},
+         {"LOG_TIME_ZONE (Europe/../Europe/Berlin is not UTC, an offset such as +02:00 or a zone "
+          "name such as Europe/Berlin)"}},
     };
     for (const Row& row : rows) {
         const StationSettings s = stationSettingsFrom(good + row.extra);
