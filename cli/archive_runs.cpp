@@ -173,12 +173,14 @@ Result<> DryRun::takeArchived(std::optional<qint64> since, std::optional<qint64>
 }
 
 Result<> writeFromArchive(const CommandLine& options, RecordFormat& format, BufferedWriter& out) {
-    const Result<StationSettings> station = stationOf(options);
-    if (!station) return station.failure();
-    // Read only, unless an archive of an earlier version must be brought up to date first.
+    // Read only, unless an archive of an earlier version must be brought up to date first,
+    // which needs the zone of its logged times.
     auto archive = FrameArchive::open(archivePathOf(options), {.readOnly = true});
-    if (!archive && archive.failure().kind == FailureKind::Damaged)
+    if (!archive && archive.failure().kind == FailureKind::Damaged) {
+        const Result<StationSettings> station = stationOf(options);
+        if (!station) return station.failure();
         archive = FrameArchive::open(archivePathOf(options), {.logTimeZone = station->logTimeZone});
+    }
     if (!archive) return archive.failure();
     format.writeHeader(out);
     const bool range = options.since || options.until;

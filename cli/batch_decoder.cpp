@@ -188,6 +188,9 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
         }
     }
     if (options.import) {
+        // The zone of the log's times first: a bad LOG_TIME_ZONE is a setting to fix.
+        if (const Result<QTimeZone> zone = logTimeZone(options); !zone)
+            return usageError(zone.failure());
         Result<std::unique_ptr<ArchiveImport>> opened = ArchiveImport::open(options);
         if (!opened) return errorMessage(err, archiveName, opened.failure()), ExitFailure;
         importer = std::move(*opened);

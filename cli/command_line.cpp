@@ -114,13 +114,13 @@ constexpr OptionInfo Options[] = {
      .valueName = "FILE",
      .help = "read the station settings from FILE instead of\n"
              "~/.config/orvalin-decoder/conf.ini (--share, --import,\n"
-             "--format influx)"},
+             "--from-archive, --share-status, --format influx)"},
     {.shortName = "",
      .longName = "archive",
      .valueName = "FILE",
      .help = "use the station archive FILE instead of\n"
              "~/.local/share/orvalin-decoder/frames.sqlite (--share,\n"
-             "--import, --from-archive)"},
+             "--import, --from-archive, --share-status)"},
     {.shortName = "",
      .longName = "share-wait",
      .valueName = "SECONDS",
@@ -327,7 +327,7 @@ std::string usageText() {
            " --from-archive [--since TIME] [--until TIME] [output options] [--share]\n"
            "   or: " +
            ProgramName +
-           " --share-status | --share-retry-rejected [--config FILE]\n"
+           " --share-status | --share-retry-rejected [--config FILE] [--archive FILE]\n"
            "Try '" +
            ProgramName + " --help' for more information.\n";
 }
@@ -393,7 +393,7 @@ says what became of the run's frames.
 
 Exit status: 0 when every file was decoded and the output written (with
 --follow: when it was ended by SIGINT or SIGTERM; with --share: and every frame
-of the run sent), 1 when a file could not be read or the output could not be
+of the run that has a UTC time sent), 1 when a file could not be read or the output could not be
 written (with --share: or frames of the run were rejected, or are still waiting
 when --share-wait ran out; with the archive: when it could not be read or
 written), 2 for wrong usage.

@@ -33,9 +33,11 @@ Result<QTimeZone> logTimeZone(const CommandLine& options) {
     for (const QString& missing : missingSettings(conf->settings)) {
         // Only a bad value of LOG_TIME_ZONE is named; the sharing keys are not needed here.
         if (missing.startsWith(QLatin1String("LOG_TIME_ZONE ")))
-            return Failure{
-                .kind = FailureKind::Other,
-                .text = QStringLiteral("--format influx: %1 in %2").arg(missing, conf->path)};
+            return Failure{.kind = FailureKind::Other,
+                           .text = QStringLiteral("%1: %2 in %3")
+                                       .arg(options.import ? QStringLiteral("--import")
+                                                           : QStringLiteral("--format influx"),
+                                            missing, conf->path)};
     }
     return conf->settings.logTimeZone;
 }

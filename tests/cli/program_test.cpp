@@ -555,7 +555,8 @@ const std::string Usage =
     "   or: orvalin-decode --import [-f] [-r] [--config FILE] [--archive FILE] [FILE...]\n"
     "   or: orvalin-decode --from-archive [--since TIME] [--until TIME] [output options] "
     "[--share]\n"
-    "   or: orvalin-decode --share-status | --share-retry-rejected [--config FILE]\n";
+    "   or: orvalin-decode --share-status | --share-retry-rejected [--config FILE] [--archive "
+    "FILE]\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ProgramUsage,

@@ -99,7 +99,8 @@ TEST_F(WindowSharingTest, FollowedLogWithShareOnPostsEachFrameOnce) {
 
 // Every frame the window takes in is kept, whether it shares or not: the Mission History shows
 // what was kept before it opened and what comes after, each once, and exports the range as the
-// batch decoder writes it. ARCHIVE=NO keeps nothing while sharing is off.
+// batch decoder writes it. ARCHIVE=NO keeps nothing while sharing is off, and nor does a bad
+// LOG_TIME_ZONE, which would give the frames wrong times.
 TEST_F(WindowSharingTest, MissionHistoryShowsWhatTheWindowKept) {
     writeConf("NORAD_ID=43017\n");
     open();
@@ -130,12 +131,19 @@ TEST_F(WindowSharingTest, MissionHistoryShowsWhatTheWindowKept) {
     window_->close();
     window_.reset();
 
-    writeConf("NORAD_ID=43017\nARCHIVE=NO\n");
-    open();
-    paste(QString::fromLatin1(lines(20, 2)));
-    form().menu().missionHistory->trigger();
-    QTest::qWait(300);
-    EXPECT_EQ(form().historyWindow()->series().size(), 5u);
+    for (const QByteArray& setting :
+         {QByteArray("ARCHIVE=NO"), QByteArray("LOG_TIME_ZONE=Mars/Olympus")}) {
+        writeConf("NORAD_ID=43017\n" + setting + '\n');
+        open();
+        paste(QString::fromLatin1(lines(20, 2)));
+        form().menu().missionHistory->trigger();
+        QTest::qWait(300);
+        EXPECT_EQ(form().historyWindow()->series().size(), 5u) << setting.constData();
+        EXPECT_EQ(form().statusLine()->text().startsWith(u"Frames are not kept: LOG_TIME_ZONE"),
+                  setting.startsWith("LOG"));
+        window_->close();
+        window_.reset();
+    }
 }
 
 // What keeps sharing from starting is said: a missing setting in a message box, an archive that
