@@ -771,27 +771,32 @@ Result<FrameKey> FrameArchive::insert(const NewFrame& kept, std::optional<qint64
     return FrameKey{utc, seq};
 }
 
-Result<AddResult> FrameArchive::add(const QList<NewFrame>& frames, std::optional<int> offerTo,
-                                    qint64 nowMs) {
-    (void)nowMs;
+// What the archive holds now, for finding frames: another program may have written since the
+// last call.
+Result<> FrameArchive::refreshCache() {
+    cache_ = std::make_unique<Cache>();
+    Statement& offsets = statement(Offsets);
+    int code;
+    while ((code = offsets.step()) == SQLITE_ROW) cache_->offsets.push_back(offsets.integer(0));
+    offsets.reset();
+    if (code != SQLITE_DONE) return fail(code);
+    Statement& last = statement(MaxUtc);
+    last.bind(1, NoUtc);
+    code = last.step();
+    if (code == SQLITE_ROW) {
+        cache_->maxUtc = last.integer(0);
+        cache_->hasUntimed = last.integer(1) != 0;
+    }
+    last.reset();
+    if (code != SQLITE_ROW) return fail(code);
+    return {};
+}
+
+Result<AddResult> FrameArchive::add(const QList<NewFrame>& frames, std::optional<int> offerTo) {
     AddResult result;
     if (frames.isEmpty()) return result;
     if (Result<> begun = exec("BEGIN IMMEDIATE"); !begun) return begun.failure();
-    // What the archive holds now: another program may have written since the last call.
-    cache_ = std::make_unique<Cache>();
-    {
-        Statement& offsets = statement(Offsets);
-        int code;
-        while ((code = offsets.step()) == SQLITE_ROW) cache_->offsets.push_back(offsets.integer(0));
-        offsets.reset();
-        if (code != SQLITE_DONE) return fail(code);
-        Statement& last = statement(MaxUtc);
-        last.bind(1, NoUtc);
-        if ((code = last.step()) != SQLITE_ROW) return fail(code);
-        cache_->maxUtc = last.integer(0);
-        cache_->hasUntimed = last.integer(1) != 0;
-        last.reset();
-    }
+    if (Result<> cached = refreshCache(); !cached) return cached.failure();
     for (const NewFrame& kept : frames) {
         if (!kept.frame.trueHex) continue;
         const auto calendar =
@@ -973,21 +978,7 @@ Result<QList<Rejection>> FrameArchive::rejections(int server) {
 }
 
 Result<bool> FrameArchive::answered(int server, const ReceivedFrame& frame) {
-    // Read without a write lock: the cache is filled as add() fills it.
-    cache_ = std::make_unique<Cache>();
-    {
-        Statement& offsets = statement(Offsets);
-        int code;
-        while ((code = offsets.step()) == SQLITE_ROW) cache_->offsets.push_back(offsets.integer(0));
-        offsets.reset();
-        if (code != SQLITE_DONE) return fail(code);
-        Statement& last = statement(MaxUtc);
-        last.bind(1, NoUtc);
-        if ((code = last.step()) != SQLITE_ROW) return fail(code);
-        cache_->maxUtc = last.integer(0);
-        cache_->hasUntimed = last.integer(1) != 0;
-        last.reset();
-    }
+    if (Result<> cached = refreshCache(); !cached) return cached.failure();
     const auto calendar = calendarTimeOf(frame.logged.data(), frame.logged.data() + 8);
     const Result<std::optional<FrameKey>> found =
         find(frame, calendar ? std::optional(naiveSeconds(*calendar)) : std::nullopt);

@@ -140,7 +140,7 @@ public:
 
     // Keeps the frames of true hex in one transaction; with `offerTo`, offers every one with a
     // UTC instant to that server unless it sent or rejected it already.
-    Result<AddResult> add(const QList<NewFrame>& frames, std::optional<int> offerTo, qint64 nowMs);
+    Result<AddResult> add(const QList<NewFrame>& frames, std::optional<int> offerTo);
 
     // Claims up to `count` waiting frames of the server that no live claim holds: those this
     // program queued first, in the order they were kept, then the others, oldest first.
@@ -189,6 +189,7 @@ private:
     Result<> migrate();
     Result<> registerProgram();
     Result<> dropDeadClaims(qint64 nowMs);
+    Result<> refreshCache();
     Result<std::optional<FrameKey>> find(const ReceivedFrame& frame, std::optional<qint64> logged);
     Result<FrameKey> insert(const NewFrame& frame, std::optional<qint64> logged);
     Statement& statement(int which);

@@ -98,7 +98,7 @@ void archiveIntake(const QString& folder) {
         for (qint64 n = round * 1000; n < round * 1000 + 1000; ++n) frames.append(benchFrame(n));
         QElapsedTimer timer;
         timer.start();
-        (void)archive->add(frames, server, 0);
+        (void)archive->add(frames, server);
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::sort(ms.begin(), ms.end());
@@ -152,7 +152,7 @@ void backlogMemory(const QString& folder) {
         for (qint64 first = 0; first < 1000000; first += 50000) {
             QList<NewFrame> frames;
             for (qint64 n = first; n < first + 50000; ++n) frames.append(benchFrame(n));
-            (void)archive->add(frames, server, 0);
+            (void)archive->add(frames, server);
         }
     }
     QProcess holder;

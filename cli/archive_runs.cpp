@@ -82,7 +82,7 @@ void ArchiveImport::take(const ReceivedFrame& frame) {
 Result<> ArchiveImport::commit() {
     if (failure_) return *failure_;
     if (inHand_.isEmpty()) return {};
-    const Result<AddResult> kept = archive_->add(inHand_, std::nullopt, 0);
+    const Result<AddResult> kept = archive_->add(inHand_, std::nullopt);
     inHand_.clear();
     if (!kept) {
         failure_ = kept.failure();

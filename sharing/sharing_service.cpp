@@ -88,7 +88,7 @@ void SharingService::addFrames(const QList<ReceivedFrame>& frames) {
     added.reserve(frames.size());
     for (const ReceivedFrame& frame : frames)
         added.append({.frame = frame, .utc = zone_.utcSeconds(frame)});
-    const auto kept = archive_->add(added, server_, nowMs());
+    const auto kept = archive_->add(added, server_);
     if (!kept) return stopFor(kept.failure());
     status_.queuedHere += kept->offered;
     status_.notSendableHere += kept->notSendable;

@@ -35,13 +35,12 @@ NewFrame frame(int n, const char* time = "120000", const char* zone = "UTC",
 
 QStringList readAll(FrameArchive& archive) {
     QStringList read;
-    EXPECT_TRUE(archive.read(std::numeric_limits<qint64>::min(), NoUtc, true,
-                             [&read](const StoredFrame& f) {
-                                 read << f.frame.receivedText() + u' ' +
-                                             QString::number(f.frame.bytes[0]) +
-                                             (f.utc ? QString() : QStringLiteral(" untimed"));
-                                 return true;
-                             }));
+    EXPECT_TRUE(archive.read(
+        std::numeric_limits<qint64>::min(), NoUtc, true, [&read](const StoredFrame& f) {
+            read << f.frame.receivedText() + u' ' + QString::number(f.frame.bytes[0]) +
+                        (f.utc ? QString() : QStringLiteral(" untimed"));
+            return true;
+        }));
     return read;
 }
 
@@ -60,31 +59,33 @@ TEST(FrameArchive, KeepsEachFrameOnceAndReadsThemBackByTime) {
     auto archive = openArchive(dir.filePath("a/b/frames.sqlite"));
     ASSERT_TRUE(archive);
     EXPECT_EQ(archive->journalNote(), "");
-    const NewFrame notHex{.frame = receivedFrameOf(
-                              QStringLiteral("!06122026@115959;zz").append(QString(62, u'0')).utf16()),
-                          .utc = 0};
+    const NewFrame notHex{
+        .frame = receivedFrameOf(
+            QStringLiteral("!06122026@115959;zz").append(QString(62, u'0')).utf16()),
+        .utc = 0};
     // Same bytes at another time are another frame; the same logged time under another zone
     // is the same frame; a time the zone skips, and letters in the date, leave it untimed.
-    const AddResult first = *archive->add({frame(1), frame(1), frame(1, "120001"), notHex,
-                                           frame(2, "120000", "+02:00"), frame(3, "115959"),
-                                           frame(4, "023000", "Europe/Berlin", "29032026"),
-                                           frame(5, "120000", "UTC", "0612x026")},
-                                          std::nullopt, T0);
+    const AddResult first =
+        *archive->add({frame(1), frame(1), frame(1, "120001"), notHex, frame(2, "120000", "+02:00"),
+                       frame(3, "115959"), frame(4, "023000", "Europe/Berlin", "29032026"),
+                       frame(5, "120000", "UTC", "0612x026")},
+                      std::nullopt);
     EXPECT_EQ(first.added, 6);
     EXPECT_EQ(first.already, 1);
     EXPECT_EQ(first.newFrames.size(), 6);
     const AddResult again = *archive->add(
         {frame(1, "120000", "+02:00"), frame(4, "023000", "Europe/Berlin", "29032026"),
          frame(5, "120000", "UTC", "0612x026"), frame(6, "120000")},
-        std::nullopt, T0);
+        std::nullopt);
     EXPECT_EQ(again.added, 1);
     EXPECT_EQ(again.already, 3);
 
     // In order of UTC, frames of one second in the order kept, those without an instant last.
-    EXPECT_EQ(readAll(*archive), QStringList({"06.12.2026 12:00:00 2", "06.12.2026 11:59:59 3",
-                                              "06.12.2026 12:00:00 1", "06.12.2026 12:00:00 6",
-                                              "06.12.2026 12:00:01 1", "29.03.2026 02:30:00 4 untimed",
-                                              "06.12.x026 12:00:00 5 untimed"}));
+    EXPECT_EQ(
+        readAll(*archive),
+        QStringList({"06.12.2026 12:00:00 2", "06.12.2026 11:59:59 3", "06.12.2026 12:00:00 1",
+                     "06.12.2026 12:00:00 6", "06.12.2026 12:00:01 1",
+                     "29.03.2026 02:30:00 4 untimed", "06.12.x026 12:00:00 5 untimed"}));
     QStringList range;
     ASSERT_TRUE(archive->read(*frame(0, "120000").utc, *frame(0, "120001").utc, false,
                               [&range](const StoredFrame& f) {
@@ -104,9 +105,9 @@ TEST(FrameArchive, OffersEachFrameOnceAndPostsOwnFramesFirst) {
     EXPECT_EQ(*earlier->server(QStringLiteral("http://127.0.0.1:9/submit")), server);
     // The backlog of an earlier run, then frames of this run: one kept before, one that cannot
     // be sent.
-    ASSERT_EQ(earlier->add({frame(1), frame(2)}, server, T0)->offered, 2);
+    ASSERT_EQ(earlier->add({frame(1), frame(2)}, server)->offered, 2);
     const AddResult mine = *archive->add(
-        {frame(3, "130000"), frame(2), frame(4, "023000", "Europe/Berlin", "29032026")}, server, T0);
+        {frame(3, "130000"), frame(2), frame(4, "023000", "Europe/Berlin", "29032026")}, server);
     EXPECT_EQ(mine.offered, 2);
     EXPECT_EQ(mine.notSendable, 1);
     EXPECT_EQ(*archive->waitingQueuedHere(server), 2);
@@ -119,7 +120,7 @@ TEST(FrameArchive, OffersEachFrameOnceAndPostsOwnFramesFirst) {
     EXPECT_TRUE(archive->markSent(server, claimed->at(0).key, 201));
     EXPECT_TRUE(archive->markRejected(server, claimed->at(1).key, 400, QStringLiteral("bad")));
     // Answered frames are not offered again, taken in anew or not.
-    EXPECT_EQ(archive->add({frame(2), frame(3, "130000")}, server, T0)->offered, 0);
+    EXPECT_EQ(archive->add({frame(2), frame(3, "130000")}, server)->offered, 0);
     EXPECT_TRUE(*archive->answered(server, frame(2).frame));
     EXPECT_FALSE(*archive->answered(server, frame(1).frame));
     const ArchiveTally tally = *archive->tally(server);
@@ -139,7 +140,7 @@ TEST(FrameArchive, ClaimsLapseAndThoseOfAProgramThatIsGoneAtOnce) {
     auto second = openArchive(path);
     ASSERT_TRUE(first && second);
     const int server = *first->server(Url);
-    ASSERT_EQ(first->add({frame(1), frame(2), frame(3)}, server, T0)->offered, 3);
+    ASSERT_EQ(first->add({frame(1), frame(2), frame(3)}, server)->offered, 3);
     ASSERT_EQ(first->claim(server, 2, T0)->size(), 2);
     // The other program gets only the frame nobody holds, until the claims lapse.
     EXPECT_EQ(second->claim(server, 8, T0 + 1000)->size(), 1);
@@ -197,16 +198,17 @@ TEST(FrameArchive, AnEarlierVersionIsBroughtUpToDateAndANewerOneLeftAlone) {
         auto archive = openArchive(path, {.logTimeZone = berlin});
         ASSERT_TRUE(archive);
         // The waiting frame whose local time the zone skips is kept, no longer waiting.
-        EXPECT_EQ(readAll(*archive), QStringList({"29.03.2026 03:30:00 0", "06.12.2026 12:00:00 0",
-                                                  "06.12.2026 12:00:01 0",
-                                                  "29.03.2026 02:30:00 0 untimed",
-                                                  "06.1x.2026 12:00:00 0 untimed"}));
+        EXPECT_EQ(
+            readAll(*archive),
+            QStringList({"29.03.2026 03:30:00 0", "06.12.2026 12:00:00 0", "06.12.2026 12:00:01 0",
+                         "29.03.2026 02:30:00 0 untimed", "06.1x.2026 12:00:00 0 untimed"}));
         const int server = archive->findServer(Url)->value().id;
         const ArchiveTally tally = *archive->tally(server);
         EXPECT_EQ(tally.waiting, 1);
         EXPECT_EQ(tally.sent, 1);
         EXPECT_EQ(tally.rejected, 1);
-        EXPECT_EQ(archive->claim(server, 8, T0)->at(0).utc, *frame(0, "013000", "UTC", "29032026").utc);
+        EXPECT_EQ(archive->claim(server, 8, T0)->at(0).utc,
+                  *frame(0, "013000", "UTC", "29032026").utc);
     }
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -218,7 +220,8 @@ TEST(FrameArchive, AnEarlierVersionIsBroughtUpToDateAndANewerOneLeftAlone) {
     sqlite3_close(db);
     const auto newer = FrameArchive::open(path);
     ASSERT_FALSE(newer);
-    EXPECT_TRUE(newer.failure().text.contains("newer version")) << newer.failure().text.toStdString();
+    EXPECT_TRUE(newer.failure().text.contains("newer version"))
+        << newer.failure().text.toStdString();
 }
 
 TEST(FrameArchive, FaultsSayWhy) {
@@ -238,12 +241,12 @@ TEST(FrameArchive, FaultsSayWhy) {
     sqlite3* other = nullptr;
     sqlite3_open(QFile::encodeName(lockedPath).constData(), &other);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    const auto locked = archive->add({frame(1)}, std::nullopt, T0);
+    const auto locked = archive->add({frame(1)}, std::nullopt);
     ASSERT_FALSE(locked);
     EXPECT_EQ(locked.failure().kind, FailureKind::Locked);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    EXPECT_EQ(archive->add({frame(1)}, std::nullopt, T0)->added, 1);
+    EXPECT_EQ(archive->add({frame(1)}, std::nullopt)->added, 1);
 
     if (geteuid() != 0) {
         const QString readOnly = dir.filePath("ro");

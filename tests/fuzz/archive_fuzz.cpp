@@ -235,8 +235,8 @@ private:
             const std::uint8_t time = input.takeByte();
             frames.append(frameOf(time, input.takeByte()));
         }
-        const Result<AddResult> added = c.archive->add(
-            frames, offer < 0 ? std::nullopt : std::optional(c.servers[offer]), now_);
+        const Result<AddResult> added =
+            c.archive->add(frames, offer < 0 ? std::nullopt : std::optional(c.servers[offer]));
         FUZZ_CHECK(added);
 
         AddResult expected;
