@@ -126,6 +126,7 @@ enum StatementId {
     AdoptWaiting,
     DropOthersWaiting,
     OfferRange,
+    CountRange,
     StatementCount
 };
 
@@ -181,6 +182,7 @@ constexpr const char* StatementSql[] = {
     "INSERT INTO deliveries (server, utc, seq, state, queued_by) SELECT ?1, utc, seq, 0, ?4 "
     "FROM frames WHERE utc >= ?2 AND utc < ?3 ON CONFLICT (server, utc, seq) DO UPDATE SET "
     "queued_by = excluded.queued_by WHERE state = 0",
+    "SELECT count(*) FROM frames WHERE utc >= ?1 AND utc < ?2",
 };
 static_assert(std::size(StatementSql) == StatementCount);
 
@@ -985,6 +987,16 @@ Result<bool> FrameArchive::answered(int server, const ReceivedFrame& frame) {
     if (!found) return found.failure();
     if (!*found) return false;
     return answered(server, **found);
+}
+
+Result<qint64> FrameArchive::count(qint64 fromUtc, qint64 untilUtc) {
+    Statement& count = statement(CountRange);
+    count.bind(1, fromUtc).bind(2, std::min(untilUtc, NoUtc));
+    const int code = count.step();
+    const qint64 frames = code == SQLITE_ROW ? count.integer(0) : 0;
+    count.reset();
+    if (code != SQLITE_ROW) return fail(code);
+    return frames;
 }
 
 Result<> FrameArchive::read(qint64 fromUtc, qint64 untilUtc, bool untimed,

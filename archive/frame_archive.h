@@ -172,6 +172,10 @@ public:
     // many were offered.
     Result<qint64> offerRange(int server, qint64 fromUtc, qint64 untilUtc);
 
+    // How many kept frames have a UTC instant from `fromUtc` (inclusive) until `untilUtc`
+    // (exclusive): what read() hands on without `untimed`, counted on the index alone.
+    Result<qint64> count(qint64 fromUtc, qint64 untilUtc);
+
     // The kept frames with a UTC instant from `fromUtc` (inclusive) until `untilUtc`
     // (exclusive), in order of that instant and, within one second, in the order they were
     // kept; with `untimed`, the frames without a UTC instant after them. Each is handed to

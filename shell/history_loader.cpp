@@ -25,11 +25,18 @@ public:
                                                                         : opened.failure().text);
             return;
         }
+        // Counted first, so that the window makes room for all of them at once.
+        const Result<qint64> count = (*opened)->count(std::numeric_limits<qint64>::min(), NoUtc);
+        if (count) emit sizeKnown(*count);
         HistoryBatch batch;
         const auto handOver = [&] {
             emit batchRead(batch);
             batch = {};
+            batch.frames.reserve(BatchFrames);
+            batch.keys.reserve(BatchFrames);
         };
+        batch.frames.reserve(BatchFrames);
+        batch.keys.reserve(BatchFrames);
         const Result<> read = (*opened)->read(
             std::numeric_limits<qint64>::min(), NoUtc, false, [&](const StoredFrame& stored) {
                 batch.frames.push_back({.utc = *stored.utc, .bytes = stored.frame.bytes});
@@ -42,6 +49,7 @@ public:
     }
 
 signals:
+    void sizeKnown(qint64 frames);
     void batchRead(const orvalin::HistoryBatch& batch);
     void finished(const QString& failure);
 
@@ -58,6 +66,9 @@ HistoryLoader::HistoryLoader(QString archivePath, HistoryWindow* window, QObject
     auto* reader = new ArchiveReader(std::move(archivePath), cancelled_);
     reader->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, reader, &QObject::deleteLater);
+    connect(reader, &ArchiveReader::sizeKnown, this, [this](qint64 frames) {
+        if (window_) window_->expectFrames(static_cast<std::size_t>(frames));
+    });
     connect(reader, &ArchiveReader::batchRead, this, &HistoryLoader::take);
     connect(reader, &ArchiveReader::finished, this, &HistoryLoader::done);
     if (window_) window_->setLoading(true);

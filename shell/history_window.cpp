@@ -254,6 +254,12 @@ void HistoryWindow::addFrames(std::vector<HistoryFrame> frames) {
     if (!refreshTimer_->isActive()) refreshTimer_->start();
 }
 
+void HistoryWindow::expectFrames(std::size_t frames) {
+    // With room for a good while of live growth beyond them: room that no frame has used is
+    // address space only, not memory.
+    series_.reserve(series_.size() + frames + frames / 4 + 4096);
+}
+
 void HistoryWindow::setLoading(bool loading) {
     loading_ = loading;
     status_->setText(statusText());

@@ -46,6 +46,8 @@ public:
     // Frames in any order, on the window's thread: a batch of the background load or new
     // frames of live growth.
     void addFrames(std::vector<HistoryFrame> frames);
+    // How many frames the background load will bring, before the first batch.
+    void expectFrames(std::size_t frames);
     // While on, the status says "Loading...".
     void setLoading(bool loading);
     // Trouble the status says instead of the count (an archive that cannot be read).

@@ -59,7 +59,7 @@ void HistorySeries::add(std::vector<HistoryFrame> batch) {
     if (!std::is_sorted(batch.begin(), batch.end(), byTime))
         std::stable_sort(batch.begin(), batch.end(), byTime);
     std::size_t changed = 0;
-    if (frames_.empty()) {
+    if (frames_.empty() && frames_.capacity() < batch.size()) {
         frames_ = std::move(batch);
     } else {
         // Frames of the batch go after every frame of equal time already held, so only the

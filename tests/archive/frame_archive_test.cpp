@@ -93,6 +93,8 @@ TEST(FrameArchive, KeepsEachFrameOnceAndReadsThemBackByTime) {
                                   return true;
                               }));
     EXPECT_EQ(range, QStringList({"1", "6"}));
+    EXPECT_EQ(*archive->count(*frame(0, "120000").utc, *frame(0, "120001").utc), 2);
+    EXPECT_EQ(*archive->count(std::numeric_limits<qint64>::min(), NoUtc + 1), 5);  // the timed
 }
 
 TEST(FrameArchive, OffersEachFrameOnceAndPostsOwnFramesFirst) {
