@@ -122,7 +122,8 @@ enum StatementId {
     InsertTally,
     NoteFailure,
     DeliveryState,
-    Read,
+    ReadTimed,
+    ReadUntimed,
     AdoptWaiting,
     DropOthersWaiting,
     OfferRange,
@@ -174,8 +175,10 @@ constexpr const char* StatementSql[] = {
     "INSERT OR IGNORE INTO tally VALUES (?1, 0, 0), (?1, 1, 0), (?1, 2, 0)",
     "UPDATE servers SET last_failure = ?2, next_try = ?3 WHERE id = ?1",
     "SELECT state FROM deliveries WHERE server = ?1 AND utc = ?2 AND seq = ?3",
-    "SELECT utc, seq, offset, logged, frame FROM frames WHERE utc >= ?1 AND utc < ?2 "
-    "ORDER BY utc, seq",
+    // A timed frame keeps its logged time as an offset, an untimed one as text: each read
+    // fetches only the column it uses, which is a good part of the cost of a long read.
+    "SELECT utc, seq, offset, frame FROM frames WHERE utc >= ?1 AND utc < ?2 ORDER BY utc, seq",
+    "SELECT utc, seq, logged, frame FROM frames WHERE utc = ?1 ORDER BY seq",
     "INSERT INTO deliveries (server, utc, seq, state) SELECT ?1, utc, seq, 0 FROM deliveries "
     "WHERE server != ?1 AND state = 0 ON CONFLICT DO NOTHING",
     "DELETE FROM deliveries WHERE server != ?1 AND state = 0",
@@ -1001,22 +1004,26 @@ Result<qint64> FrameArchive::count(qint64 fromUtc, qint64 untilUtc) {
 
 Result<> FrameArchive::read(qint64 fromUtc, qint64 untilUtc, bool untimed,
                             const std::function<bool(const StoredFrame&)>& take) {
-    Statement& rows = statement(Read);
     LoggedCharacters logged;
-    for (const auto& [from, until] :
-         {std::pair(fromUtc, std::min(untilUtc, NoUtc)), std::pair(NoUtc, NoUtc + 1)}) {
-        if (from == NoUtc && !untimed) break;
-        rows.bind(1, from).bind(2, until);
+    for (const bool timed : {true, false}) {
+        if (!timed && !untimed) break;
+        Statement& rows = statement(timed ? ReadTimed : ReadUntimed);
+        if (timed)
+            rows.bind(1, fromUtc).bind(2, std::min(untilUtc, NoUtc));
+        else
+            rows.bind(1, NoUtc);
         int code;
         bool more = true;
         while (more && (code = rows.step()) == SQLITE_ROW) {
             StoredFrame stored;
             stored.key = {rows.integer(0), rows.integer(1)};
-            if (stored.key.utc != NoUtc) stored.utc = stored.key.utc;
-            stored.frame.logged = rows.isNull(3)
-                                      ? logged.of(stored.key.utc, rows.integer(2))
-                                      : LoggedCharacters::of(rows.text16(3), rows.bytes16(3));
-            stored.frame.bytes = rows.bytes(4);
+            if (timed) {
+                stored.utc = stored.key.utc;
+                stored.frame.logged = logged.of(stored.key.utc, rows.integer(2));
+            } else {
+                stored.frame.logged = LoggedCharacters::of(rows.text16(2), rows.bytes16(2));
+            }
+            stored.frame.bytes = rows.bytes(3);
             stored.frame.trueHex = true;
             more = take(stored);
         }

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include "archive/read_ahead.h"
 #include "cli/batch_decoder.h"
 #include "cli/station_conf.h"
 #include "settings/file_locations.h"
@@ -184,11 +185,12 @@ Result<> writeFromArchive(const CommandLine& options, RecordFormat& format, Buff
     if (!archive) return archive.failure();
     format.writeHeader(out);
     const bool range = options.since || options.until;
-    return (*archive)->read(options.since.value_or(std::numeric_limits<qint64>::min()),
-                            options.until.value_or(NoUtc), !range, [&](const StoredFrame& stored) {
-                                format.writeFrame(out, stored.frame, stored.utc);
-                                return !out.failed();
-                            });
+    // SQLite reads the next frames while the records of those before are written.
+    return readAhead(**archive, options.since.value_or(std::numeric_limits<qint64>::min()),
+                     options.until.value_or(NoUtc), !range, [&](const StoredFrame& stored) {
+                         format.writeFrame(out, stored.frame, stored.utc);
+                         return !out.failed();
+                     });
 }
 
 int runShareStatus(const CommandLine& options, BufferedWriter& out, BufferedWriter& err) {

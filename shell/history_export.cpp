@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "archive/frame_archive.h"
+#include "archive/read_ahead.h"
 #include "export/record_format.h"
 #include "files/atomic_file.h"
 #include "files/byte_output.h"
@@ -27,11 +27,12 @@ Result<qint64> exportHistory(const QString& archivePath, qint64 fromUtc, qint64 
     BufferedWriter out(sink);
     format->writeHeader(out);
     qint64 frames = 0;
-    const Result<> read = (*archive)->read(fromUtc, untilUtc + 1, false, [&](const StoredFrame& f) {
-        format->writeFrame(out, f.frame, f.utc);
-        ++frames;
-        return !out.failed();
-    });
+    const Result<> read =
+        readAhead(**archive, fromUtc, untilUtc + 1, false, [&](const StoredFrame& f) {
+            format->writeFrame(out, f.frame, f.utc);
+            ++frames;
+            return !out.failed();
+        });
     if (!read) return read.failure();
     if (!out.flush()) return systemFailure(FailureKind::Unwritable, out.error());
     if (Result<> synced = file.sync(); !synced) return synced.failure();

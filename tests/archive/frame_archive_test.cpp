@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "archive/read_ahead.h"
 #include "settings/log_time.h"
 #include "settings/station_settings.h"
 
@@ -33,14 +34,18 @@ NewFrame frame(int n, const char* time = "120000", const char* zone = "UTC",
     return {.frame = f, .utc = converter.utcSeconds(f)};
 }
 
+QString described(const StoredFrame& f) {
+    return f.frame.receivedText() + u' ' + QString::number(f.frame.bytes[0]) +
+           (f.utc ? QString() : QStringLiteral(" untimed"));
+}
+
 QStringList readAll(FrameArchive& archive) {
     QStringList read;
-    EXPECT_TRUE(archive.read(
-        std::numeric_limits<qint64>::min(), NoUtc, true, [&read](const StoredFrame& f) {
-            read << f.frame.receivedText() + u' ' + QString::number(f.frame.bytes[0]) +
-                        (f.utc ? QString() : QStringLiteral(" untimed"));
-            return true;
-        }));
+    EXPECT_TRUE(archive.read(std::numeric_limits<qint64>::min(), NoUtc, true,
+                             [&read](const StoredFrame& f) {
+                                 read << described(f);
+                                 return true;
+                             }));
     return read;
 }
 
@@ -258,6 +263,39 @@ TEST(FrameArchive, FaultsSayWhy) {
         ASSERT_FALSE(unwritable);
         EXPECT_EQ(unwritable.failure().kind, FailureKind::Unwritable)
             << unwritable.failure().text.toStdString();
+    }
+}
+
+// Read ahead on its own thread, the frames come in the order read() gives them, whole batches
+// or not, and stopping part way leaves nothing waiting on the reading thread.
+TEST(FrameArchive, ReadAheadHandsOnWhatReadGivesInOrder) {
+    QTemporaryDir dir;
+    auto archive = openArchive(dir.filePath("frames.sqlite"));
+    ASSERT_TRUE(archive);
+    QList<NewFrame> frames;
+    for (int n = 0; n < 9; ++n) frames.push_back(frame(n, n % 2 ? "120000" : "115959"));
+    frames.push_back(frame(9, "023000", "Europe/Berlin", "29032026"));
+    ASSERT_TRUE(archive->add(frames, std::nullopt));
+    const QStringList all = readAll(*archive);
+    ASSERT_EQ(all.size(), 10);
+
+    struct Case {
+        std::size_t batch;
+        int stopAfter;  // frames taken before `take` says stop; -1: never
+    };
+    for (const Case c : {Case{1, -1}, Case{3, -1}, Case{10, -1}, Case{64, -1}, Case{1, 1},
+                         Case{3, 4}, Case{3, 6}, Case{64, 2}}) {
+        QStringList taken;
+        const Result<> read = readAhead(
+            *archive, std::numeric_limits<qint64>::min(), NoUtc, true,
+            [&](const StoredFrame& f) {
+                taken << described(f);
+                return taken.size() != c.stopAfter;
+            },
+            c.batch);
+        EXPECT_TRUE(read);
+        EXPECT_EQ(taken, c.stopAfter < 0 ? all : all.mid(0, c.stopAfter))
+            << "batch " << c.batch << ", stop after " << c.stopAfter;
     }
 }
 
