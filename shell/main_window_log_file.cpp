@@ -253,6 +253,9 @@ bool MainWindow::openLogFiles(const QStringList& paths) {
     const bool unfinishedLineShown =
         !holdUnfinishedLine && last.unfinishedLine.size() <= InputLineLimit;
     shownUnfinishedLine_ = unfinishedLineShown ? last.unfinishedLine : QString();
+    // An overlong unfinished line counted as skipped above is skipped by the follower too,
+    // without counting it again.
+    follow_.inLongLine = !holdUnfinishedLine && last.unfinishedLine.size() > InputLineLimit;
     // A log of megabytes takes seconds to lay out and decode.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     replaceLogInput(text);

@@ -377,6 +377,13 @@ TEST_F(LogFileTest, FollowedFileChanges) {
           {Step::Append, "aa\n" + lines(5, 1), 5, nullptr}},
          "Following pass.log: 2 lines longer than 65,536 characters were skipped.",
          true},
+        {"opened unfollowed with a long unfinished last line, then followed: skipped once",
+         {{.step = Step::Tick, .records = 3},
+          {.step = Step::Open, .bytes = lines(1, 1) + LongLine, .records = 1},
+          {.step = Step::Tick, .records = 1},
+          {.step = Step::Append, .bytes = "a\n" + lines(2, 1), .records = 2}},
+         "Following pass.log: a line longer than 65,536 characters was skipped.",
+         true},
     };
     // Qt sends events only while a screen reader listens, which no test platform has: each
     // move of the navigator hands its value change to the handler in place at that moment.
