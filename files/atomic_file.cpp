@@ -250,6 +250,16 @@ void AtomicFile::discard() {
     method_ = Method::None;
 }
 
+Failure AtomicFile::failed(Failure failure, const QString& unchanged) {
+    discard();
+    failure.consequence =
+        targetChanged_ ? QStringLiteral(
+                             "Its folder takes no new file, so it was written in place, and it "
+                             "is incomplete now.")
+                       : unchanged;
+    return failure;
+}
+
 int writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
@@ -297,14 +307,7 @@ Result<> writeFileAtomically(const QString& path, const QByteArray& bytes) {
     if (written) written = file.sync();
     if (written) written = file.commit();
     if (written) return written;
-    Failure failure = written.failure();
-    failure.consequence =
-        file.targetChanged()
-            ? QStringLiteral(
-                  "Its folder takes no new file, so it was written in place, and it "
-                  "is incomplete now.")
-            : unchanged;
-    return failure;
+    return file.failed(written.failure(), unchanged);
 }
 
 void removeTemporaryFileOnSignal() {

@@ -64,6 +64,9 @@ public:
     // After a failure or discard(): whether the file at the path was changed all the same
     // (only a file written in place).
     bool targetChanged() const { return targetChanged_; }
+    // Drops what was written and gives `failure` with what became of the file at the path:
+    // cut when it was written in place, else `unchanged`.
+    Failure failed(Failure failure, const QString& unchanged = {});
 
 private:
     Failure fail(int error);

@@ -33,10 +33,11 @@ Result<qint64> exportHistory(const QString& archivePath, qint64 fromUtc, qint64 
             ++frames;
             return !out.failed();
         });
-    if (!read) return read.failure();
-    if (!out.flush()) return systemFailure(FailureKind::Unwritable, out.error());
-    if (Result<> synced = file.sync(); !synced) return synced.failure();
-    if (Result<> committed = file.commit(); !committed) return committed.failure();
+    // A file written in place (its folder takes no new file) is cut, and the failure says so.
+    if (!read) return file.failed(read.failure());
+    if (!out.flush()) return file.failed(systemFailure(FailureKind::Unwritable, out.error()));
+    if (Result<> synced = file.sync(); !synced) return file.failed(synced.failure());
+    if (Result<> committed = file.commit(); !committed) return file.failed(committed.failure());
     return frames;
 }
 

@@ -69,7 +69,10 @@ void MainWindow::exportHistoryRange(qint64 fromUtc, qint64 untilUtc) {
         const QString note =
             written
                 ? QStringLiteral("%1 frames written to %2").arg(QLocale().toString(*written), path)
-                : QStringLiteral("%1 was not written: %2").arg(path, written.failure().text);
+                : QStringLiteral("%1 was not written: %2").arg(path, written.failure().text) +
+                      (written.failure().consequence.isEmpty()
+                           ? QString()
+                           : u' ' + written.failure().consequence);
         QMetaObject::invokeMethod(
             qApp,
             [window, note] {
