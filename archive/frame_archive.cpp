@@ -93,8 +93,6 @@ constexpr int Sent = 1;
 constexpr int Rejected = 2;
 
 enum StatementId {
-    Begin,
-    Commit,
     FindTimed,
     FindUntimed,
     NextSeq,
@@ -132,8 +130,6 @@ enum StatementId {
 };
 
 constexpr const char* StatementSql[] = {
-    "BEGIN IMMEDIATE",
-    "COMMIT",
     "SELECT seq FROM frames WHERE utc = ?1 AND substr(frame, 1, 4) = ?2 AND frame = ?3 "
     "AND offset = ?4",
     "SELECT utc, seq FROM frames WHERE logged = ?1 AND frame = ?2",

@@ -45,17 +45,11 @@ public:
     // With `waitForFrames`, posts until every frame of the run, and then every one others left
     // waiting, is sent or rejected, at most --share-wait seconds or until SIGINT or SIGTERM; a
     // post in flight is then abandoned and its frame stays waiting. Then says in one line what
-    // became of the run's frames, and returns whether all of them were sent.
-    // With `waitForFrames`, posts until every frame of the run, and then every one others left
-    // waiting, is sent or rejected, at most --share-wait seconds or until SIGINT or SIGTERM; a
-    // post in flight is then abandoned and its frame stays waiting. Then says in one line what
     // became of the run's frames, and returns whether none was rejected, sharing did not stop,
     // and (when it waited) none is left waiting.
     bool finish(bool waitForFrames);
     // Stops posting; whatever waits stays in the archive.
     void stop();
-    // Whether an archive fault stopped sharing.
-    bool stopped() const { return !status_.stopped.isEmpty(); }
 
 private:
     BatchSharing(const CommandLine& options, SharingOptions sharing);

@@ -102,10 +102,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RecordFormat> makeCsvFormat(bool withTime, bool isoTime, QChar decimalSeparator) {
-    return std::make_unique<CsvFormat>(withTime, isoTime, decimalSeparator);
-}
-
 std::unique_ptr<RecordFormat> makeRecordFormat(const RecordFormatOptions& options) {
     switch (options.format) {
         case OutputFormat::JsonLines:
@@ -115,7 +111,7 @@ std::unique_ptr<RecordFormat> makeRecordFormat(const RecordFormatOptions& option
         case OutputFormat::Csv:
             break;
     }
-    return makeCsvFormat(options.withTime, options.isoTime, options.decimalSeparator);
+    return std::make_unique<CsvFormat>(options.withTime, options.isoTime, options.decimalSeparator);
 }
 
 }  // namespace orvalin

@@ -59,11 +59,9 @@ public:
     virtual FramesLeftOut leftOut() const { return {}; }
 };
 
+// The format the options name; the options of other formats are not looked at. CSV writes
 // "Timestamp;" (ISO 8601 or empty) when `isoTime`, "Date;Time;" when `withTime`, then the 29
 // values as the window's CSV export writes them.
-std::unique_ptr<RecordFormat> makeCsvFormat(bool withTime, bool isoTime, QChar decimalSeparator);
-
-// The format the options name; the options of other formats are not looked at.
 std::unique_ptr<RecordFormat> makeRecordFormat(const RecordFormatOptions& options);
 
 }  // namespace orvalin

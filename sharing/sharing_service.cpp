@@ -53,7 +53,6 @@ void SharingService::start() {
         if (const Result<qint64> adopted = archive_->adoptWaiting(*server); !adopted)
             return stopFor(adopted.failure());
         server_ = *server;
-        status_.server = options_.station.shareUrl.toString(QUrl::RemoveUserInfo);
         if (!poster_) {
             poster_ = new SidsPoster(this);
             poster_->setTimeoutMs(options_.timeoutMs);

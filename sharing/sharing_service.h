@@ -49,7 +49,6 @@ struct SharingStatus {
     bool on = false;  // posting
     QString stopped;  // "Sharing stopped: ..." after an archive fault or a moved server
     QString note;     // about the archive (no WAL), empty mostly
-    QString server;   // the address posted to, without its user information
     qint64 sent = 0;  // the archive's counts for that server, all programs together
     qint64 waiting = 0;
     qint64 rejected = 0;

@@ -111,10 +111,6 @@ WindowSharing::~WindowSharing() {
     worker_.wait();
 }
 
-bool WindowSharing::isOn() const {
-    return shareAction_->isChecked();
-}
-
 void WindowSharing::start(const QList<ConfIniEntry>& entries) {
     const StationSettings station = stationSettingsFrom(entries);
     const QStringList missing = missingSettings(station);

@@ -1,12 +1,13 @@
 // Sharing in the window: "TLM File", "Share Frames" and "Sharing Status...".
 //
-//   intake text (paste, open, drop, follow) --framesOfLogText--> frames
+//   intake text (paste, open, drop, follow) --scanLogFrames--> frames
 //        --queued call--> SharingService in a worker thread (archive, posts)
 //        --statusChanged--> the Sharing Status window; a stop for an archive fault also on the
 //                           status line
 //
 // The event thread only cuts the frames out of the text; the archive and the network are the
-// worker's, so the window never waits on either. With sharing off nothing is written.
+// worker's, so the window never waits on either. With sharing off the frames are only kept,
+// and with ARCHIVE=NO as well nothing is written.
 #pragma once
 
 #include <QDialog>
@@ -57,7 +58,6 @@ public:
 
     QAction* shareAction() const { return shareAction_; }
     QAction* statusAction() const { return statusAction_; }
-    bool isOn() const;
     const SharingStatus& status() const { return status_; }
     SharingStatusDialog* statusDialog() const { return dialog_; }
 
