@@ -14,10 +14,6 @@ namespace orvalin::cli {
 
 namespace {
 
-QString fromBytes(const std::string& bytes) {
-    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 void say(BufferedWriter& to, const QString& text) {
     to.append(text.toLocal8Bit().toStdString());
     to.append('\n');
@@ -38,11 +34,9 @@ QString count(qint64 n) {
 Result<StationSettings> stationOf(const CommandLine& options) {
     const Result<StationConf> conf = readStationConf(options);
     if (!conf) return conf.failure();
-    for (const QString& missing : missingSettings(conf->settings)) {
-        if (missing.startsWith(QLatin1String("LOG_TIME_ZONE ")))
-            return Failure{.kind = FailureKind::Other,
-                           .text = QStringLiteral("%1 in %2").arg(missing, conf->path)};
-    }
+    if (const QString bad = badLogTimeZone(conf->settings); !bad.isEmpty())
+        return Failure{.kind = FailureKind::Other,
+                       .text = QStringLiteral("%1 in %2").arg(bad, conf->path)};
     return conf->settings;
 }
 
@@ -50,21 +44,18 @@ Result<StationSettings> stationOf(const CommandLine& options) {
 
 QString archivePathOf(const CommandLine& options) {
     return options.archivePath.empty() ? stationArchivePath(currentUserFolders())
-                                       : fromBytes(options.archivePath);
+                                       : pathText(options.archivePath);
 }
 
 // Frames kept in one transaction: few enough that a window writing to the same archive waits
 // a moment at most, many enough that the synced commits do not set the pace.
 constexpr qsizetype ImportSlice = 20000;
 
-Result<std::unique_ptr<ArchiveImport>> ArchiveImport::open(const CommandLine& options) {
-    const Result<StationSettings> station = stationOf(options);
-    if (!station) return station.failure();
-    auto archive =
-        FrameArchive::open(archivePathOf(options), {.logTimeZone = station->logTimeZone});
+Result<std::unique_ptr<ArchiveImport>> ArchiveImport::open(const CommandLine& options,
+                                                           const QTimeZone& logTimeZone) {
+    auto archive = FrameArchive::open(archivePathOf(options), {.logTimeZone = logTimeZone});
     if (!archive) return archive.failure();
-    return std::unique_ptr<ArchiveImport>(
-        new ArchiveImport(std::move(*archive), station->logTimeZone));
+    return std::unique_ptr<ArchiveImport>(new ArchiveImport(std::move(*archive), logTimeZone));
 }
 
 ArchiveImport::ArchiveImport(std::unique_ptr<FrameArchive> archive, const QTimeZone& zone)

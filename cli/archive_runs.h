@@ -29,7 +29,9 @@ QString archivePathOf(const CommandLine& options);
 
 class ArchiveImport {
 public:
-    static Result<std::unique_ptr<ArchiveImport>> open(const CommandLine& options);
+    // Frames are kept with their instants in `logTimeZone`, the zone of the log's times.
+    static Result<std::unique_ptr<ArchiveImport>> open(const CommandLine& options,
+                                                       const QTimeZone& logTimeZone);
     // The frame of an accepted line; kept with its slice, which is committed once full.
     void take(const ReceivedFrame& frame);
     // Commits the frames in hand; the first failure of this or of an earlier commit.

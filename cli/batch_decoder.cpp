@@ -174,14 +174,17 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     std::unique_ptr<BatchSharing> sharing;
     std::unique_ptr<DryRun> dryRun;
     std::unique_ptr<ArchiveImport> importer;
-    const std::string archiveName = archivePathOf(options).toLocal8Bit().toStdString();
+    // Worked out only for a message: a plain decode never looks up the user's folders.
+    const auto archiveName = [&options] {
+        return archivePathOf(options).toLocal8Bit().toStdString();
+    };
     if (options.share) {
         // A dry run checks the settings as a real one does, then only reads the archive.
         Result<std::unique_ptr<BatchSharing>> created = BatchSharing::create(options);
         if (!created) return usageError(created.failure());
         if (options.dryRun) {
             Result<std::unique_ptr<DryRun>> opened = DryRun::open(options);
-            if (!opened) return errorMessage(err, archiveName, opened.failure()), ExitFailure;
+            if (!opened) return errorMessage(err, archiveName(), opened.failure()), ExitFailure;
             dryRun = std::move(*opened);
         } else {
             sharing = std::move(*created);
@@ -189,10 +192,10 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     }
     if (options.import) {
         // The zone of the log's times first: a bad LOG_TIME_ZONE is a setting to fix.
-        if (const Result<QTimeZone> zone = logTimeZone(options); !zone)
-            return usageError(zone.failure());
-        Result<std::unique_ptr<ArchiveImport>> opened = ArchiveImport::open(options);
-        if (!opened) return errorMessage(err, archiveName, opened.failure()), ExitFailure;
+        const Result<QTimeZone> zone = logTimeZone(options);
+        if (!zone) return usageError(zone.failure());
+        Result<std::unique_ptr<ArchiveImport>> opened = ArchiveImport::open(options, *zone);
+        if (!opened) return errorMessage(err, archiveName(), opened.failure()), ExitFailure;
         importer = std::move(*opened);
     }
 
@@ -224,7 +227,7 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
             leftOut = format->leftOut();
         }
         if (!written) {
-            errorMessage(err, archiveName, written.failure());
+            errorMessage(err, archiveName(), written.failure());
             status = ExitFailure;
         } else if (sharing) {
             // The station's history goes to the server once sharing is set up.
@@ -295,12 +298,12 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
         leftOut = decoder.leftOut();
         counts = decoder.counts();
         if (dryRun && dryRun->failure()) {
-            errorMessage(err, archiveName, *dryRun->failure());
+            errorMessage(err, archiveName(), *dryRun->failure());
             status = ExitFailure;
         }
         if (importer) {
             if (const Result<> kept = importer->commit(); !kept) {
-                errorMessage(err, archiveName, kept.failure());
+                errorMessage(err, archiveName(), kept.failure());
                 status = ExitFailure;
             }
         }

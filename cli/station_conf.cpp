@@ -7,18 +7,14 @@
 
 namespace orvalin::cli {
 
-namespace {
-
-QString fromBytes(const std::string& bytes) {
+QString pathText(const std::string& bytes) {
     return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
-
-}  // namespace
 
 Result<StationConf> readStationConf(const CommandLine& options) {
     const QString path = options.configPath.empty() ? userConfIniDir(currentUserFolders()) + u'/' +
                                                           QLatin1String(ConfIniFileName)
-                                                    : fromBytes(options.configPath);
+                                                    : pathText(options.configPath);
     const QFileInfo conf(path);
     if (!options.configPath.empty() && (!conf.isFile() || !conf.isReadable()))
         return Failure{.kind = FailureKind::Unreadable,
@@ -30,15 +26,13 @@ Result<StationConf> readStationConf(const CommandLine& options) {
 Result<QTimeZone> logTimeZone(const CommandLine& options) {
     const Result<StationConf> conf = readStationConf(options);
     if (!conf) return conf.failure();
-    for (const QString& missing : missingSettings(conf->settings)) {
-        // Only a bad value of LOG_TIME_ZONE is named; the sharing keys are not needed here.
-        if (missing.startsWith(QLatin1String("LOG_TIME_ZONE ")))
-            return Failure{.kind = FailureKind::Other,
-                           .text = QStringLiteral("%1: %2 in %3")
-                                       .arg(options.import ? QStringLiteral("--import")
-                                                           : QStringLiteral("--format influx"),
-                                            missing, conf->path)};
-    }
+    // Only a bad value of LOG_TIME_ZONE is named; the sharing keys are not needed here.
+    if (const QString bad = badLogTimeZone(conf->settings); !bad.isEmpty())
+        return Failure{.kind = FailureKind::Other,
+                       .text = QStringLiteral("%1: %2 in %3")
+                                   .arg(options.import ? QStringLiteral("--import")
+                                                       : QStringLiteral("--format influx"),
+                                        bad, conf->path)};
     return conf->settings.logTimeZone;
 }
 

@@ -17,6 +17,9 @@ struct StationConf {
     StationSettings settings;
 };
 
+// A path given on the command line as text, in the locale's encoding.
+QString pathText(const std::string& bytes);
+
 // The settings of the file; a --config FILE that is not a readable file is a failure.
 Result<StationConf> readStationConf(const CommandLine& options);
 

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <optional>
+#include <string_view>
 
 namespace orvalin {
 
@@ -116,22 +117,37 @@ StationSettings stationSettingsFrom(const QList<ConfIniEntry>& entries) {
     return s;
 }
 
+namespace {
+
+// The item of missingSettings() for one key; empty when the key is fine.
+QString missingItem(const StationSettings& settings, const KeyRule& rule) {
+    const QString key = QLatin1String(rule.key);
+    const auto bad = settings.badValues.constFind(key);
+    const bool hasGood = hasGoodValue(settings, key);
+    if (bad != settings.badValues.cend() && !hasGood) {
+        return QStringLiteral("%1 (%2 is not %3)")
+            .arg(key, bad->isEmpty() ? QStringLiteral("an empty value") : *bad,
+                 QLatin1String(rule.expected));
+    }
+    return rule.needed && !hasGood ? key : QString();
+}
+
+}  // namespace
+
 QStringList missingSettings(const StationSettings& settings) {
     QStringList missing;
+    // A bad LOG_TIME_ZONE stops sharing too: falling back to UTC would send wrong times.
     for (const KeyRule& rule : KeyRules) {
-        const QString key = QLatin1String(rule.key);
-        const auto bad = settings.badValues.constFind(key);
-        // A bad LOG_TIME_ZONE stops sharing too: falling back to UTC would send wrong times.
-        const bool hasGood = hasGoodValue(settings, key);
-        if (bad != settings.badValues.cend() && !hasGood) {
-            missing << QStringLiteral("%1 (%2 is not %3)")
-                           .arg(key, bad->isEmpty() ? QStringLiteral("an empty value") : *bad,
-                                QLatin1String(rule.expected));
-        } else if (rule.needed && !hasGood) {
-            missing << key;
-        }
+        if (const QString item = missingItem(settings, rule); !item.isEmpty()) missing << item;
     }
     return missing;
+}
+
+QString badLogTimeZone(const StationSettings& settings) {
+    for (const KeyRule& rule : KeyRules) {
+        if (std::string_view(rule.key) == "LOG_TIME_ZONE") return missingItem(settings, rule);
+    }
+    return {};
 }
 
 QString sharingNeedsText(const QStringList& missing) {

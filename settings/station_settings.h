@@ -53,6 +53,10 @@ StationSettings stationSettingsFrom(const QList<ConfIniEntry>& entries);
 // when sharing can start.
 QStringList missingSettings(const StationSettings& settings);
 
+// The item of missingSettings() for a bad LOG_TIME_ZONE, empty when the zone is good or not
+// given: times taken in another zone than the station's would be wrong by hours.
+QString badLogTimeZone(const StationSettings& settings);
+
 // "Sharing needs NORAD_ID, CALLSIGN (...) in conf.ini." for a non-empty list.
 QString sharingNeedsText(const QStringList& missing);
 

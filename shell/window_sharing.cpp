@@ -160,11 +160,9 @@ void WindowSharing::startService(const StationSettings& station, bool share) {
     server_ = station.shareUrl.toString(QUrl::RemoveUserInfo);
     if (!share && !station.keepFrames) return;
     // Kept with an instant worked out in the wrong zone, a frame would keep a wrong time.
-    for (const QString& missing : missingSettings(station)) {
-        if (missing.startsWith(QLatin1String("LOG_TIME_ZONE "))) {
-            note_(QStringLiteral("Frames are not kept: %1 in conf.ini.").arg(missing));
-            return;
-        }
+    if (const QString badZone = badLogTimeZone(station); !badZone.isEmpty()) {
+        note_(QStringLiteral("Frames are not kept: %1 in conf.ini.").arg(badZone));
+        return;
     }
     SharingOptions options;
     options.archivePath = archivePath_;
