@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "views/bar_chart_accessible.h"
+#include "views/focus_frame.h"
 
 namespace orvalin {
 
@@ -31,9 +32,6 @@ const QColor MarkColour = BarColour.darker(220);
 constexpr double MarkOutlinePixels = 2.0;
 
 const QString MarkLayer = QStringLiteral("mark");
-
-// The focus frame, inside the widget's edge so that nothing around the chart changes.
-constexpr int FocusFramePixels = 2;
 
 }  // namespace
 
@@ -264,7 +262,7 @@ bool BarChart::eventFilter(QObject* watched, QEvent* event) {
             // the chart shows it.
             if (!plot_->hasFocus()) return false;
             static_cast<QObject*>(plot_)->event(event);
-            drawFocusFrame();
+            drawFocusFrame(*plot_);
             return true;
         default:
             return false;
@@ -303,16 +301,6 @@ bool BarChart::handleKey(const QKeyEvent& key) {
     row = std::clamp(row, 1, std::max(rows, 1));
     if (rows > 0 && row != markedRow_) emit barClicked(row);
     return true;
-}
-
-void BarChart::drawFocusFrame() {
-    QPainter painter(plot_);
-    QPen pen(plot_->palette().color(QPalette::Highlight), FocusFramePixels);
-    pen.setJoinStyle(Qt::MiterJoin);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    const double inset = FocusFramePixels / 2.0;
-    painter.drawRect(QRectF(plot_->rect()).adjusted(inset, inset, -inset, -inset));
 }
 
 void BarChart::setMarkedRow(int row) {

@@ -138,7 +138,6 @@ private:
     void showToolTip(QPointF pos, QPoint globalPos);
     // Whether the key chooses a bar or opens the context menu; if so, does it.
     bool handleKey(const QKeyEvent& key);
-    void drawFocusFrame();
     void changed();
     // Rebuilds the bars, the category ticks and the axis ranges from the grid.
     void syncPlot();

@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "views/channel_selection.h"
+#include "views/focus_frame.h"
 
 namespace orvalin {
 
@@ -35,7 +36,6 @@ constexpr double KeyZoomFactor = 0.8;
 constexpr double KeyPanShare = 0.1;
 // A press and release this close (Manhattan, pixels) are a click, not a drag.
 constexpr int ClickSlackPixels = 3;
-constexpr int FocusFramePixels = 2;
 
 // The chart draws everything itself; a screen reader hears it as one chart with a name and a
 // description, without the plot widget inside.
@@ -506,11 +506,7 @@ void HistoryChart::keyPressEvent(QKeyEvent* event) {
 
 void HistoryChart::paintEvent(QPaintEvent*) {
     // The plot fills the widget but for a frame that shows where the keyboard is.
-    if (!hasFocus()) return;
-    QPainter painter(this);
-    painter.setPen(QPen(palette().color(QPalette::Highlight), FocusFramePixels));
-    const int inset = FocusFramePixels / 2;
-    painter.drawRect(rect().adjusted(inset, inset, -inset, -inset));
+    if (hasFocus()) drawFocusFrame(*this);
 }
 
 void HistoryChart::focusInEvent(QFocusEvent* event) {
