@@ -542,15 +542,20 @@ Result<> FrameArchive::prepare() {
             if (Result<> done = exec("COMMIT"); !done) return done;
         }
     }
+    if (Result<> prepared = prepareStatements(); !prepared) return prepared;
+    if (options_.readOnly) return {};
+    if (Result<> here = registerProgram(); !here) return here;
+    return dropDeadClaims(0);
+}
+
+Result<> FrameArchive::prepareStatements() {
     statements_.resize(StatementCount);
     for (int i = 0; i < StatementCount; ++i) {
         int prepared = SQLITE_OK;
         statements_[i] = std::make_unique<Statement>(db_, StatementSql[i], prepared);
         if (prepared != SQLITE_OK) return fail(prepared);
     }
-    if (options_.readOnly) return {};
-    if (Result<> here = registerProgram(); !here) return here;
-    return dropDeadClaims(0);
+    return {};
 }
 
 Result<> FrameArchive::registerProgram() {
@@ -601,12 +606,7 @@ Result<> FrameArchive::migrate() {
     if (Result<> begun = exec("BEGIN IMMEDIATE"); !begun) return begun;
     if (Result<> old = exec(DropVersion0); !old) return old;
     if (Result<> schema = exec(Schema); !schema) return schema;
-    statements_.resize(StatementCount);
-    for (int i = 0; i < StatementCount; ++i) {
-        int prepared = SQLITE_OK;
-        statements_[i] = std::make_unique<Statement>(db_, StatementSql[i], prepared);
-        if (prepared != SQLITE_OK) return fail(prepared);
-    }
+    if (Result<> prepared = prepareStatements(); !prepared) return prepared;
     int code = SQLITE_OK;
     Statement rows(db_,
                    "SELECT received, frame, state, url, http_status, reason FROM frames_v0 "
@@ -622,9 +622,7 @@ Result<> FrameArchive::migrate() {
         kept.frame.bytes = rows.bytes(1);
         kept.frame.trueHex = true;
         kept.utc = zone.utcSeconds(kept.frame);
-        const auto logged = calendarTimeOf(kept.frame.logged.data(), kept.frame.logged.data() + 8);
-        const Result<FrameKey> key =
-            insert(kept, logged ? std::optional(naiveSeconds(*logged)) : std::nullopt);
+        const Result<FrameKey> key = insert(kept, loggedSeconds(kept.frame));
         if (!key) return key.failure();
         if (rows.isNull(2) || rows.isNull(3)) continue;
         const int state = static_cast<int>(rows.integer(2));
@@ -800,10 +798,7 @@ Result<AddResult> FrameArchive::add(const QList<NewFrame>& frames, std::optional
     if (Result<> cached = refreshCache(); !cached) return cached.failure();
     for (const NewFrame& kept : frames) {
         if (!kept.frame.trueHex) continue;
-        const auto calendar =
-            calendarTimeOf(kept.frame.logged.data(), kept.frame.logged.data() + 8);
-        const std::optional<qint64> logged =
-            calendar ? std::optional(naiveSeconds(*calendar)) : std::nullopt;
+        const std::optional<qint64> logged = loggedSeconds(kept.frame);
         Result<std::optional<FrameKey>> found = find(kept.frame, logged);
         if (!found) return found.failure();
         FrameKey key;
@@ -876,10 +871,7 @@ Result<> FrameArchive::markRejected(int server, const FrameKey& key, int httpSta
     Statement& answer = statement(Answer);
     answer.bind(1, server).bind(2, key.utc).bind(3, key.seq);
     answer.bind(4, reason.isNull() ? Sent : Rejected).bind(5, httpStatus);
-    if (reason.isNull())
-        answer.bindNull(6);
-    else
-        answer.bind(6, reason);
+    answer.bind(6, reason);  // NULL for a sent frame
     if (const int code = answer.run(); code != SQLITE_DONE) return fail(code);
     statement(ReleaseClaim).bind(1, server).bind(2, key.utc).bind(3, key.seq).bind(4, owner_);
     if (const int code = statement(ReleaseClaim).run(); code != SQLITE_DONE) return fail(code);
@@ -980,9 +972,7 @@ Result<QList<Rejection>> FrameArchive::rejections(int server) {
 
 Result<bool> FrameArchive::answered(int server, const ReceivedFrame& frame) {
     if (Result<> cached = refreshCache(); !cached) return cached.failure();
-    const auto calendar = calendarTimeOf(frame.logged.data(), frame.logged.data() + 8);
-    const Result<std::optional<FrameKey>> found =
-        find(frame, calendar ? std::optional(naiveSeconds(*calendar)) : std::nullopt);
+    const Result<std::optional<FrameKey>> found = find(frame, loggedSeconds(frame));
     if (!found) return found.failure();
     if (!*found) return false;
     return answered(server, **found);

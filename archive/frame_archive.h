@@ -190,6 +190,7 @@ private:
     Result<> exec(const char* sql);
     Failure fail(int code);
     Result<> prepare();
+    Result<> prepareStatements();
     Result<> migrate();
     Result<> registerProgram();
     Result<> dropDeadClaims(qint64 nowMs);

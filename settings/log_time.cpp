@@ -94,6 +94,11 @@ std::optional<qint64> LogTimeConverter::utcSeconds(const CalendarTime& logged) {
     return earliest;
 }
 
+std::optional<qint64> loggedSeconds(const ReceivedFrame& frame) {
+    const auto logged = calendarTimeOf(frame.logged.data(), frame.logged.data() + 8);
+    return logged ? std::optional(naiveSeconds(*logged)) : std::nullopt;
+}
+
 std::optional<qint64> LogTimeConverter::utcSeconds(const ReceivedFrame& frame) {
     const auto logged = calendarTimeOf(frame.logged.data(), frame.logged.data() + 8);
     if (!logged) return std::nullopt;

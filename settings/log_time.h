@@ -21,6 +21,9 @@ namespace orvalin {
 qint64 naiveSeconds(const CalendarTime& time);
 // The calendar time of such a count (years 0001 to 9999).
 CalendarTime calendarTimeOfSeconds(qint64 seconds);
+// The naive seconds of a frame's logged date and time; nothing when they are not a real date
+// and time.
+std::optional<qint64> loggedSeconds(const ReceivedFrame& frame);
 
 // Converts logged times of one zone; remembers the offset of the last stretch between two
 // clock changes, so that a log of many frames asks the zone database rarely.
