@@ -99,7 +99,7 @@ void BatchSharing::say(const QString& text) {
     if (err_ == nullptr) return;
     err_->append(ProgramName);
     err_->append(": ");
-    err_->append(text.toStdString());
+    err_->append(text.toLocal8Bit().toStdString());
     err_->append('\n');
     err_->flush();
 }

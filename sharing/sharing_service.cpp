@@ -66,15 +66,8 @@ void SharingService::start() {
 }
 
 void SharingService::stop() {
-    if (poster_) poster_->abandon();
-    retryTimer_.stop();
-    idleTimer_.stop();
-    if (archive_) {
-        releaseClaims();
-        archive_.reset();
-    }
-    server_.reset();
-    status_.nextTry = {};
+    haltPosting();
+    archive_.reset();
     if (status_.on) {
         status_.on = false;
         publishNow();
@@ -198,15 +191,19 @@ void SharingService::stopFor(const Failure& failure) {
 }
 
 void SharingService::stopPosting(const QString& why) {
+    haltPosting();
+    status_.stopped = why;
+    status_.on = false;
+    publishNow();
+}
+
+void SharingService::haltPosting() {
     if (poster_) poster_->abandon();
     retryTimer_.stop();
     idleTimer_.stop();
     releaseClaims();
     server_.reset();
-    status_.stopped = why;
-    status_.on = false;
     status_.nextTry = {};
-    publishNow();
 }
 
 void SharingService::publishSoon() {

@@ -95,6 +95,8 @@ private:
     void onAnswered(const PostAnswer& answer);
     void stopFor(const Failure& failure);
     void stopPosting(const QString& why);
+    // Abandons the post in flight, lets go of the claims and forgets the server.
+    void haltPosting();
     void releaseClaims();
     void publishSoon();
     void publishNow();
