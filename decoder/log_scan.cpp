@@ -108,11 +108,9 @@ ScanResult scanLogText(QStringView text, RecordTable& table) {
 QList<ReceivedFrame> scanLogFrames(QStringView text) {
     QList<ReceivedFrame> frames;
     forEachLine(text, [&](QStringView line, qsizetype) {
-        char16_t buffer[LogLineLength];
         // The frame is read from the line as written: the archive keeps the date and time as
         // logged.
-        if (line.size() == LogLineLength && acceptLine(line, buffer) != nullptr)
-            frames.append(receivedFrameOf(line.utf16()));
+        if (isLogLine(line)) frames.append(receivedFrameOf(line.utf16()));
     });
     return frames;
 }

@@ -64,14 +64,16 @@ QList<QByteArray> readConfIniLines(const QString& path) {
     const Result<OpenFile> file =
         openToRead(QFile::encodeName(path).toStdString(), FileAccept::RegularOnly);
     if (!file) return {};
-    QByteArray content(ConfIniReadLimit + 1, Qt::Uninitialized);
-    qsizetype have = 0;
-    for (ssize_t got = 1; got > 0 && have < content.size(); have += got) {
-        got = readPiece(file->fd(), content.data() + have,
-                        static_cast<std::size_t>(content.size() - have));
-        if (got < 0) return {};  // a read error: nothing is applied
-    }
-    content.truncate(have);
+    QByteArray content;
+    char buffer[4096];
+    const Result<> read = readToEnd(
+        file->fd(), buffer, sizeof buffer,
+        [&content](const char* data, std::size_t size) {
+            content.append(data, static_cast<qsizetype>(size));
+            return content.size() <= ConfIniReadLimit;
+        },
+        false);
+    if (!read) return {};  // a read error: nothing is applied
     if (content.size() > ConfIniReadLimit) {
         // Keep the complete lines within the bound; the line that runs past it is dropped.
         content.truncate(ConfIniReadLimit);
