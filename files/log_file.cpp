@@ -3,6 +3,7 @@
 #include <QFile>
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "decoder/line_rule.h"
 #include "files/open_file.h"
@@ -35,8 +36,11 @@ Result<LogFileBytes> readLogFile(const QString& path) {
     // The file's encoding signature is no part of its first line.
     const qsizetype mark = bytes.startsWith(QByteArrayView(Utf8ByteOrderMark)) ? 3 : 0;
     const qsizetype lineStart = std::max<qsizetype>(file.lineStart, mark);
-    file.lines = bytes.sliced(mark, lineStart - mark);
     file.unfinishedLine = bytes.sliced(lineStart);
+    // The lines keep the bytes read, without a second copy of a log of megabytes.
+    bytes.truncate(lineStart);
+    bytes.remove(0, mark);
+    file.lines = std::move(bytes);
     return file;
 }
 
