@@ -204,6 +204,30 @@ private:
 // (decoder/log_text.h), every byte that is not part of valid UTF-8 one character.
 qsizetype utf8LineLength(QByteArrayView bytes);
 
+// What a byte says as the first of a UTF-8 sequence: the length of the sequence of two or more
+// bytes it begins (0: none) and the range of the byte after it (RFC 3629: no overlong forms,
+// no surrogates, nothing above U+10FFFF); the bytes after that are 0x80 to 0xBF.
+struct Utf8Lead {
+    int length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+};
+
+constexpr Utf8Lead utf8Lead(unsigned char lead) {
+    if (lead >= 0xC2 && lead <= 0xDF) return {.length = 2};
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        return {.length = 3,
+                .low = static_cast<unsigned char>(lead == 0xE0 ? 0xA0 : 0x80),
+                .high = static_cast<unsigned char>(lead == 0xED ? 0x9F : 0xBF)};
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        return {.length = 4,
+                .low = static_cast<unsigned char>(lead == 0xF0 ? 0x90 : 0x80),
+                .high = static_cast<unsigned char>(lead == 0xF4 ? 0x8F : 0xBF)};
+    }
+    return {};
+}
+
 // How many bytes at the end of `bytes` (0 to 3) begin a UTF-8 character whose last bytes have
 // not come yet. Read now, each would be a character of its own (U+FFFD); with the bytes still
 // to come they may be one.

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "decoder/line_rule.h"
 #include "files/atomic_file.h"
 
 namespace orvalin {
@@ -49,24 +50,9 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
     const auto byte = [&](std::size_t i) {
         return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
     };
-    const unsigned lead = byte(0);
-    std::size_t length = 0;
-    unsigned low = 0x80;  // the range of the second byte
-    unsigned high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;   // no overlong forms
-        if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (byte(1) < low || byte(1) > high) return 0;
+    const Utf8Lead lead = utf8Lead(static_cast<unsigned char>(byte(0)));
+    if (lead.length == 0 || byte(1) < lead.low || byte(1) > lead.high) return 0;
+    const auto length = static_cast<std::size_t>(lead.length);
     for (std::size_t i = 2; i < length; ++i) {
         if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
     }
