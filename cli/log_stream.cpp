@@ -54,40 +54,8 @@ LogStreamDecoder::LogStreamDecoder(std::unique_ptr<RecordFormat> format, Buffere
     hexPieceTable();  // built before the first line rather than inside it
 }
 
-namespace {
-
-// Writes as the format does and hands the frame of every accepted line on: the ASCII lines'
-// fast path stays as it is without a handler.
-class HandingOnFormat final : public RecordFormat {
-public:
-    HandingOnFormat(std::unique_ptr<RecordFormat> format,
-                    std::function<void(const ReceivedFrame&)> handler)
-        : format_(std::move(format)), handler_(std::move(handler)) {}
-    void writeHeader(BufferedWriter& out) override { format_->writeHeader(out); }
-    void writeAsciiRecord(BufferedWriter& out, const unsigned char* line,
-                          const std::uint8_t* raws) override {
-        format_->writeAsciiRecord(out, line, raws);
-        handler_(receivedFrameOf(line));
-    }
-    void writeRecord(BufferedWriter& out, const TelemetryRecord& record) override {
-        format_->writeRecord(out, record);
-    }
-    void writeFrame(BufferedWriter& out, const ReceivedFrame& frame,
-                    std::optional<qint64> utcSeconds) override {
-        format_->writeFrame(out, frame, utcSeconds);
-    }
-    FramesLeftOut leftOut() const override { return format_->leftOut(); }
-
-private:
-    std::unique_ptr<RecordFormat> format_;
-    std::function<void(const ReceivedFrame&)> handler_;
-};
-
-}  // namespace
-
 void LogStreamDecoder::setFrameHandler(std::function<void(const ReceivedFrame&)> handler) {
-    frameHandler_ = handler;
-    format_ = std::make_unique<HandingOnFormat>(std::move(format_), std::move(handler));
+    frameHandler_ = std::move(handler);
 }
 
 void LogStreamDecoder::writeHeader() {
@@ -253,6 +221,7 @@ void LogStreamDecoder::decodeAsciiLine(const unsigned char* line) {
         raws[c] = pieces[static_cast<std::size_t>(piece[0]) * 256 + piece[1]];
     }
     format_->writeAsciiRecord(csv_, line, raws);
+    if (frameHandler_) frameHandler_(receivedFrameOf(line));
 }
 
 void LogStreamDecoder::decodeTextLine(const char* line, std::size_t size) {
