@@ -23,18 +23,32 @@ struct ReceivedFrame {
     QString receivedText() const;
 };
 
+// The date and time characters of a log line as written (DDMMYYYY then HHMMSS).
+template <typename Unit>
+std::array<char16_t, 14> loggedCharactersOf(const Unit* line) {
+    std::array<char16_t, 14> logged{};
+    std::size_t at = 0;
+    for (const LineField& field : {DateField, TimeField}) {
+        for (const LinePiece& piece : field.pieces) {
+            for (int i = 0; i < piece.length; ++i)
+                logged[at++] = static_cast<char16_t>(line[piece.position + i]);
+        }
+    }
+    return logged;
+}
+
+// The raw value of each channel, in the catalogue's order: the frame byte it reads.
+inline void channelRawsOf(const FrameBytes32& bytes, std::uint8_t (&raws)[ChannelCount]) {
+    for (ChannelIndex c = 0; c < ChannelCount; ++c)
+        raws[c] = bytes[static_cast<std::size_t>(ChannelCatalogue[c].frameByte)];
+}
+
 // The frame of a line that passed the line tests (LogLineLength units), read as it stands:
 // units of any width, case as written.
 template <typename Unit>
 ReceivedFrame receivedFrameOf(const Unit* line) {
     ReceivedFrame frame;
-    std::size_t at = 0;
-    for (const LineField& field : {DateField, TimeField}) {
-        for (const LinePiece& piece : field.pieces) {
-            for (int i = 0; i < piece.length; ++i)
-                frame.logged[at++] = static_cast<char16_t>(line[piece.position + i]);
-        }
-    }
+    frame.logged = loggedCharactersOf(line);
     bool trueHex = true;
     for (int k = 0; k < FrameBytes; ++k) {
         const auto high = static_cast<char16_t>(line[framePieceOffset(k)]);

@@ -46,13 +46,7 @@ public:
     void writeAsciiRecord(BufferedWriter& out, const unsigned char* line,
                           const std::uint8_t* raws) override {
         ReceivedFrame logged;
-        std::size_t at = 0;
-        for (const LineField& field : {DateField, TimeField}) {
-            for (const LinePiece& piece : field.pieces) {
-                for (int i = 0; i < piece.length; ++i)
-                    logged.logged[at++] = line[piece.position + i];
-            }
-        }
+        logged.logged = loggedCharactersOf(line);
         writeFields(out, raws, times_.utcSeconds(logged));
     }
 
@@ -84,8 +78,7 @@ public:
     void writeFrame(BufferedWriter& out, const ReceivedFrame& frame,
                     std::optional<qint64> utcSeconds) override {
         std::uint8_t raws[ChannelCount];
-        for (ChannelIndex c = 0; c < ChannelCount; ++c)
-            raws[c] = frame.bytes[static_cast<std::size_t>(ChannelCatalogue[c].frameByte)];
+        channelRawsOf(frame.bytes, raws);
         writeFields(out, raws, utcSeconds);
     }
 

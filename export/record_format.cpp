@@ -45,8 +45,7 @@ void RecordFormat::writeFrame(BufferedWriter& out, const ReceivedFrame& frame,
     unsigned char ascii[LogLineLength]{};
     std::copy_n(line, FrameStart, ascii);
     std::uint8_t raws[ChannelCount];
-    for (ChannelIndex c = 0; c < ChannelCount; ++c)
-        raws[c] = frame.bytes[static_cast<std::size_t>(ChannelCatalogue[c].frameByte)];
+    channelRawsOf(frame.bytes, raws);
     writeAsciiRecord(out, ascii, raws);
 }
 
