@@ -40,12 +40,6 @@ constexpr std::array<RangeButton, 4> RangeButtons = {{
     {.range = HistoryRange::Everything, .name = "HistoryEverything", .text = "&Everything"},
 }};
 
-const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-
-QString channelText(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QDateTime utcDateTime(double seconds) {
     return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds), Qt::UTC);
 }
@@ -54,7 +48,7 @@ QDateTimeEdit* utcEdit(const char* name, QWidget* parent) {
     auto* edit = new QDateTimeEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setTimeSpec(Qt::UTC);
-    edit->setDisplayFormat(TimeFormat);
+    edit->setDisplayFormat(HistorySeries::UtcTimeFormat);
     edit->setCalendarPopup(true);
     return edit;
 }
@@ -88,7 +82,7 @@ void HistoryWindow::buildControls() {
     channelBox_ = new QComboBox(this);
     channelBox_->setObjectName(QStringLiteral("HistoryChannel"));
     for (const ChannelInfo& info : ChannelCatalogue)
-        channelBox_->addItem(channelText(info.caption));
+        channelBox_->addItem(HistorySeries::channelText(info.caption));
     channelBox_->setCurrentIndex(DefaultChannel);
     channelBox_->setMaxVisibleItems(ChannelCount);
     auto* channelLabel = new QLabel(QStringLiteral("&Channel:"), this);
@@ -209,9 +203,10 @@ void HistoryWindow::buildControls() {
         value->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("-0000.0")));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         pickedValues_[static_cast<std::size_t>(c)] = value;
-        grid->addWidget(new QLabel(channelText(info.caption), picked), c + 2, 0);
+        grid->addWidget(new QLabel(HistorySeries::channelText(info.caption), picked), c + 2, 0);
         grid->addWidget(value, c + 2, 1);
-        grid->addWidget(new QLabel(channelText(info.unit).trimmed(), picked), c + 2, 2);
+        grid->addWidget(new QLabel(HistorySeries::channelText(info.unit).trimmed(), picked), c + 2,
+                        2);
     }
     grid->setRowStretch(ChannelCount + 2, 1);
 

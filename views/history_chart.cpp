@@ -58,10 +58,6 @@ QAccessibleInterface* historyChartInterface(const QString& className, QObject* o
     return new HistoryChartAccessible(static_cast<QWidget*>(object));
 }
 
-QString channelText(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 const ChannelInfo& infoOf(ChannelIndex channel) {
     return ChannelCatalogue[static_cast<std::size_t>(channel)];
 }
@@ -190,8 +186,8 @@ void HistoryChart::setChannel(ChannelIndex channel) {
     if (channel < 0 || channel >= ChannelCount) return;
     channel_ = channel;
     const ChannelInfo& info = infoOf(channel);
-    plot_->yAxis->setLabel(
-        ChannelSelection::frameCaption(channelText(info.caption), channelText(info.unit)));
+    plot_->yAxis->setLabel(ChannelSelection::frameCaption(HistorySeries::channelText(info.caption),
+                                                          HistorySeries::channelText(info.unit)));
     setAccessibleName(accessibleNameOf(channel));
     changed();
 }
@@ -199,7 +195,8 @@ void HistoryChart::setChannel(ChannelIndex channel) {
 QString HistoryChart::accessibleNameOf(ChannelIndex channel) {
     const ChannelInfo& info = infoOf(channel);
     return QStringLiteral("History of ") +
-           ChannelSelection::spokenName(channelText(info.caption), channelText(info.unit));
+           ChannelSelection::spokenName(HistorySeries::channelText(info.caption),
+                                        HistorySeries::channelText(info.unit));
 }
 
 void HistoryChart::framesChanged() {
@@ -408,7 +405,7 @@ QString HistoryChart::toolTipAt(QPointF pos) const {
     const auto index = frameAt(pos);
     if (!index) return {};
     return HistorySeries::utcText(series_.frame(*index).utc) + u'\n' +
-           channelText(infoOf(channel_).caption) + QStringLiteral(": ") +
+           HistorySeries::channelText(infoOf(channel_).caption) + QStringLiteral(": ") +
            HistorySeries::valueText(channel_, series_.value(channel_, *index));
 }
 

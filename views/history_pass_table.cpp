@@ -1,20 +1,9 @@
 #include "views/history_pass_table.h"
 
-#include <QDateTime>
 #include <QLocale>
 #include <algorithm>
 
 namespace orvalin {
-
-namespace {
-
-// The header says UTC, so the cells need not.
-QString timeText(qint64 utc) {
-    return QDateTime::fromSecsSinceEpoch(utc, Qt::UTC)
-        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-}  // namespace
 
 HistoryPassTable::HistoryPassTable(const HistorySeries& series, QObject* parent)
     : QAbstractTableModel(parent),
@@ -68,9 +57,9 @@ QVariant HistoryPassTable::data(const QModelIndex& index, int role) const {
     const HistoryPass& pass = series_.passes()[passOfRow(index.row())];
     switch (index.column()) {
         case Start:
-            return timeText(pass.start);
+            return HistorySeries::utcTimeText(pass.start);  // the header says UTC
         case End:
-            return timeText(pass.end);
+            return HistorySeries::utcTimeText(pass.end);
         case Frames:
             return QLocale().toString(static_cast<qulonglong>(pass.frameCount()));
         case Minimum:

@@ -255,14 +255,20 @@ QString HistorySeries::describe(ChannelIndex channel, const HistoryRangeFigures&
 }
 
 QString HistorySeries::utcText(qint64 utc) {
-    return QDateTime::fromSecsSinceEpoch(utc, Qt::UTC)
-               .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
-           QStringLiteral(" UTC");
+    return utcTimeText(utc) + QStringLiteral(" UTC");
+}
+
+QString HistorySeries::utcTimeText(qint64 utc) {
+    return QDateTime::fromSecsSinceEpoch(utc, Qt::UTC).toString(UtcTimeFormat);
+}
+
+QString HistorySeries::channelText(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QString HistorySeries::valueText(ChannelIndex channel, double value) {
     const std::string_view unit = ChannelCatalogue[static_cast<std::size_t>(channel)].unit;
-    const QString unitText = QString::fromLatin1(unit.data(), qsizetype(unit.size())).trimmed();
+    const QString unitText = channelText(unit).trimmed();
     const QString number = formatOneDecimal(value, localeDecimalSeparator());
     return unitText.isEmpty() ? number : number + u' ' + unitText;
 }

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -138,6 +139,11 @@ public:
 
     // "2026-12-06 12:34:56 UTC"
     static QString utcText(qint64 utc);
+    // "2026-12-06 12:34:56", where a heading already says UTC; the format of QDateTime.
+    static QString utcTimeText(qint64 utc);
+    static inline const QString UtcTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    // A caption or unit of the channel catalogue as text.
+    static QString channelText(std::string_view text);
     // "23.0 C" as the record view shows the value, with the unit; "-42.0" for a blank unit.
     static QString valueText(ChannelIndex channel, double value);
 
