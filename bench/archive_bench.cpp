@@ -19,33 +19,11 @@
 #include <vector>
 
 #include "cli/batch_decoder.h"
+#include "log_text.h"
 
 namespace {
 
 constexpr int LogLines = 1'000'000;
-
-// A frame a second from 2026-12-01 on, bytes from a fixed pseudo-random sequence, LF ends.
-void writeLog(const std::string& path) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) return;
-    std::vector<char> buffer(std::size_t{1} << 20);
-    std::setvbuf(out, buffer.data(), _IOFBF, buffer.size());
-    std::uint32_t seed = 12345;
-    char line[83];
-    for (int i = 0; i < LogLines; ++i) {
-        const int day = 1 + i / 86400;
-        const int second = i % 86400;
-        std::snprintf(line, sizeof line, "!%02d122026@%02d%02d%02d;", day, second / 3600,
-                      second / 60 % 60, second % 60);
-        for (int b = 0; b < 32; ++b) {
-            seed = seed * 1664525u + 1013904223u;
-            std::snprintf(line + 17 + 2 * b, 3, "%02X", seed >> 24);
-        }
-        line[81] = '\n';
-        std::fwrite(line, 1, 82, out);
-    }
-    std::fclose(out);
-}
 
 double cpuSeconds() {
     rusage usage{};
@@ -85,7 +63,7 @@ int main(int argc, char** argv) {
     const QString archive = dir.filePath(QStringLiteral("frames.sqlite"));
     const std::string conf = dir.filePath(QStringLiteral("conf.ini")).toStdString();
     const std::string out = dir.filePath(QStringLiteral("out.csv")).toStdString();
-    writeLog(log);
+    orvalin::bench::writeLogFile(log, LogLines, true);  // a frame a second from 2026-12-01
     QFile(QString::fromStdString(conf)).open(QIODevice::WriteOnly);
     const std::vector<std::string> station = {"--config", conf, "--archive", archive.toStdString()};
     const auto with = [&station](std::vector<std::string> args) {

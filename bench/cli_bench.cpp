@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "cli/batch_decoder.h"
+#include "log_text.h"
 
 namespace {
 
@@ -34,34 +35,10 @@ struct BenchFiles {
     long long logBytes = 0;
 };
 
-// Log lines with changing times and frame bytes from a fixed pseudo-random sequence, LF ends.
-long long writeLog(const std::string& path) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) return 0;
-    std::vector<char> buffer(std::size_t{1} << 20);
-    std::setvbuf(out, buffer.data(), _IOFBF, buffer.size());
-    std::uint32_t seed = 12345;
-    char line[83];
-    for (int i = 0; i < LogLines; ++i) {
-        const int second = i % 86400;
-        std::snprintf(line, sizeof line, "!06122026@%02d%02d%02d;", second / 3600, second / 60 % 60,
-                      second % 60);
-        for (int b = 0; b < 32; ++b) {
-            seed = seed * 1664525u + 1013904223u;
-            std::snprintf(line + 17 + 2 * b, 3, "%02X", seed >> 24);
-        }
-        line[81] = '\n';
-        std::fwrite(line, 1, 82, out);
-    }
-    const long long size = std::ftell(out);
-    std::fclose(out);
-    return size;
-}
-
 BenchFiles& files() {
     static BenchFiles f = [] {
         BenchFiles made;
-        made.logBytes = writeLog(made.log);
+        made.logBytes = orvalin::bench::writeLogFile(made.log, LogLines, false);
         if (std::FILE* conf = std::fopen(made.conf.c_str(), "wb")) std::fclose(conf);
         return made;
     }();

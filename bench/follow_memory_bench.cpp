@@ -25,23 +25,12 @@
 #include <vector>
 
 #include "log_text.h"
+#include "process_memory.h"
 #include "shell/main_window.h"
 #include "shell/memory_tuning.h"
 #include "window_timing.h"
 
 namespace {
-
-// A field of /proc/self/status in MB: "VmRSS" (now) or "VmHWM" (peak).
-double statusMegabytes(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ')[0].toDouble() / 1024.0;
-    }
-    return -1;
-}
 
 // Lines `first` to `first + count - 1`, each ending in CR LF.
 QByteArray logLines(int first, int count) {
@@ -92,7 +81,7 @@ int main(int argc, char** argv) {
     if (!window.openLogFile(path)) return 1;
     QCoreApplication::processEvents();
     auto* logInput = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
-    const double startMegabytes = statusMegabytes("VmRSS");
+    const double startMegabytes = orvalin::bench::statusMiB("VmRSS");
     std::printf(
         "follow_memory_bench: %lld lines, %lld rotations and replacements (one every %lld "
         "lines), %d lines an update, offscreen\n",
@@ -101,8 +90,9 @@ int main(int argc, char** argv) {
         std::printf(
             "%-8s %9lld lines %4lld rotations  resident %7.1f MB  peak %7.1f MB  undo steps %6d  "
             "records %4d  input %8lld chars\n",
-            when, written, turns, statusMegabytes("VmRSS"), statusMegabytes("VmHWM"),
-            logInput->document()->availableUndoSteps(), window.records().count(),
+            when, written, turns, orvalin::bench::statusMiB("VmRSS"),
+            orvalin::bench::statusMiB("VmHWM"), logInput->document()->availableUndoSteps(),
+            window.records().count(),
             static_cast<long long>(logInput->document()->characterCount()));
         std::fflush(stdout);
     };
@@ -154,7 +144,7 @@ int main(int argc, char** argv) {
             break;
         }
         if (updateMs.size() % 1000 == 0) progress("running", written, turns);
-        if (statusMegabytes("VmRSS") > maxMegabytes) {
+        if (orvalin::bench::statusMiB("VmRSS") > maxMegabytes) {
             stopped = "the memory limit was reached";
             break;
         }
@@ -168,6 +158,7 @@ int main(int argc, char** argv) {
     std::printf("%.0f s in all; resident at start %.1f MB\n",
                 static_cast<double>(clock.elapsed()) / 1000.0, startMegabytes);
     orvalin::bench::report("one update (check, intake, repaint)", updateMs);
-    std::printf("peak resident memory %.1f MB (to stay under 150 MB)\n", statusMegabytes("VmHWM"));
+    std::printf("peak resident memory %.1f MB (to stay under 150 MB)\n",
+                orvalin::bench::statusMiB("VmHWM"));
     return 0;
 }

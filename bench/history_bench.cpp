@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "archive/frame_archive.h"
+#include "process_memory.h"
 #include "shell/history_loader.h"
 #include "shell/history_window.h"
 #include "views/history_chart.h"
@@ -49,17 +50,6 @@ std::vector<HistoryFrame> missionFrames() {
         passStart += 3 * 3600 + static_cast<qint64>(random() % 1800);
     }
     return frames;
-}
-
-// A figure of /proc/self/status in MiB: "VmRSS:" now, "VmHWM:" the peak.
-double statusMiB(const QByteArray& key) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0.0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ')[0].toDouble() / 1024;
-    }
-    return 0.0;
 }
 
 double msSince(const QElapsedTimer& clock, qint64 startNs) {
@@ -102,7 +92,7 @@ bool writeArchive(const QString& path) {
 
 // The window on the archive, as TLM File > Mission History... opens it.
 int runWindow(const QString& archive, int steps) {
-    const double startMiB = statusMiB("VmRSS:");  // the toolkit alone
+    const double startMiB = orvalin::bench::statusMiB("VmRSS");  // the toolkit alone
     QElapsedTimer clock;
     clock.start();
     orvalin::HistoryWindow window;
@@ -159,7 +149,7 @@ int runWindow(const QString& archive, int steps) {
     std::printf(
         "resident memory (VmRSS): %.1f MiB with the history open (asked: under 150 MiB), "
         "%.1f MiB of it the toolkit alone; peak (VmHWM) %.1f MiB\n",
-        statusMiB("VmRSS:"), startMiB, statusMiB("VmHWM:"));
+        orvalin::bench::statusMiB("VmRSS"), startMiB, orvalin::bench::statusMiB("VmHWM"));
     return 0;
 }
 

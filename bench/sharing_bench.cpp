@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "process_memory.h"
 #include "sharing/sharing_service.h"
 
 namespace {
@@ -50,17 +51,6 @@ QList<ReceivedFrame> receivedFrames(qint64 first, int count) {
     QList<ReceivedFrame> frames;
     for (qint64 n = first; n < first + count; ++n) frames.append(receivedFrame(n));
     return frames;
-}
-
-// A figure of /proc/self/status in KiB: "VmRSS" (resident now) or "VmHWM" (the peak).
-long statusKiB(const QByteArray& field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').first().toLong();
-    }
-    return -1;
 }
 
 // Starts the local SiDS server with `arguments`; its port, or 0.
@@ -172,7 +162,7 @@ int hold(const QString& archive, const QUrl& url) {
     service.start();
     if (!QTest::qWaitFor([&] { return !status.lastFailure.isEmpty(); }, 30000)) return 1;
     std::printf("resident memory with %lld frames waiting: %.1f MB (asked: under 50 MB)\n",
-                status.waiting, double(statusKiB("VmRSS")) / 1024.0);
+                status.waiting, bench::statusMiB("VmRSS"));
     return 0;
 }
 
@@ -199,7 +189,7 @@ int answerBody(qint64 bodyBytes, bool chunked) {
     std::printf(
         "peak resident memory posting to a server that answers with a %lld MB body%s: %.1f MB "
         "(%s; asked: under 30 MB)\n",
-        bodyBytes / 1000000, chunked ? " (chunked)" : "", double(statusKiB("VmHWM")) / 1024.0,
+        bodyBytes / 1000000, chunked ? " (chunked)" : "", bench::statusMiB("VmHWM"),
         status.sent == 1 ? "sent" : qPrintable(status.lastFailure + status.stopped));
     server.kill();
     server.waitForFinished();
