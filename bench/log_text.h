@@ -1,5 +1,5 @@
 // Log text for the benchmarks: valid lines, one a second from 00:00:00, frame bytes that
-// change from line to line, each line ending in CR LF.
+// change from line to line; as text with CR LF ends, or as a log file of a million lines.
 #pragma once
 
 #include <QString>
