@@ -844,7 +844,7 @@ Result<QList<ClaimedFrame>> FrameArchive::claim(int server, int count, qint64 no
         int code;
         while ((code = pick.step()) == SQLITE_ROW) {
             const FrameKey key{pick.integer(0), pick.integer(1)};
-            claimed.append({.key = key, .utc = key.utc, .bytes = pick.bytes(2), .own = own});
+            claimed.append({.key = key, .bytes = pick.bytes(2), .own = own});
         }
         pick.reset();
         if (code != SQLITE_DONE) return fail(code);

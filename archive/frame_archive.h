@@ -80,8 +80,7 @@ struct AddResult {
 };
 
 struct ClaimedFrame {
-    FrameKey key;
-    qint64 utc = 0;
+    FrameKey key;  // its utc is the frame's instant: only frames with one are offered
     FrameBytes32 bytes{};
     bool own = false;  // queued by this connection
 };

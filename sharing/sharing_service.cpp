@@ -119,7 +119,7 @@ void SharingService::pump() {
     inFlight_ = claimed_.takeFirst();
     // The time is worked out from the instant kept, never from a text of an earlier version.
     poster_->post(options_.station.shareUrl,
-                  sidsForm(options_.station, sidsTimestamp(inFlight_->utc), inFlight_->bytes,
+                  sidsForm(options_.station, sidsTimestamp(inFlight_->key.utc), inFlight_->bytes,
                            options_.version));
 }
 

@@ -214,7 +214,7 @@ TEST(FrameArchive, AnEarlierVersionIsBroughtUpToDateAndANewerOneLeftAlone) {
         EXPECT_EQ(tally.waiting, 1);
         EXPECT_EQ(tally.sent, 1);
         EXPECT_EQ(tally.rejected, 1);
-        EXPECT_EQ(archive->claim(server, 8, T0)->at(0).utc,
+        EXPECT_EQ(archive->claim(server, 8, T0)->at(0).key.utc,
                   *frame(0, "013000", "UTC", "29032026").utc);
     }
     QFile file(path);

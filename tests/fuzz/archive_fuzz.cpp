@@ -311,7 +311,7 @@ private:
             const ClaimedFrame& got = claimed->at(i);
             const auto [frame, own] = expected[i];
             const ModelFrame& m = model_.frames[frame];
-            FUZZ_CHECK(got.key == m.key && got.utc == *m.utc && got.bytes == m.frame.bytes);
+            FUZZ_CHECK(got.key == m.key && got.key.utc == *m.utc && got.bytes == m.frame.bytes);
             FUZZ_CHECK(got.own == own);
             // Never one that a live claim holds: its own connection's, not yet answered or
             // released, least of all.
