@@ -93,22 +93,21 @@ QString ArchiveImport::summary(std::uint64_t rejectedLines) const {
              rejectedLines + notHex_ == 1 ? QStringLiteral("line") : QStringLiteral("lines"));
 }
 
-Result<std::unique_ptr<DryRun>> DryRun::open(const CommandLine& options) {
-    const Result<StationConf> conf = readStationConf(options);
-    if (!conf) return conf.failure();
+Result<std::unique_ptr<DryRun>> DryRun::open(const CommandLine& options,
+                                             const StationSettings& station) {
     // Read-only: a dry run changes nothing. An archive that is not there has sent nothing.
     auto opened = FrameArchive::open(archivePathOf(options), {.readOnly = true});
     std::unique_ptr<FrameArchive> archive;
     std::optional<int> server;
     if (opened) {
         archive = std::move(*opened);
-        const auto known = archive->findServer(conf->settings.shareUrl.toString());
+        const auto known = archive->findServer(station.shareUrl.toString());
         if (!known) return known.failure();
         if (*known) server = (*known)->id;
     } else if (opened.failure().kind != FailureKind::Missing) {
         return opened.failure();
     }
-    return std::unique_ptr<DryRun>(new DryRun(conf->settings, std::move(archive), server));
+    return std::unique_ptr<DryRun>(new DryRun(station, std::move(archive), server));
 }
 
 DryRun::DryRun(StationSettings station, std::unique_ptr<FrameArchive> archive,

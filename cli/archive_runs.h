@@ -54,7 +54,9 @@ private:
 
 class DryRun {
 public:
-    static Result<std::unique_ptr<DryRun>> open(const CommandLine& options);
+    // Posts as `station` would, to its server.
+    static Result<std::unique_ptr<DryRun>> open(const CommandLine& options,
+                                                const StationSettings& station);
     // Writes the frame's form, one line, when the server would be sent it.
     void take(const ReceivedFrame& frame, BufferedWriter& out);
     // The first failure of reading the archive, if any.

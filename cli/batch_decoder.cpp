@@ -180,14 +180,14 @@ int runBatchDecoder(const std::vector<std::string>& args, const StandardStreams&
     };
     if (options.share) {
         // A dry run checks the settings as a real one does, then only reads the archive.
-        Result<std::unique_ptr<BatchSharing>> created = BatchSharing::create(options);
-        if (!created) return usageError(created.failure());
+        Result<SharingOptions> checked = BatchSharing::optionsOf(options);
+        if (!checked) return usageError(checked.failure());
         if (options.dryRun) {
-            Result<std::unique_ptr<DryRun>> opened = DryRun::open(options);
+            Result<std::unique_ptr<DryRun>> opened = DryRun::open(options, checked->station);
             if (!opened) return errorMessage(err, archiveName(), opened.failure()), ExitFailure;
             dryRun = std::move(*opened);
         } else {
-            sharing = std::move(*created);
+            sharing = BatchSharing::create(options, std::move(*checked));
         }
     }
     if (options.import) {

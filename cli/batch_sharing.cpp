@@ -36,7 +36,7 @@ void runEvents(std::chrono::milliseconds time) {
 
 }  // namespace
 
-Result<std::unique_ptr<BatchSharing>> BatchSharing::create(const CommandLine& options) {
+Result<SharingOptions> BatchSharing::optionsOf(const CommandLine& options) {
     const Result<StationConf> conf = readStationConf(options);
     if (!conf) return conf.failure();
     SharingOptions sharing;
@@ -50,6 +50,11 @@ Result<std::unique_ptr<BatchSharing>> BatchSharing::create(const CommandLine& op
     sharing.archivePath = archivePathOf(options);
     sharing.version = QString::fromLatin1(ProgramVersion);
     sharing.countQueuedHere = true;
+    return sharing;
+}
+
+std::unique_ptr<BatchSharing> BatchSharing::create(const CommandLine& options,
+                                                   SharingOptions sharing) {
     return std::unique_ptr<BatchSharing>(new BatchSharing(options, std::move(sharing)));
 }
 

@@ -28,7 +28,8 @@ class BatchSharing {
 public:
     // The settings of the command line and conf.ini, or the usage error that names what is
     // missing.
-    static Result<std::unique_ptr<BatchSharing>> create(const CommandLine& options);
+    static Result<SharingOptions> optionsOf(const CommandLine& options);
+    static std::unique_ptr<BatchSharing> create(const CommandLine& options, SharingOptions sharing);
     ~BatchSharing();
     BatchSharing(const BatchSharing&) = delete;
     BatchSharing& operator=(const BatchSharing&) = delete;
