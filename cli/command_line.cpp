@@ -167,7 +167,6 @@ std::string parserError(const QCommandLineParser& parser) {
 // as seconds since 1970.
 std::optional<qint64> utcTimeOf(const QString& text) {
     QDateTime time = QDateTime::fromString(text, Qt::ISODate);
-    if (!time.isValid()) time = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (!time.isValid()) return std::nullopt;
     // A time without a zone names UTC, not the local time of this machine.
     if (time.timeSpec() == Qt::LocalTime) time.setTimeZone(QTimeZone::utc());
