@@ -94,19 +94,6 @@ qsizetype undecidedEnd(QByteArrayView bytes) {
     return 0;
 }
 
-// Where the bytes after the last line break start (0 when there is none).
-qsizetype lastLineStart(QByteArrayView bytes) {
-    const auto* begin = reinterpret_cast<const unsigned char*>(bytes.data());
-    const unsigned char* end = begin + bytes.size();
-    qsizetype start = 0;
-    for (const unsigned char* p = begin; p < end;) {
-        const int length = utf8LineBreakAt(p, end);
-        p += length > 0 ? length : 1;
-        if (length > 0) start = p - begin;
-    }
-    return start;
-}
-
 class LogFile {
 public:
     LogFile() : path_(QFile::encodeName(dir_.filePath(QStringLiteral("pass.log"))).toStdString()) {

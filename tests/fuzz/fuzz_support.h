@@ -7,12 +7,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "decoder/line_rule.h"
 
 namespace orvalin::fuzz {
 
@@ -65,6 +68,20 @@ inline QString utf16Text(const QByteArray& bytes) {
     QString text(bytes.size() / 2, Qt::Uninitialized);
     std::memcpy(text.data(), bytes.constData(), static_cast<std::size_t>(text.size()) * 2);
     return text;
+}
+
+// Where the bytes after the last line break start (0 when there is none): the end of the
+// complete lines, by the line rule.
+inline qsizetype lastLineStart(QByteArrayView bytes) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const unsigned char* end = begin + bytes.size();
+    qsizetype start = 0;
+    for (const unsigned char* p = begin; p < end;) {
+        const int length = utf8LineBreakAt(p, end);
+        p += length > 0 ? length : 1;
+        if (length > 0) start = p - begin;
+    }
+    return start;
 }
 
 // xorshift32: the same seed always gives the same sizes, so a saved input replays exactly.
